@@ -1,0 +1,24 @@
+// The writer's code table: 75 codes and their handlers, sorted by code number
+// when the library is built.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "html/format_record.h"
+
+namespace kiv {
+
+struct CodeTableRow {
+  std::int32_t code;
+  CodeHandler handler;
+};
+
+inline constexpr std::size_t code_table_size = 75;
+
+extern const std::array<CodeTableRow, code_table_size> tran_table;
+
+// The handler of a code number, or null when the table has none (binary search).
+CodeHandler find_handler(std::int32_t code);
+
+}  // namespace kiv

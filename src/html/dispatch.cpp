@@ -1,0 +1,70 @@
+// The code dispatcher and the code stack.
+#include "html/dispatch.h"
+
+#include "html/code_table.h"
+#include "html/writer.h"
+#include "runtime/error_exit.h"
+#include "runtime/exception_list.h"
+#include "runtime/options.h"
+#include "stream/buffered_io.h"
+#include "stream/code_numbers.h"
+#include "stream/code_params.h"
+
+namespace kiv {
+
+DispatchState dispatch;
+
+void reset_dispatch() { dispatch = {}; }
+
+int tran108t(fmt_info *rec) {
+  if (b_getc() != GS) return exit_read_past_end;
+  for (int i = 0; i < 3; ++i) {
+    const int c = b_getc();
+    // A stream that ends inside the name leaves NUL there; the code is then unknown.
+    dispatch.tbuf[static_cast<std::size_t>(i)] = c == end_of_input ? '\0' : static_cast<char>(c);
+  }
+  dispatch.tbuf[3] = '\0';
+  const std::int32_t number = StrToIcfCode(dispatch.tbuf.data());
+  if (const CodeHandler handler = find_handler(number)) {
+    handler(rec, number);
+    return 0;
+  }
+  if (settings.optflags & opt_exception_list) return except(rec->icf_handle, rec->out_handle, dispatch.tbuf.data());
+  x_icf();
+  return 0;
+}
+
+int tt_tran_init() { return 0; }
+
+std::int32_t icf_stack(fmt_info *rec, int operation, std::int32_t code) {
+  switch (operation) {
+    case 0:
+      dispatch.code_stack.fill(0);
+      dispatch.depth = -1;
+      return 0;
+    case 1:
+      if (dispatch.depth + 1 >= code_stack_depth) tt_err_exit(rec, exit_fatal);
+      dispatch.code_stack[static_cast<std::size_t>(++dispatch.depth)] = code;
+      return 0;
+    case 2: {
+      if (dispatch.depth < 0) tt_err_exit(rec, exit_fatal);
+      const auto slot = static_cast<std::size_t>(dispatch.depth--);
+      const std::int32_t top = dispatch.code_stack[slot];
+      dispatch.code_stack[slot] = 0;
+      return top;
+    }
+    default: return 0;
+  }
+}
+
+int tt_fni(fmt_info *rec, std::int32_t) {
+  const std::int32_t kind = get_hex();
+  get_dec();
+  const std::int32_t style = get_dec();
+  if (kind == 0) rec->footnote_style = style;
+  else rec->endnote_style = style;
+  x_icf();
+  return 0;
+}
+
+}  // namespace kiv

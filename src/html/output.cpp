@@ -1,0 +1,101 @@
+// Output primitives and the format stack.
+#include "html/output.h"
+
+#include <charconv>
+#include <cstring>
+
+#include "html/writer.h"
+#include "runtime/memory.h"
+#include "stream/buffered_io.h"
+#include "stream/code_numbers.h"
+
+namespace kiv {
+
+FormatStackState format_stack;
+
+struct FormatStackNode {
+  FormatStackNode *prev;
+  fmt_info record;
+  FormatStackNode *next;
+};
+
+void put_line_end() {
+  if (writer.line_ends & 1) b_putc('\r');
+  if (writer.line_ends & 2) b_putc('\n');
+}
+
+const char *put_str(const char *text, int flags) {
+  if (flags & on_fresh_line) {
+    const int last = b_unput();
+    if (last != end_of_input) b_putc(last);
+    if (last == end_of_input || (last != '\n' && last != '\r')) put_line_end();
+  }
+  for (const char *p = text; *p; ++p) b_putc(static_cast<unsigned char>(*p));
+  if (flags & end_line) put_line_end();
+  return text;
+}
+
+void put_num(std::int32_t n) {
+  char digits[16];
+  const auto result = std::to_chars(digits, digits + sizeof digits, n);
+  for (const char *p = digits; p < result.ptr; ++p) b_putc(static_cast<unsigned char>(*p));
+}
+
+int get_str(char *buffer, int max) {
+  int n = 0;
+  int c;
+  for (;;) {
+    if (n >= max) {
+      // Cut: the rest of the parameter is skipped.
+      do c = b_getc();
+      while (c != end_of_input && c != RS && c != US);
+      break;
+    }
+    c = b_getc();
+    if (c == end_of_input || c == RS || c == US) break;
+    if (c == ESC) {
+      x_icf();
+      continue;
+    }
+    buffer[n++] = static_cast<char>(c);
+  }
+  buffer[max > 0 ? n : 0] = '\0';
+  if (c == RS) b_unget(c);
+  return 0;
+}
+
+int tran_push_fmt(const fmt_info *rec) {
+  auto *node = static_cast<FormatStackNode *>(KIVmalloc(sizeof(FormatStackNode)));
+  if (!node) return -1;
+  std::memcpy(&node->record, rec, sizeof(fmt_info));
+  node->prev = format_stack.fmt_stack_tail;
+  if (format_stack.fmt_stack_tail) format_stack.fmt_stack_tail->next = node;
+  else format_stack.fmt_stack_head = node;
+  format_stack.fmt_stack_tail = node;
+  return 0;
+}
+
+int tran_pop_fmt(fmt_info *rec) {
+  FormatStackNode *node = format_stack.fmt_stack_tail;
+  if (!node) return 0;
+  std::memcpy(rec, &node->record, sizeof(fmt_info));
+  format_stack.fmt_stack_tail = node->prev;
+  if (node->prev) node->prev->next = nullptr;
+  else format_stack.fmt_stack_head = nullptr;
+  KIVfree(node);
+  return 0;
+}
+
+const fmt_info *tran_get_last_fmt_info() {
+  return format_stack.fmt_stack_tail ? &format_stack.fmt_stack_tail->record : nullptr;
+}
+
+void clear_format_stack() {
+  while (FormatStackNode *node = format_stack.fmt_stack_tail) {
+    format_stack.fmt_stack_tail = node->prev;
+    KIVfree(node);
+  }
+  format_stack = {};
+}
+
+}  // namespace kiv

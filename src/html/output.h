@@ -1,0 +1,45 @@
+// Output primitives of the writer: texts and numbers with the writer's line-end
+// rule, string parameters, and the stack of saved format records.
+#pragma once
+
+#include <cstdint>
+
+#include "html/format_record.h"
+
+namespace kiv {
+
+// put_str flags: 1 start on a fresh line, 2 end the line after the text.
+inline constexpr int on_fresh_line = 1;
+inline constexpr int end_line = 2;
+inline constexpr int own_line = 3;
+
+// Writes the line end chosen by the level letters (CR, LF or CR LF).
+void put_line_end();
+// Writes text (up to its NUL) under flags; returns text.
+const char *put_str(const char *text, int flags = 0);
+// Writes n in decimal, with a minus sign when negative.
+void put_num(std::int32_t n);
+// Reads one string parameter into buffer (max + 1 bytes): nested codes are
+// skipped, a longer parameter is cut and its rest skipped, a closing RS is left
+// in the source. 0.
+int get_str(char *buffer, int max);
+
+struct FormatStackNode;
+
+struct FormatStackState {
+  FormatStackNode *fmt_stack_head = nullptr;
+  FormatStackNode *fmt_stack_tail = nullptr;
+};
+extern FormatStackState format_stack;
+
+// Saves a copy of the record; 0, or -1 when no memory is left (nothing changes).
+int tran_push_fmt(const fmt_info *rec);
+// Restores the record from the last saved copy and drops it; an empty stack
+// leaves the record unchanged. 0.
+int tran_pop_fmt(fmt_info *rec);
+// The last saved copy, or null.
+const fmt_info *tran_get_last_fmt_info();
+// Frees every saved copy.
+void clear_format_stack();
+
+}  // namespace kiv

@@ -1,0 +1,78 @@
+// The file layer: every file operation of the library goes through these calls,
+// which choose the route (local system calls, the host's file hooks, pipes to a
+// controlling process or a message queue) from the options, and keep the records
+// of open and temporary files that the shutdown calls close and remove.
+#pragma once
+
+#include <array>
+
+#include <icf2html.h>  // RemovePurgeableFiles, exported for the host
+
+#include "common/types.h"
+
+namespace kiv {
+
+// Open modes and file kinds of KIVopen.
+inline constexpr int open_read = 1;
+inline constexpr int open_create = 2;   // create, replacing an existing file
+inline constexpr int open_update = 3;   // read-write, created if missing
+inline constexpr int open_append = 4;   // append, created if missing
+inline constexpr int kind_temporary = 3;  // removed at shutdown (modes 2 and 3)
+
+inline constexpr int purge_slots = 40;
+inline constexpr int open_slots = 10;
+
+// Shutdown records of the local route and the handles of the standard streams.
+struct FileLayerState {
+  std::array<int, purge_slots> PurgeableFileHandle = filled_array<purge_slots>(-1);
+  std::array<char *, purge_slots> PurgeableFileName{};
+  std::array<int, open_slots> OpenFileHandle = filled_array<open_slots>(-1);
+  int stdin_handle = -1;
+  int stdout_handle = -1;
+};
+extern FileLayerState file_layer;
+
+// The host's file hooks, looked up by name in the host program at run time.
+struct HostFileHooks {
+  int (*open)(const char *name, int mode, int kind);
+  int (*read)(int handle, void *buffer, int count);
+  int (*write)(int handle, const void *buffer, int count);
+  long (*lseek)(int handle, long offset, int whence);
+  int (*close)(int handle);
+  int (*unlink)(const char *name);
+  int (*rename)(const char *old_name, const char *new_name);
+  long (*get_size)(const char *name);
+  int (*check_exist)(const char *name);
+};
+// Replaces the hooks found in the host (tests); null returns to the lookup.
+void override_host_file_hooks(const HostFileHooks *hooks);
+
+// Handle or -1. Modes above; kind 3 records a temporary file for removal.
+int KIVopen(const char *name, int mode, int kind);
+// 0, or the route's result; the standard streams are never closed.
+int KIVclose(int h);
+// Bytes transferred; 0 at the end or when nothing could be written; negative on error.
+int KIVread(int h, void *buf, int n);
+int KIVwrite(int h, const void *buf, int n);
+// New offset or -1; whence 0 start, 1 current, 2 end.
+long KIVlseek(int h, long offset, int whence);
+int KIVunlink(const char *name);
+int KIVrename(const char *old_name, const char *new_name);
+long KIVGetSize(const char *name);
+// 0 if the file exists, else -1 (or the hook's nonzero answer).
+int KIVCheckExist(const char *name);
+int CheckExist(const char *name);
+// Size by the local stat, whatever the route; -1 when it fails.
+long GETSIZE(const char *name);
+int bf_open(const char *name, int mode);
+
+// Empties the shutdown tables without closing or removing anything.
+int ClearPurgeList();
+// Resets the open-handle records and sets up the pipe record buffers.
+void KIVOSInitialize();
+int LogPurgeableFileName(const char *name, int h);
+int LogOpenFileHandle(int h);
+int LogPurgeableFileClose(int h);
+int LogPurgeableFileUnlink(const char *name);
+
+}  // namespace kiv

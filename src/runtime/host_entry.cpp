@@ -1,0 +1,93 @@
+// The host entry wrapper and the single exit path.
+#include "runtime/host_entry.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string_view>
+
+#include "html/writer.h"
+#include "objects/signal_handler.h"
+#include "runtime/error_exit.h"
+#include "runtime/memory.h"
+#include "runtime/strings.h"
+
+namespace kiv {
+
+HostEntryState host_entry;
+
+namespace {
+
+constexpr std::size_t program_block = 48;
+constexpr std::size_t icf_block = 128;     // "-t=" and at most 124 characters
+constexpr std::size_t levels_block = 16;   // "-v" and at most 13 level letters
+constexpr int first_option_slot = 4;
+
+char *prefixed_block(std::size_t size, std::string_view prefix, const char *text) {
+  auto *block = static_cast<char *>(KIVmalloc(size));
+  if (!block) return nullptr;
+  copy_bounded(block, size, prefix);
+  copy_bounded(block + prefix.size(), size - prefix.size(), text ? text : "");
+  return block;
+}
+
+void free_arguments() {
+  auto &args = host_entry.args;
+  KIVfree(args[0]);
+  args[0] = nullptr;
+  args[1] = nullptr;  // the caller's target name, not ours
+  for (int i = 2; i < entry_argument_slots; ++i) {
+    KIVfree(args[i]);
+    args[i] = nullptr;
+  }
+}
+
+// Builds the argument vector; the number of entries, or -1 when no memory is left.
+int build_arguments(char *target, char *icf, char *levels, char **option_words) {
+  auto &args = host_entry.args;
+  args[0] = prefixed_block(program_block, "KIVMainEntry", "");
+  args[1] = target;
+  args[2] = prefixed_block(icf_block, "-t=", icf);
+  args[3] = prefixed_block(levels_block, "-v", levels);
+  if (!args[0] || !args[2] || !args[3]) return -1;
+  int count = first_option_slot;
+  for (int i = 0; option_words && option_words[i] && count < entry_argument_slots; ++i) {
+    args[count] = new_string(option_words[i]);
+    if (!args[count]) return -1;
+    ++count;
+  }
+  return count;
+}
+
+}  // namespace
+
+void KIVexit(int code) {
+  host_entry.return_val = code;
+  if (host_entry.active_entries > 0) throw ExitRequest{code};
+  std::exit(code);
+}
+
+}  // namespace kiv
+
+extern "C" ICF2HTML_API int MainEntryPoint(char *target, char *icf, char *levels, char **options,
+                                           void *(*mallocHook)(size_t), void (*freeHook)(void *)) {
+  using namespace kiv;
+  save_signal_dispositions();
+  set_host_allocator(mallocHook, freeHook);
+  int code;
+  try {
+    code = run_with_exit_point([&] {
+      const int count = build_arguments(target, icf, levels, options);
+      if (count < 0) return static_cast<int>(exit_no_memory);
+      return run_converter(count, host_entry.args);
+    });
+  } catch (const std::bad_alloc &) {
+    code = exit_no_memory;
+  } catch (...) {
+    code = exit_fatal;
+  }
+  host_entry.active_entries = 0;
+  free_arguments();
+  restore_signal_dispositions();
+  return code;
+}

@@ -1,0 +1,469 @@
+// Option words. A word that matches no form is ignored; parsing never fails.
+#include "runtime/options.h"
+
+#include <charconv>
+#include <cstring>
+#include <string>
+
+#include "common/ascii.h"
+#include "objects/signal_handler.h"
+#include "runtime/config_files.h"
+#include "runtime/file_layer.h"
+#include "runtime/host_entry.h"
+#include "runtime/memory.h"
+#include "runtime/progress.h"
+#include "runtime/strings.h"
+
+namespace kiv {
+
+OptionSettings settings;
+GraphicSettings graphic_settings;
+
+namespace {
+
+constexpr std::size_t ver_lvl_characters = 29;
+
+// The standard string-to-integer conversion: optional spaces and sign, digits.
+long to_number(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  long value = 0;
+  for (; i < text.size() && is_digit(text[i]) && value < 100000000000L; ++i) value = value * 10 + (text[i] - '0');
+  return negative ? -value : value;
+}
+
+std::string_view after_optional_equals(std::string_view text) {
+  return !text.empty() && text.front() == '=' ? text.substr(1) : text;
+}
+
+// Replaces an owned option string with a copy of text.
+void set_string(char *&slot, std::string_view text) {
+  KIVfree(slot);
+  slot = new_string(text);
+}
+
+// "any characters up to =, text": the text after the first "=", or nothing.
+bool text_after_equals(std::string_view text, std::string_view &value) {
+  const auto at = text.find('=');
+  if (at == std::string_view::npos) return false;
+  value = text.substr(at + 1);
+  return true;
+}
+
+void continue_criteria(char *&criteria, std::string_view word) {
+  const std::string_view old = criteria ? std::string_view(criteria) : std::string_view();
+  auto *joined = static_cast<char *>(KIVmalloc(old.size() + 1 + word.size() + 1));
+  if (!joined) return;
+  std::memcpy(joined, old.data(), old.size());
+  joined[old.size()] = ' ';
+  std::memcpy(joined + old.size() + 1, word.data(), word.size());
+  KIVfree(criteria);
+  criteria = joined;
+}
+
+std::uint32_t parse_b(std::string_view p) {
+  if (starts_with_nocase(p, "T")) {
+    const std::string_view text = after_optional_equals(p.substr(1));
+    if (!text.empty()) {
+      set_string(settings.BodyTextFileName, text);
+    } else if (settings.FirstParameterFileName) {
+      std::string_view base = settings.FirstParameterFileName;
+      const auto dot = base.rfind('.');
+      if (dot != std::string_view::npos) base = base.substr(0, dot);
+      KIVfree(settings.BodyTextFileName);
+      settings.BodyTextFileName = static_cast<char *>(KIVmalloc(base.size() + 5));
+      if (settings.BodyTextFileName) {
+        std::memcpy(settings.BodyTextFileName, base.data(), base.size());
+        std::memcpy(settings.BodyTextFileName + base.size(), ".bti", 5);
+      }
+    }
+    return 0;
+  }
+  if (starts_with_nocase(p, "P=")) {
+    settings.max_pipe_buf_len = static_cast<int>(to_number(p.substr(2)));
+    return 0;
+  }
+  if (starts_with_nocase(p, "P")) return 0;
+  return opt_progress_default;
+}
+
+std::uint32_t parse_c(std::string_view p) {
+  if (starts_with_nocase(p, "P")) {
+    const long n = to_number(p.substr(1));
+    if (n >= 100 && n <= 9999) settings.KIVCodePage = static_cast<int>(n);
+    return 0;
+  }
+  if (starts_with_nocase(p, "DC")) {
+    graphic_settings.GraphicsOptionFlag |= 0x1;
+    return 0;
+  }
+  if (starts_with_nocase(p, "MD")) {
+    const std::string rest(after_optional_equals(p.substr(2)));
+    LoadCommandNameValue(rest.c_str());
+    return 0;
+  }
+  const std::string file(after_optional_equals(p));
+  return LoadConfiguration(file.c_str());
+}
+
+std::uint32_t parse_g(std::string_view p) {
+  auto &g = graphic_settings;
+  if (starts_with_nocase(p, "1")) {
+    g.KIVGraphMode = 1;
+    g.GraphicsOptionFlag = 0;
+  } else if (starts_with_nocase(p, "D")) {
+    g.GraphicsOptionFlag |= 0x2;
+  } else if (starts_with_nocase(p, "EX")) {
+    set_string(settings.graphics_extents_name, p.substr(2));
+  } else if (starts_with_nocase(p, "ER")) {
+    g.GraphicsOptionFlag |= 0x200 | 0x400;
+  } else if (starts_with_nocase(p, "S")) {
+    std::string_view digits = p.substr(1);
+    std::size_t i = 0;
+    int width = 0;
+    for (; i < digits.size() && is_digit(digits[i]); ++i) width = width * 10 + (digits[i] - '0');
+    settings.KIVGraphicFrameWidth = width;
+    if (i < digits.size()) {
+      int height = 0;
+      for (++i; i < digits.size() && is_digit(digits[i]); ++i) height = height * 10 + (digits[i] - '0');
+      settings.KIVGraphicFrameHeight = height;
+    }
+  } else if (starts_with_nocase(p, "TF")) {
+    const long n = to_number(after_optional_equals(p.substr(2)));
+    if (g.GraphicTargetFormatCount < graphic_target_max)
+      g.GraphicTargetFormat[static_cast<std::size_t>(g.GraphicTargetFormatCount++)] = static_cast<int>(n);
+  } else if (starts_with_nocase(p, "RR")) {
+    g.GraphicsOptionFlag |= 0x10;
+  } else if (starts_with_nocase(p, "RER")) {
+    g.GraphicsOptionFlag |= 0x40;
+  } else if (starts_with_nocase(p, "RE")) {
+    g.GraphicsOptionFlag |= 0x20;
+  } else if (starts_with_nocase(p, "RAP")) {
+    std::string_view text;
+    if (text_after_equals(p.substr(3), text)) set_string(settings.GraphicCatalogFileName, text);
+  } else if (starts_with_nocase(p, "VX")) {
+    g.GraphicsOptionFlag |= 0x10 | 0x100;
+  } else if (starts_with_nocase(p, "VRH")) {
+    g.GraphicsOptionFlag |= 0x400 | 0x80 | 0x10;
+  } else if (starts_with_nocase(p, "VR")) {
+    g.GraphicsOptionFlag |= 0x80 | 0x10;
+  } else if (starts_with_nocase(p, "X")) {
+    g.GraphicsOptionFlag |= 0x4;
+  } else if (starts_with_nocase(p, "I=")) {
+    const std::string_view hex = p.substr(2);
+    settings.GeneralInfoPtr = {};
+    const auto nibble = [](char c) {
+      if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+      if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+      return c - '0';
+    };
+    // Pairs of characters become the four bytes in memory order; the end of the word stops early.
+    for (std::size_t i = 0; i < 8 && i < hex.size(); i += 2) {
+      const int high = nibble(hex[i]);
+      const int low = i + 1 < hex.size() ? nibble(hex[i + 1]) : 0;
+      settings.GeneralInfoPtr[i / 2] = static_cast<unsigned char>(high * 16 + low);
+    }
+  }
+  return 0;
+}
+
+std::uint32_t parse_i(std::string_view p) {
+  if (starts_with_nocase(p, "F")) return opt_host_files;
+  if (starts_with_nocase(p, "N") && p.size() >= 2) {
+    if (p.size() >= 3 && p[2] == '=') {
+      settings.in_pipe = static_cast<int>(to_number(p.substr(3)));
+      return opt_pipes;
+    }
+    return 0;
+  }
+  return opt_progress_pass;
+}
+
+std::uint32_t parse_o(std::string_view p) {
+  auto &flag = graphic_settings.OLEOptionFlag;
+  if (starts_with_nocase(p, "O")) flag = (flag & ~0x7) | 0x1;
+  else if (starts_with_nocase(p, "N")) flag = (flag & ~0x7) | 0x2;
+  else if (starts_with_nocase(p, "P")) flag = (flag & ~0x7) | 0x4;
+  else if (starts_with_nocase(p, "D")) flag |= 0x8;
+  else if (starts_with_nocase(p, "U") && p.size() >= 4 && p[3] == '=') {
+    settings.out_pipe = static_cast<int>(to_number(p.substr(4)));
+    return opt_pipes;
+  }
+  return 0;
+}
+
+std::uint32_t parse_p(std::string_view p) {
+  if (p.empty()) return opt_progress_percent;
+  if (starts_with_nocase(p, "ICTURE=")) {
+    set_string(settings.BifPictLabel, p.substr(7));
+    return 0;
+  }
+  if (starts_with_nocase(p, "C")) return opt_exception_list | opt_exceptions_inline;
+  if (starts_with_nocase(p, "E")) {
+    std::string_view text = after_optional_equals(p.substr(1));
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
+    // Deliberate: a bare PE keeps the default list name rather than an empty one.
+    if (!text.empty()) copy_bounded(settings.excname, sizeof settings.excname, text);
+    return opt_exception_list;
+  }
+  if (starts_with_nocase(p, "ID=")) settings.display_pid = to_number(p.substr(3));
+  return 0;
+}
+
+std::uint32_t parse_r(std::string_view p) {
+  if (starts_with_nocase(p, "L=")) {
+    set_string(settings.KIVRefListFileName, p.substr(2));
+    return 0;
+  }
+  if (starts_with_nocase(p, "F=")) {
+    set_string(settings.KIVRefFixBaseFileName, p.substr(2));
+    settings.KIVReferencedFileNameFix = 1;
+    return 0;
+  }
+  if (starts_with_nocase(p, "F")) {
+    settings.KIVReferencedFileNameFix = 1;
+    return 0;
+  }
+  if (starts_with_nocase(p, "UL")) {
+    std::string_view text;
+    if (text_after_equals(p.substr(2), text)) set_string(settings.RulesFileName, text);
+    return 0;
+  }
+  copy_bounded(settings.range, sizeof settings.range, p);
+  return opt_range;
+}
+
+std::uint32_t parse_s(std::string_view p) {
+  if (starts_with_nocase(p, "ET")) {
+    // SET, one character, P, anything up to "=", then A.
+    if (p.size() >= 4 && to_upper_ascii(p[3]) == 'P') {
+      const auto at = p.find('=', 4);
+      if (at != std::string_view::npos && at + 1 < p.size() && to_upper_ascii(p[at + 1]) == 'A')
+        settings.DefSettings[1] = 2;
+    }
+    return 0;
+  }
+  if (p.size() >= 2) {
+    set_string(settings.SortCriteria, p);
+    settings.SortOption = 1;
+    settings.LastParse = 2;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void reset_options() {
+  auto &s = settings;
+  for (char *text : {s.BodyTextFileName, s.GraphicCatalogFileName, s.ErrorMessageHandle, s.KIVDefinitionFile,
+                     s.BifPictLabel, s.KIVRefListFileName, s.KIVRefFixBaseFileName, s.RulesFileName,
+                     s.SortCriteria, s.ExtractCriteria, s.graphics_extents_name})
+    KIVfree(text);
+  for (int i = 0; i < name_value_slots; ++i) {
+    KIVfree(s.kivCmdName[static_cast<std::size_t>(i)]);
+    KIVfree(s.kivCmdValue[static_cast<std::size_t>(i)]);
+  }
+  s = {};
+}
+
+void release_shutdown_strings() {
+  KIVfree(settings.BodyTextFileName);
+  settings.BodyTextFileName = nullptr;
+  for (int i = 0; i < settings.kivCmdCount && i < name_value_slots; ++i) {
+    KIVfree(settings.kivCmdName[static_cast<std::size_t>(i)]);
+    KIVfree(settings.kivCmdValue[static_cast<std::size_t>(i)]);
+  }
+  settings.kivCmdName.fill(nullptr);
+  settings.kivCmdValue.fill(nullptr);
+  settings.kivCmdCount = 0;
+}
+
+void forget_option_strings() { settings = {}; }
+
+std::uint32_t CmdParseLine(const char *word) {
+  std::string_view p(word);
+  while (!p.empty() && p.front() == ' ') p.remove_prefix(1);
+  const bool marked = !p.empty() && (p.front() == '-' || p.front() == '/');
+  if (marked) p.remove_prefix(1);
+  if (!marked && (settings.LastParse == 1 || settings.LastParse == 2)) {
+    char *&criteria = settings.LastParse == 1 ? settings.ExtractCriteria : settings.SortCriteria;
+    const char *before = criteria;
+    continue_criteria(criteria, p);
+    if (criteria != before) return 0;
+  }
+  settings.LastParse = 0;
+  if (p.empty()) return 0;
+  const int letter = to_upper_ascii(static_cast<unsigned char>(p.front()));
+  p.remove_prefix(1);
+
+  switch (letter) {
+    case 'A': return opt_a;
+    case 'B': return parse_b(p);
+    case 'C': return parse_c(p);
+    case 'D':
+      if (starts_with_nocase(p, "T")) settings.DeleteICFFile = 0;
+      return 0;
+    case 'E': {
+      std::string_view text;
+      if (starts_with_nocase(p, "RR")) {
+        if (text_after_equals(p.substr(2), text)) set_string(settings.ErrorMessageHandle, text);
+      } else if (starts_with_nocase(p, "=")) {
+        copy_bounded(settings.SubLaunchPath, sizeof settings.SubLaunchPath, p.substr(1));
+      }
+      return 0;
+    }
+    case 'F': set_string(settings.KIVDefinitionFile, p); return 0;
+    case 'G': return parse_g(p);
+    case 'I': return parse_i(p);
+    case 'L':
+      opt_look(p.empty() ? "" : std::string(p.substr(1)).c_str());
+      settings.BFBModeFlag = 0;
+      return 0;
+    case 'M':
+      if (starts_with_nocase(p, "Z")) copy_bounded(settings.opt_margin_string, sizeof settings.opt_margin_string, p.substr(1));
+      return 0;
+    case 'N':
+      if (starts_with_nocase(p, "R")) {
+        copy_bounded(settings.range, sizeof settings.range, p.substr(1));
+        return opt_range_negative;
+      }
+      return opt_no_progress;
+    case 'O': return parse_o(p);
+    case 'P': return parse_p(p);
+    case 'Q': settings.IPCMsgQueueID = static_cast<int>(to_number(p)); return 0;
+    case 'R': return parse_r(p);
+    case 'S': return parse_s(p);
+    case 'T':
+      if (starts_with_nocase(p, "=")) copy_bounded(settings.icfname, sizeof settings.icfname, p.substr(1));
+      else if (starts_with_nocase(p, "W")) return opt_progress_type5;
+      return 0;
+    case 'V': copy_bounded(settings.ver_lvl, ver_lvl_characters + 1, p); return 0;
+    case 'W': settings.BFBModeFlag = 0; return 0;
+    case 'X':
+      if (p.size() >= 3) {
+        set_string(settings.ExtractCriteria, p);
+        settings.ExtractOption = 1;
+        settings.LastParse = 1;
+      }
+      return 0;
+    case 'Z':
+      ShowSourceControl();
+      KIVexit(0);
+    default: return 0;
+  }
+}
+
+int options(int argc, char **argv) {
+  KIVInititialization();
+  settings.DefSettings[0] = settings.DefSettings[1] = 0;
+  if (argc >= -1) settings.ARG0_BasePath = argv[-2];
+  if (argc >= 0) {
+    settings.FirstParameterFileName = argv[-1];
+    const char *first = argv[-1];
+    if (first && (first[0] == '-' || first[0] == '/') && to_upper_ascii(static_cast<unsigned char>(first[1])) == 'C' &&
+        first[2] == '=') {
+      argc += 1;
+      argv -= 1;
+    }
+  }
+  settings.optflags = opt_progress_default;
+  for (int i = 0; i < argc; ++i)
+    if (argv[i]) settings.optflags |= CmdParseLine(argv[i]);
+  KIVOSInitialize();
+  return 0;
+}
+
+void LoadCommandNameValue(const char *text) {
+  auto &s = settings;
+  if (s.kivCmdCount == 0) {
+    s.kivCmdName.fill(nullptr);
+    s.kivCmdValue.fill(nullptr);
+  }
+  // Deliberate: the table holds 25 pairs; later pairs are dropped.
+  if (s.kivCmdCount >= name_value_slots) return;
+  const std::string_view all(text);
+  const auto equals = all.find('=');
+  const std::string_view name = all.substr(0, equals);
+  std::string_view value;
+  if (equals != std::string_view::npos) {
+    value = all.substr(equals + 1);
+    value = value.substr(0, value.find('='));
+  }
+  char *name_copy = new_string(name);
+  if (!name_copy) return;
+  const auto slot = static_cast<std::size_t>(s.kivCmdCount++);
+  s.kivCmdName[slot] = name_copy;
+  s.kivCmdValue[slot] = new_string(value);
+}
+
+int kivGetCmdLineOption(const char *name, const char **value) {
+  for (int i = 0; i < settings.kivCmdCount; ++i) {
+    const char *stored = settings.kivCmdName[static_cast<std::size_t>(i)];
+    if (stored && stricmp(stored, name) == 0) {
+      *value = settings.kivCmdValue[static_cast<std::size_t>(i)];
+      return 1;
+    }
+  }
+  return 0;
+}
+
+int KIVRefListAddName(const char *file, int kind) {
+  if (!settings.KIVRefListFileName) return 0;
+  const int h = KIVopen(settings.KIVRefListFileName, open_append, 0);
+  if (h == -1) return 0;
+  constexpr std::string_view kind_words[] = {"", "ole", "graphic", "stylesheet", "text",
+                                             "spreadsheet", "formatting", "footnote", "dependent"};
+  KIVwrite(h, file, static_cast<int>(std::strlen(file) + 1));
+  if (kind != 0) {
+    const std::string_view word = kind >= 1 && kind <= 8 ? kind_words[kind] : "?";
+    KIVwrite(h, word.data(), static_cast<int>(word.size()));
+  }
+  KIVwrite(h, "\r\n", 2);
+  KIVclose(h);
+  return 0;
+}
+
+int FixReferenceFileName(const char *base, const char *name, char *out, std::size_t out_size) {
+  const auto last_separator = [](std::string_view path) { return path.find_last_of("\\/:"); };
+  if (settings.KIVReferencedFileNameFix == 0) {
+    copy_bounded(out, out_size, name);
+    return 0;
+  }
+  std::string result;
+  if (settings.KIVRefFixBaseFileName) {
+    result = settings.KIVRefFixBaseFileName;
+    if (!result.empty() && result.find_last_of("\\/:") != result.size() - 1) result += '\\';
+  } else {
+    const std::string_view b(base);
+    const auto at = last_separator(b);
+    if (at != std::string_view::npos) result = b.substr(0, at + 1);
+  }
+  const std::string_view n(name);
+  const auto at = last_separator(n);
+  result += at == std::string_view::npos ? n : n.substr(at + 1);
+  copy_bounded(out, out_size, result);
+  return 0;
+}
+
+const std::array<int, 6> &GetDefSettings() { return settings.DefSettings; }
+const char *GetARG0_BasePath() { return settings.ARG0_BasePath; }
+
+std::uint32_t make_addr(const char *text) {
+  std::uint32_t high = 0;
+  std::uint32_t value = 0;
+  for (int i = 0; i < 9 && text[i]; ++i) {
+    if (text[i] == ':') {
+      high = value << 16;
+      value = 0;
+    } else if (const int digit = hex_value(static_cast<unsigned char>(text[i])); digit >= 0) {
+      value = value * 16 + static_cast<std::uint32_t>(digit);
+    }
+  }
+  return high | value;
+}
+
+int opt_look(const char *) { return 0; }
+
+}  // namespace kiv

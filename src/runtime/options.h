@@ -1,0 +1,112 @@
+// Option words: turn the words of the argument vector and of configuration files
+// into the option bit set, file names, picture and object switches, the route of
+// the file layer, and a table of free name/value pairs.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace kiv {
+
+// Bits of optflags.
+enum OptionFlag : std::uint32_t {
+  opt_progress_default = 0x1,
+  opt_progress_pass = 0x2,
+  opt_exception_list = 0x8,
+  opt_exceptions_inline = 0x20,
+  opt_progress_percent = 0x40,
+  opt_no_progress = 0x80,
+  opt_range = 0x100,
+  opt_range_negative = 0x200,
+  opt_pipes = 0x400,
+  opt_progress_type5 = 0x1000,
+  opt_host_files = 0x2000,
+  opt_a = 0x4000,
+};
+
+inline constexpr int name_value_slots = 25;
+inline constexpr int graphic_target_slots = 50;
+inline constexpr int graphic_target_max = 49;
+
+struct OptionSettings {
+  std::uint32_t optflags = 0;
+  char *ARG0_BasePath = nullptr;
+  char *FirstParameterFileName = nullptr;
+  char icfname[256] = "vtx99int.tmp";
+  char excname[256] = "except.lst";
+  char ver_lvl[50] = "0";
+  char *BodyTextFileName = nullptr;
+  int max_pipe_buf_len = 0;
+  int KIVCodePage = -1;
+  char *GraphicCatalogFileName = nullptr;
+  int KIVGraphicFrameWidth = 0;
+  int KIVGraphicFrameHeight = 0;
+  std::array<unsigned char, 4> GeneralInfoPtr{};
+  int DeleteICFFile = 1;
+  char *ErrorMessageHandle = nullptr;
+  char SubLaunchPath[256] = "";
+  char *KIVDefinitionFile = nullptr;
+  int in_pipe = -1;
+  int out_pipe = -1;
+  int BFBModeFlag = 0;
+  char opt_margin_string[25] = "";
+  char range[20] = "";
+  char *BifPictLabel = nullptr;
+  long display_pid = 0;
+  int IPCMsgQueueID = -1;
+  char *graphics_extents_name = nullptr;  // GEX: the extents file of the graphic converters
+  char *KIVRefListFileName = nullptr;
+  char *KIVRefFixBaseFileName = nullptr;
+  int KIVReferencedFileNameFix = 0;
+  char *RulesFileName = nullptr;
+  std::array<int, 6> DefSettings{};
+  char *SortCriteria = nullptr;
+  int SortOption = 0;
+  char *ExtractCriteria = nullptr;
+  int ExtractOption = 0;
+  int LastParse = 0;  // 0, 1 extract or 2 sort: which criteria a plain word continues
+  std::array<char *, name_value_slots> kivCmdName{};
+  std::array<char *, name_value_slots> kivCmdValue{};
+  int kivCmdCount = 0;
+};
+extern OptionSettings settings;
+
+// Picture and object settings that the host may set before a conversion; they
+// keep their values across conversions.
+struct GraphicSettings {
+  int GraphicsOptionFlag = 1;
+  int KIVGraphMode = 0;
+  std::array<int, graphic_target_slots> GraphicTargetFormat{};
+  int GraphicTargetFormatCount = 0;
+  int OLEOptionFlag = 4;
+};
+extern GraphicSettings graphic_settings;
+
+// Frees the option strings and returns every setting to its default.
+void reset_options();
+// Frees BodyTextFileName and the name/value table (the host's shutdown).
+void release_shutdown_strings();
+// Drops every option string pointer without freeing (their memory is gone).
+void forget_option_strings();
+
+// Parses the option words after the first parameter: argv[-2] is the program
+// name and argv[-1] the first parameter. Installs the signal handler first and
+// sets up the file layer last; 0.
+int options(int argc, char **argv);
+// One option word; the optflags bits it sets. May end the conversion (the Z word).
+std::uint32_t CmdParseLine(const char *word);
+// Stores a "name=value" pair in the name/value table.
+void LoadCommandNameValue(const char *text);
+// 1 and the value when name is stored (case-blind), else 0 and *value unchanged.
+int kivGetCmdLineOption(const char *name, const char **value);
+// Appends a produced file to the reference list; 0.
+int KIVRefListAddName(const char *file, int kind);
+// The name under which a referenced file is written into the document; 0.
+int FixReferenceFileName(const char *base, const char *name, char *out, std::size_t out_size);
+const std::array<int, 6> &GetDefSettings();
+const char *GetARG0_BasePath();
+std::uint32_t make_addr(const char *text);
+int opt_look(const char *text);
+
+}  // namespace kiv

@@ -1,0 +1,361 @@
+// Buffered source and target I/O: the slow paths of b_getc and b_putc, push-back
+// and take-back, redirection, and the opening and closing of the buffers.
+#include "stream/buffered_io.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "runtime/error_exit.h"
+#include "runtime/file_layer.h"
+#include "runtime/memory.h"
+#include "runtime/options.h"
+#include "stream/temp_buffers.h"
+
+namespace kiv {
+
+BufferedIoState bio;
+
+namespace {
+
+constexpr int spare = 17;               // bytes past each buffer (the progress byte lives there)
+constexpr int minimum_size = 50000;     // buffer size when no limit is set
+constexpr int remote_size = 4096;       // buffer size with a message queue
+constexpr int unget_capacity = 1024;
+constexpr int unget_spare = 16;
+constexpr int past_end_limit = 50;      // end state above this is reported as a warning
+constexpr int overflow_buffer_size = 2048;
+
+unsigned char *current_start() { return bio.ot_side == 0 ? bio.ot_bufr1 : bio.ot_bufr2; }
+unsigned char *other_start() { return bio.ot_side == 0 ? bio.ot_bufr2 : bio.ot_bufr1; }
+int &current_stat() { return bio.ot_side == 0 ? bio.ot_stat1 : bio.ot_stat2; }
+int &other_stat() { return bio.ot_side == 0 ? bio.ot_stat2 : bio.ot_stat1; }
+
+void reset_target_side() {
+  bio.ot_side = 0;
+  bio.ot_stat1 = bio.ot_stat2 = 0;
+  bio.ot_ptr = bio.ot_bufr1;
+  bio.ot_eof = bio.ot_bufr1 ? bio.ot_bufr1 + bio.ot_bsize : nullptr;
+}
+
+void free_buffers() {
+  KIVfree(bio.ungetbuf);
+  KIVfree(bio.in_bufr);
+  KIVfree(bio.ot_bufr1);
+  KIVfree(bio.ot_bufr2);
+  bio.ungetbuf = bio.in_bufr = bio.ot_bufr1 = bio.ot_bufr2 = nullptr;
+  bio.in_ptr = bio.in_eof = bio.ot_ptr = bio.ot_eof = nullptr;
+}
+
+void drop_pushed_back() {
+  bio.ungetcnt = 0;
+  if (bio.ungettemp != -1) {
+    bufclose(bio.ungettemp);
+    bio.ungettemp = -1;
+  }
+}
+
+// Reads a window into the start of in_bufr; the byte count or a negative result.
+int read_window() {
+  const int n = KIVread(bio.in_f, bio.in_bufr, bio.in_bsize);
+  if (n >= 0) {
+    bio.in_ptr = bio.in_bufr;
+    bio.in_eof = bio.in_bufr + n;
+  }
+  return n;
+}
+
+int pop_pushed_back() {
+  if (bio.ungetcnt <= bio.ungetsiz) return bio.ungetbuf[--bio.ungetcnt];
+  const int c = bufunput(bio.ungettemp);
+  if (c != end_of_input) return c;
+  // The overflow is used up: the stack's top byte comes next.
+  bufclose(bio.ungettemp);
+  bio.ungettemp = -1;
+  bio.ungetcnt -= 2;
+  return bio.ungetbuf[bio.ungetcnt];
+}
+
+void count_progress() {
+  if (++progress.DispCurrentCount >= progress.DispDotSize) {
+    progress.DispCurrentCount = 0;
+    DispDotUpdate();
+  }
+}
+
+// Next byte of the source window, or -1 past the end (without copy handling).
+int window_getc(bool &source_end) {
+  source_end = false;
+  if (bio.in_bufr == nullptr || bio.in_eofst != 0 || bio.in_ptr >= bio.in_eof) {
+    if (bio.in_bufr != nullptr) bio.in_pos += bio.in_bsize;
+    bio.in_eofst = bio.in_eofst == 0 ? 1 : std::min(bio.in_eofst + 2, past_end_limit + 1);
+    source_end = true;
+    if (bio.in_eofst > past_end_limit) err_exit(exit_read_past_end);
+    return end_of_input;
+  }
+  count_progress();
+  const int c = *bio.in_ptr++;
+  if (bio.in_ptr >= bio.in_eof) {
+    bio.in_pos += bio.in_bsize;
+    const int n = read_window();
+    if (n < 0) err_exit(exit_read_failed);
+    if (n == 0) bio.in_eofst = 1;
+  }
+  return c;
+}
+
+}  // namespace
+
+int b_open(int in, int out, int size) {
+  if (bio.MaxSize != -1 && size > bio.MaxSize) size = bio.MaxSize;
+  if (bio.MaxSize == -1 && size < minimum_size) size = minimum_size;
+  if (settings.IPCMsgQueueID != -1) size = remote_size;
+  const int first_size = size;
+
+  bio.RedirectOutputFlag = 0;
+  if (bio.RedirectInputFlag != 1) bio.RedirectInputFlag = 0;
+  bio.BCntRead = bio.BCntWritten = 0;
+  bio.in_pos = 0;
+  bio.ungetsiz = std::min(unget_capacity, size);
+  bio.in_f = in;
+  bio.ot_f = out;
+
+  const int wanted = (in != -1 && out != -1) ? 3 : (in != -1 ? 1 : 2);
+  unsigned char *blocks[3] = {};
+  for (;;) {
+    int got = 0;
+    while (got < wanted && (blocks[got] = static_cast<unsigned char *>(KIVmalloc(static_cast<std::size_t>(size) + spare))))
+      ++got;
+    if (got == wanted) break;
+    while (got > 0) KIVfree(blocks[--got]);
+    size -= first_size / 4;
+    if (size <= 0 || first_size / 4 == 0) return exit_no_memory;
+  }
+  bio.in_bsize = bio.ot_bsize = size;
+  int next = 0;
+  bio.in_bufr = in != -1 ? blocks[next++] : nullptr;
+  bio.ot_bufr1 = next < wanted ? blocks[next++] : nullptr;
+  bio.ot_bufr2 = next < wanted ? blocks[next++] : nullptr;
+  reset_target_side();
+  bio.in_ptr = bio.in_eof = bio.in_bufr;
+
+  bio.ungetbuf = static_cast<unsigned char *>(KIVmalloc(static_cast<std::size_t>(bio.ungetsiz) + unget_spare));
+  if (!bio.ungetbuf) {
+    free_buffers();
+    return exit_no_memory;
+  }
+  bio.ungetcnt = 0;
+  bio.in_eofst = 0;
+  bio.ungettemp = -1;
+
+  if (in != -1) {
+    if (read_window() < 0) return exit_read_failed;
+    bio.in_pos += bio.in_bsize;
+  }
+  return 0;
+}
+
+int b_close() {
+  if (bio.ot_f != -1 && bio.ot_bufr1 != nullptr) {
+    if (other_stat() == 1) {
+      WriteMainBuffer(bio.ot_f, other_start(), bio.ot_bsize);
+      other_stat() = 0;
+    }
+    const int n = static_cast<int>(bio.ot_ptr - current_start());
+    if (n > 0) {
+      current_start()[n] = 100;  // the progress byte after the final block
+      WriteMainBuffer(bio.ot_f, current_start(), n);
+    }
+  }
+  free_buffers();
+  return 0;
+}
+
+int b_getc_slow() {
+  ++bio.BCntRead;
+  int c;
+  bool source_end = false;
+  if (bio.ungetcnt > 0 && bio.ungetbuf != nullptr) {
+    c = bio.RedirectInputFlag == 2 ? bio.RedirectGetFunc() : pop_pushed_back();
+  } else if (bio.RedirectInputFlag != 0) {
+    c = bio.RedirectGetFunc();
+  } else {
+    c = window_getc(source_end);
+  }
+  if (bio.CopyGetFlag && !source_end) bio.CopyGetFunc(c);
+  return c;
+}
+
+int b_unget(int c) {
+  if (bio.CopyGetFlag) bio.CopyUnGetFunc(c);
+  if (bio.RedirectInputFlag == 2) return bio.RedirectUngetFunc(c);
+  if (bio.ungetbuf == nullptr) return 0;  // nothing is open: there is no source to return to
+  const auto byte = static_cast<unsigned char>(c & 0xFF);
+  if (bio.ungetcnt < bio.ungetsiz) {
+    bio.ungetbuf[bio.ungetcnt++] = byte;
+    return 0;
+  }
+  if (bio.ungettemp == -1) {
+    bio.ungettemp = bufopen(overflow_buffer_size);
+    if (bio.ungettemp == -1) err_exit(exit_no_memory);  // a lost byte would corrupt the stream
+    bio.ungetcnt = bio.ungetsiz + 1;
+  }
+  return bufput(byte, bio.ungettemp);
+}
+
+int b_putc_slow(int c) {
+  if (bio.RedirectOutputFlag) return bio.RedirectPutFunc(c);
+  if (bio.ot_bufr1 == nullptr) return 0;  // no target is open
+  ++bio.BCntWritten;
+  *bio.ot_ptr++ = static_cast<unsigned char>(c);
+  if (bio.ot_ptr >= bio.ot_eof) {
+    if (other_stat() == 1) {
+      WriteMainBuffer(bio.ot_f, other_start(), bio.ot_bsize);
+      other_stat() = 0;
+    }
+    bio.ot_eof[0] = static_cast<unsigned char>(GetCurrentPercentComplete());
+    current_stat() = 1;
+    bio.ot_side ^= 1;
+    bio.ot_ptr = current_start();
+    bio.ot_eof = bio.ot_ptr + bio.ot_bsize;
+  }
+  return 0;
+}
+
+int b_unput() {
+  if (bio.RedirectOutputFlag) return bio.RedirectUnputFunc();
+  if (bio.BCntWritten == 0 || bio.ot_bufr1 == nullptr) return end_of_input;
+  if (bio.ot_ptr == current_start()) {
+    current_stat() = 0;
+    bio.ot_side ^= 1;
+    bio.ot_eof = current_start() + bio.ot_bsize;
+    bio.ot_ptr = bio.ot_eof;
+    if (current_stat() != 1) {
+      // That block already went to the target: bring it back.
+      const long back = -static_cast<long>(bio.ot_bsize);
+      if (KIVlseek(bio.ot_f, back, 1) < 0 || KIVread(bio.ot_f, current_start(), bio.ot_bsize) != bio.ot_bsize ||
+          KIVlseek(bio.ot_f, back, 1) < 0) {
+        reset_target_side();
+        return end_of_input;
+      }
+    }
+    current_stat() = 0;
+  }
+  --bio.ot_ptr;
+  --bio.BCntWritten;
+  return *bio.ot_ptr;
+}
+
+int qGetc() {
+  if (bio.ungetcnt > 0 && bio.ungetbuf != nullptr) return pop_pushed_back();
+  bool source_end = false;
+  return window_getc(source_end);
+}
+
+int qPutc(int c) {
+  const int saved = bio.RedirectOutputFlag;
+  bio.RedirectOutputFlag = 0;
+  b_putc_slow(c);
+  bio.RedirectOutputFlag = saved;
+  return 0;
+}
+
+int b_read(int, unsigned char *buf, int n) {
+  int count = 0;
+  while (count < n) {
+    const int c = b_getc();
+    if (c == end_of_input) break;
+    buf[count++] = static_cast<unsigned char>(c);
+  }
+  return count;
+}
+
+int b_write(int, const unsigned char *buf, int n) {
+  for (int i = 0; i < n; ++i) b_putc(buf[i]);
+  return n;
+}
+
+long b_pos() { return bio.in_pos; }
+long BytesRead() { return bio.BCntRead; }
+long BytesWritten() { return bio.BCntWritten; }
+
+int RedirectOutput(ByteSink put, ByteUnput unput) {
+  bio.RedirectPutFunc = put;
+  bio.RedirectUnputFunc = unput;
+  bio.RedirectOutputFlag = 1;
+  return 0;
+}
+
+int RedirectOutputClose() {
+  bio.RedirectOutputFlag = 0;
+  return 0;
+}
+
+int RedirectInput(ByteSource get) {
+  bio.RedirectGetFunc = get;
+  bio.RedirectInputFlag = 1;
+  return 0;
+}
+
+int RedirectGetUnget(ByteSource get, ByteSink unget) {
+  bio.RedirectGetFunc = get;
+  bio.RedirectUngetFunc = unget;
+  bio.RedirectInputFlag = 2;
+  return 0;
+}
+
+int RedirectInputClose() {
+  bio.RedirectInputFlag = 0;
+  return 0;
+}
+
+int CopyGetUnget(ByteSink get, ByteSink unget) {
+  bio.CopyGetFunc = get;
+  bio.CopyUnGetFunc = unget;
+  bio.CopyGetFlag = 1;
+  return 0;
+}
+
+int CopyGetUngetClose() {
+  bio.CopyGetFlag = 0;
+  return 0;
+}
+
+int RewindSourceFile() {
+  bio.in_pos = 0;
+  drop_pushed_back();
+  bio.in_eofst = 0;
+  if (bio.in_f == -1 || bio.in_bufr == nullptr) return 0;
+  if (KIVlseek(bio.in_f, 0, 0) < 0 || read_window() < 0) return exit_read_failed;
+  bio.in_pos += bio.in_bsize;
+  return 0;
+}
+
+int SetBGetPosition(long offset, int clear) {
+  bio.in_eofst = 0;
+  if (bio.in_f != -1 && bio.in_bufr != nullptr) {
+    if (KIVlseek(bio.in_f, offset, 0) < 0 || read_window() < 0) err_exit(exit_read_failed);
+    bio.in_pos += bio.in_bsize;
+  }
+  if (clear == 1) drop_pushed_back();
+  return 0;
+}
+
+int SetMaxComBufferSize(int n) {
+  bio.MaxSize = n;
+  bio.ViewModeActive = 1;
+  return 0;
+}
+
+int WriteMainBuffer(int h, const unsigned char *buf, int n) {
+  // A short write is continued: nothing of the block may be lost.
+  int done = 0;
+  while (done < n) {
+    const int written = KIVwrite(h, buf + done, n - done);
+    if (written < 0) err_exit(exit_write_failed);
+    if (written == 0) err_exit(exit_disk_full);
+    done += written;
+  }
+  return done;
+}
+
+}  // namespace kiv

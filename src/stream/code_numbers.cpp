@@ -1,0 +1,197 @@
+// Code names, skipping and lookahead, and the code writers.
+#include "stream/code_numbers.h"
+
+#include "stream/buffered_io.h"
+#include "stream/code_params.h"
+
+namespace kiv {
+
+CodeNameState code_names;
+
+IcfCode StrToIcfCode(const char *name) {
+  IcfCode value = (static_cast<unsigned char>(name[0]) - 0x40) |
+                  ((static_cast<unsigned char>(name[1]) - 0x40) << 5);
+  const unsigned char third = static_cast<unsigned char>(name[2]);
+  if (third >= 'A' && third <= 'Z') return value | ((third - 0x40) << 10);
+  // A character outside CodeStr takes the index of its terminating NUL, 37.
+  const auto index = third == 0 ? std::string_view::npos : CodeStr.find(static_cast<char>(third));
+  return value | (static_cast<IcfCode>(index == std::string_view::npos ? CodeStr.size() : index) << 10);
+}
+
+const char *IcfCodeToStr(IcfCode code) {
+  auto &slot = code_names.OldCodes[code_names.CurrentPosition & 15];
+  code_names.CurrentPosition = (code_names.CurrentPosition + 1) & 15;
+  // Index 37 and above are past CodeStr: its terminating NUL in the original
+  // layout, so such a character reads as NUL.
+  const auto character = [](int index) {
+    return index < static_cast<int>(CodeStr.size()) ? CodeStr[index] : '\0';
+  };
+  slot[0] = character(code & 31);
+  slot[1] = character((code >> 5) & 31);
+  slot[2] = character((code >> 10) & 63);
+  slot[3] = '\0';
+  return slot.data();
+}
+
+int x_icf() {
+  int depth = 1;
+  for (;;) {
+    const int c = b_getc();
+    if (c == end_of_input) return 0;
+    if (c == ESC) ++depth;
+    else if (c == RS && --depth <= 0) return 0;
+  }
+}
+
+int x_icf2() {
+  for (;;) {
+    const int c = b_getc();
+    if (c == end_of_input || c == RS) return 0;
+  }
+}
+
+namespace {
+
+// Pushes back the first n bytes of i_buf, last first.
+void push_back_lookahead(int n) {
+  while (n > 0) b_unget(code_names.i_buf[--n]);
+}
+
+bool lookahead_is(int at, IcfCode code) {
+  const auto &b = code_names.i_buf;
+  const char name[3] = {static_cast<char>(b[at + 2]), static_cast<char>(b[at + 3]), static_cast<char>(b[at + 4])};
+  return b[at + 1] == GS && StrToIcfCode(name) == code;
+}
+
+}  // namespace
+
+int tst_icf(IcfCode code) {
+  int n = 0;
+  while (n < 5) {
+    const int c = b_getc();
+    if (c == end_of_input) break;
+    code_names.i_buf[n++] = static_cast<unsigned char>(c);
+  }
+  push_back_lookahead(n);
+  return n == 5 && lookahead_is(0, code) ? 0 : -1;
+}
+
+int find_icf(IcfCode code) {
+  int n = 0;
+  int counted = 0;
+  int esc_at = -1;
+  while (n < 30 && counted < 5) {
+    const int c = b_getc();
+    if (c == end_of_input) break;
+    code_names.i_buf[n] = static_cast<unsigned char>(c);
+    if (esc_at < 0 && c == ESC) esc_at = n;
+    if (esc_at >= 0) ++counted;
+    ++n;
+  }
+  push_back_lookahead(n);
+  return counted == 5 && lookahead_is(esc_at, code) ? 0 : -1;
+}
+
+int chk_icf() {
+  code_names.src_wp = 0;
+  const int first = b_getc();
+  if (first != ESC) {
+    if (first != end_of_input) b_unget(first);
+    return 0;
+  }
+  int bytes[5] = {first, -1, -1, -1, -1};
+  int n = 1;
+  while (n < 5) {
+    const int c = b_getc();
+    if (c == end_of_input) break;
+    bytes[n++] = c;
+  }
+  if (n == 5) {
+    const char name[3] = {static_cast<char>(bytes[2]), static_cast<char>(bytes[3]), static_cast<char>(bytes[4])};
+    if (StrToIcfCode(name) == code("DID")) {
+      const int wp = get_dec();
+      if (wp > 0) code_names.src_wp = wp;
+      x_icf();
+      return 0;
+    }
+  }
+  while (n > 0) b_unget(bytes[--n]);
+  return 0;
+}
+
+int beg_icf(IcfCode code) {
+  b_putc(ESC);
+  b_putc(GS);
+  return icf_only(code);
+}
+
+int icf_only(IcfCode code) {
+  const char *name = IcfCodeToStr(code);
+  for (int i = 0; i < 3; ++i) b_putc(static_cast<unsigned char>(name[i]));
+  return 0;
+}
+
+int end_icf() { return b_putc(RS); }
+
+int out_icf(IcfCode code) {
+  beg_icf(code);
+  return end_icf();
+}
+
+int OutHexNibble(int v) {
+  constexpr std::string_view digits = "0123456789ABCDEF";
+  return b_putc(static_cast<unsigned char>(digits[v & 15]));
+}
+
+int HexOut8NoTerm(int v) {
+  OutHexNibble(v >> 4);
+  return OutHexNibble(v);
+}
+
+int HexOut8(int v) {
+  HexOut8NoTerm(v);
+  return b_putc(US);
+}
+
+int hex_out(int v, int terminate) {
+  HexOut8NoTerm(v);
+  if (terminate) b_putc(US);
+  return 0;
+}
+
+int HexOut16(int v) {
+  HexOut8NoTerm(v >> 8);
+  HexOut8NoTerm(v);
+  return b_putc(US);
+}
+
+int hex_out16(int v) { return HexOut16(v); }
+
+namespace {
+
+void unsigned_out(std::uint32_t n, std::uint32_t divisor) {
+  while (divisor > 1 && n < divisor) divisor /= 10;
+  for (; divisor > 0; divisor /= 10) {
+    b_putc(static_cast<int>('0' + n / divisor));
+    n %= divisor;
+  }
+}
+
+}  // namespace
+
+int DecOutNoTerm(int v) {
+  unsigned_out(static_cast<std::uint32_t>(v) & 0xFFFF, 10000);
+  return 0;
+}
+
+int dec_out(int v) {
+  DecOutNoTerm(v);
+  return b_putc(US);
+}
+
+int long_out(std::uint32_t v) {
+  unsigned_out(v, 1000000000);
+  return b_putc(US);
+}
+
+}  // namespace kiv

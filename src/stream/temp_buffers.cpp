@@ -1,0 +1,292 @@
+// Temporary buffers. The lower half of the data area keeps the oldest bytes, the
+// spill file the following half-size blocks in order, the upper half the newest.
+#include "stream/temp_buffers.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "runtime/error_exit.h"
+#include "runtime/file_layer.h"
+#include "runtime/memory.h"
+#include "runtime/options.h"
+#include "runtime/temp_names.h"
+
+namespace kiv {
+
+struct TempBuffer {
+  unsigned char *data;
+  int put;      // index of the last byte stored; 0 when empty
+  int get;      // index of the last byte read
+  int written;  // half-size blocks spilled to the file
+  int read;     // blocks read back
+  int half;
+  int full;
+  int pushed;   // 1 while a push-back buffer holds bytes returned to the head
+  int pushbuf;
+  char spill_name[256];
+  int spill_handle;  // handle of the spill file while it is the open one, else -1
+};
+
+TempBufferState temp_buffers;
+
+namespace {
+
+constexpr int minimum_size = 30000;
+constexpr int data_spare = 16;
+constexpr int retry_step = 128;
+constexpr int pushback_min = 128;
+constexpr int pushback_max = 2048;
+
+TempBuffer *buffer(int h) {
+  if (h < 0 || h >= buffer_slots) return nullptr;
+  return temp_buffers.bufptrs[static_cast<std::size_t>(h)];
+}
+
+void close_open_spill() {
+  auto &s = temp_buffers;
+  if (s.LastBufHandle != -1) KIVclose(s.LastBufHandle);
+  if (TempBuffer *owner = buffer(s.LastBufRef)) owner->spill_handle = -1;
+  s.LastBufHandle = -1;
+  s.LastBufRef = -1;
+  s.LastBufPos = 0;
+}
+
+// Makes b's spill file the open one (mode 3: it exists already).
+void make_spill_open(TempBuffer *b, int h) {
+  auto &s = temp_buffers;
+  if (s.LastBufRef == h && s.LastBufHandle != -1) return;
+  close_open_spill();
+  const int handle = KIVopen(b->spill_name, open_update, kind_temporary);
+  if (handle == -1) err_exit(exit_open_failed);
+  s.LastBufHandle = b->spill_handle = handle;
+  s.LastBufRef = h;
+  s.LastBufPos = 0;
+}
+
+void seek_spill(long offset) {
+  auto &s = temp_buffers;
+  if (s.LastBufPos != offset) {
+    if (KIVlseek(s.LastBufHandle, offset, 0) < 0) err_exit(exit_read_failed);
+    s.LastBufPos = offset;
+  }
+}
+
+void read_block(unsigned char *into, int n) {
+  int done = 0;
+  while (done < n) {
+    const int got = KIVread(temp_buffers.LastBufHandle, into + done, n - done);
+    if (got <= 0) err_exit(exit_read_failed);
+    done += got;
+  }
+  temp_buffers.LastBufPos += n;
+}
+
+void remove_spill(TempBuffer *b, int h) {
+  if (temp_buffers.LastBufRef == h) close_open_spill();
+  KIVunlink(b->spill_name);
+  b->written = b->read = 0;
+}
+
+void spill_upper_half(TempBuffer *b, int h) {
+  auto &s = temp_buffers;
+  if (b->written == 0) {
+    close_open_spill();  // one spill file is open at a time
+    if (gen_fnam(settings.icfname, b->spill_name) != 0) err_exit(exit_open_failed);
+    const int handle = KIVopen(b->spill_name, open_create, kind_temporary);
+    if (handle == -1) err_exit(exit_open_failed);
+    s.LastBufHandle = b->spill_handle = handle;
+    s.LastBufRef = h;
+    s.LastBufPos = 0;
+  } else {
+    make_spill_open(b, h);
+    seek_spill(static_cast<long>(b->written) * b->half);
+  }
+  int done = 0;
+  while (done < b->half) {
+    const int n = KIVwrite(s.LastBufHandle, b->data + b->half + done, b->half - done);
+    if (n == 0) err_exit(exit_disk_full);
+    if (n < 0) err_exit(exit_write_failed);
+    done += n;
+  }
+  s.LastBufPos += done;
+  b->written += 1;
+}
+
+}  // namespace
+
+int bufinit(int size) {
+  auto &s = temp_buffers;
+  if (s.totused >= buffer_slots) return -1;
+  size = std::max(size, minimum_size);
+  void *block = nullptr;
+  while (size > 0 && !(block = KIVmalloc(sizeof(TempBuffer) + static_cast<std::size_t>(size) + data_spare)))
+    size -= retry_step;
+  if (!block) return -1;
+  int h = 0;
+  while (h < s.totused && s.bufptrs[static_cast<std::size_t>(h)] != nullptr) ++h;
+  s.totused += 1;
+  auto *b = static_cast<TempBuffer *>(block);
+  b->data = static_cast<unsigned char *>(block) + sizeof(TempBuffer);
+  b->put = b->get = b->written = b->read = 0;
+  b->half = size / 2;
+  b->full = 2 * b->half;
+  b->pushed = 0;
+  b->pushbuf = -1;
+  b->spill_handle = -1;
+  s.bufptrs[static_cast<std::size_t>(h)] = b;
+  return h;
+}
+
+int bufopen(int size) { return bufinit(size); }
+
+int bufput(int c, int h) {
+  TempBuffer *b = buffer(h);
+  if (!b) return 0;
+  b->put += 1;
+  if (b->put >= b->full) {
+    spill_upper_half(b, h);
+    b->put = b->half;
+  }
+  b->data[b->put] = static_cast<unsigned char>(c);
+  return 0;
+}
+
+int bufget(int h) {
+  TempBuffer *b = buffer(h);
+  if (!b) return end_of_input;
+  if (b->pushed) {
+    const int c = bufunput(b->pushbuf);
+    if (c != end_of_input) return c;
+    bufclose(b->pushbuf);
+    b->pushbuf = -1;
+    b->pushed = 0;
+  }
+  if (b->get >= b->put) {
+    b->put = b->get = b->written = b->read = 0;
+    return end_of_input;
+  }
+  b->get += 1;
+  if (b->get >= b->half) {
+    if (b->written > b->read) {
+      make_spill_open(b, h);
+      seek_spill(static_cast<long>(b->read) * b->half);
+      read_block(b->data, b->half);
+      b->read += 1;
+      b->get = 0;
+      if (b->written <= b->read) remove_spill(b, h);
+    } else {
+      std::memmove(b->data, b->data + b->get, static_cast<std::size_t>(b->put - b->get + 1));
+      b->put -= b->get;
+      b->get = 0;
+    }
+  }
+  return b->data[b->get];
+}
+
+int bufunput(int h) {
+  TempBuffer *b = buffer(h);
+  if (!b) return end_of_input;
+  if (b->get < b->put) {
+    const int c = b->data[b->put];
+    const int old_put = b->put;
+    b->put -= 1;
+    if (old_put <= b->half && b->written >= 1 && b->written > b->read) {
+      // The tail continues in the last spilled block.
+      b->written -= 1;
+      make_spill_open(b, h);
+      seek_spill(static_cast<long>(b->written) * b->half);
+      read_block(b->data + b->half, b->half);
+      b->put = b->full - 1;
+      if (b->written == b->read) remove_spill(b, h);
+    }
+    return c;
+  }
+  if (b->pushed) {
+    const int c = bufget(b->pushbuf);
+    if (c == end_of_input) {
+      bufclose(b->pushbuf);
+      b->pushbuf = -1;
+      b->pushed = 0;
+    }
+    return c;
+  }
+  return end_of_input;
+}
+
+int bufunget(int c, int h) {
+  TempBuffer *b = buffer(h);
+  if (!b) return 0;
+  if (!b->pushed && b->get >= 1) {
+    b->data[b->get] = static_cast<unsigned char>(c);
+    b->get -= 1;
+    return 0;
+  }
+  if (b->pushbuf == -1) {
+    b->pushbuf = bufinit(std::clamp(b->half, pushback_min, pushback_max));
+    if (b->pushbuf == -1) err_exit(exit_no_memory);  // a lost byte would corrupt the queue
+  }
+  bufput(c, b->pushbuf);
+  b->pushed = 1;
+  return 0;
+}
+
+int bufputs(int h, const unsigned char *src, int n) {
+  for (int i = 0; i < n; ++i) bufput(src[i], h);
+  return 0;
+}
+
+int bufgets(int h, unsigned char *dst, int n) {
+  int count = 0;
+  while (count < n) {
+    const int c = bufget(h);
+    if (c == end_of_input) break;
+    dst[count++] = static_cast<unsigned char>(c);
+  }
+  return count;
+}
+
+int bufunputs(int h, unsigned char *dst, int n) {
+  for (int i = 0; i < n; ++i) {
+    const int c = bufunput(h);
+    if (c == end_of_input) break;
+    dst[i] = static_cast<unsigned char>(c);
+  }
+  return 0;
+}
+
+long BufNumStored(int h) {
+  const TempBuffer *b = buffer(h);
+  if (!b) return 0;
+  return b->put + static_cast<long>(b->half) * (b->written - b->read) - b->get;
+}
+
+int bufclose(int h) {
+  TempBuffer *b = buffer(h);
+  if (!b) return 0;
+  if (b->pushed || b->pushbuf != -1) bufclose(b->pushbuf);
+  if (b->written > b->read) remove_spill(b, h);
+  else if (temp_buffers.LastBufRef == h) close_open_spill();
+  temp_buffers.bufptrs[static_cast<std::size_t>(h)] = nullptr;
+  KIVfree(b);
+  temp_buffers.totused -= 1;
+  return 0;
+}
+
+int bufcloseall() {
+  if (temp_buffers.totused > 0) {
+    for (int h = 0; h < buffer_slots; ++h) bufclose(h);
+    temp_buffers.totused = 0;
+  }
+  close_open_spill();
+  return 0;
+}
+
+int BufCloseAllButOne(int keep) {
+  for (int h = 0; h < buffer_slots && temp_buffers.totused > (buffer(keep) ? 1 : 0); ++h)
+    if (h != keep) bufclose(h);
+  return 0;
+}
+
+int bufsetup(int) { return 0; }
+
+}  // namespace kiv

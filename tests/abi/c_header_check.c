@@ -1,0 +1,9 @@
+/* The public header must compile as plain C and declare the interface as used here. */
+#include <icf2html.h>
+
+int (*const check_entry)(char *, char *, char *, char **, void *(*)(size_t), void (*)(void *)) = MainEntryPoint;
+int (*const check_main)(int, char **) = KIVMainEntry;
+int (*const check_shutdown)(void) = GlobalShutDown;
+int (*const check_temp)(void) = RemoveTempFiles;
+int (*const check_purge)(void) = RemovePurgeableFiles;
+void (*const check_free)(void) = KIVFreeAll;
