@@ -147,7 +147,7 @@ void reset_conversion_state() {
   bufcloseall();
   reset_options();
   writer = {};
-  bio = {};
+  reset_buffered_io();
   progress = {};
   errors = {};
   exception_list = {};

@@ -37,7 +37,7 @@ void forget_released_blocks() {
   forget_option_strings();
   file_layer.PurgeableFileName.fill(nullptr);
   temp_buffers = {};
-  bio = {};
+  reset_buffered_io();
   pipes = {};
 }
 

@@ -16,6 +16,17 @@ namespace kiv {
 BufferedIoState bio;
 
 namespace {
+int configured_limit = -1;
+}  // namespace
+
+void set_buffer_size_limit(int n) { configured_limit = n; }
+
+void reset_buffered_io() {
+  bio = {};
+  bio.MaxSize = configured_limit;
+}
+
+namespace {
 
 constexpr int spare = 17;               // bytes past each buffer (the progress byte lives there)
 constexpr int minimum_size = 50000;     // buffer size when no limit is set

@@ -46,6 +46,13 @@ struct BufferedIoState {
 };
 extern BufferedIoState bio;
 
+// Limits the buffer size of every later b_open (-1: no limit), across
+// conversions; the limit a conversion sets itself lasts only for it. Tests run
+// conversions with tiny buffers this way.
+void set_buffer_size_limit(int n);
+// Returns the buffered I/O to its state before any b_open, keeping the limit.
+void reset_buffered_io();
+
 // Opens the buffers over a source and a target handle (either may be -1) with
 // at least 50000 bytes each unless limited. 0, 8 (no memory) or 2 (first read failed).
 int b_open(int in, int out, int size);

@@ -1,0 +1,89 @@
+// The test host.
+#include "support/fake_host.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include <icf2html.h>
+
+#include "stream/buffered_io.h"
+#include "stream_notation.h"
+#include "support/temp_dir.h"
+
+namespace test_support {
+
+namespace {
+long allocation_count = 0;
+long fail_at_count = 0;
+long outstanding = 0;
+}  // namespace
+
+void reset_allocator(long fail_at) {
+  allocation_count = 0;
+  fail_at_count = fail_at;
+  outstanding = 0;
+}
+
+void *counting_malloc(std::size_t n) {
+  ++allocation_count;
+  if (fail_at_count != 0 && allocation_count == fail_at_count) return nullptr;
+  void *p = std::malloc(n);
+  if (p) ++outstanding;
+  return p;
+}
+
+void counting_free(void *p) {
+  if (p) --outstanding;
+  std::free(p);
+}
+
+long allocations_made() { return allocation_count; }
+long blocks_outstanding() { return outstanding; }
+
+std::string assemble(const std::string &notation_text) {
+  std::string bytes, error;
+  EXPECT_TRUE(notation::from_notation(notation_text, bytes, error)) << error;
+  return bytes;
+}
+
+Conversion convert_bytes(const std::string &dir, const std::string &bytes, const ConversionSettings &settings) {
+  const std::string icf = dir + "/input.icf";
+  const std::string out = dir + "/out.html";
+  write_file(icf, bytes);
+  std::vector<std::string> words = settings.options;
+  words.emplace_back("N");  // no progress bar on the test's standard output
+  std::vector<char *> option_words;
+  for (std::string &word : words) option_words.push_back(word.data());
+  option_words.push_back(nullptr);
+  std::string levels = settings.levels;
+  std::string target = out;
+  std::string icf_name = icf;
+
+  kiv::set_buffer_size_limit(settings.buffer_limit);
+  if (settings.host_allocator) reset_allocator(settings.fail_allocation);
+  // Relative names (the exception list, picture files) land in the test's directory.
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir);
+  Conversion result;
+  result.code = MainEntryPoint(target.data(), icf_name.data(), levels.data(), option_words.data(),
+                               settings.host_allocator ? counting_malloc : nullptr,
+                               settings.host_allocator ? counting_free : nullptr);
+  GlobalShutDown();
+  RemoveTempFiles();
+  RemovePurgeableFiles();
+  KIVFreeAll();
+  kiv::set_buffer_size_limit(-1);
+  std::filesystem::current_path(previous);
+  result.target_exists = std::filesystem::exists(out);
+  if (result.target_exists) result.html = read_file(out);
+  return result;
+}
+
+Conversion convert_notation(const std::string &dir, const std::string &notation_text,
+                            const ConversionSettings &settings) {
+  return convert_bytes(dir, assemble(notation_text), settings);
+}
+
+}  // namespace test_support
