@@ -265,7 +265,16 @@ inline constexpr std::array<ExpectedRecogniser, 52> expected_recognisers = {{
 static_assert(std::ranges::is_sorted(expected_recognisers, std::less{}, &ExpectedRecogniser::format));
 static_assert(std::ranges::adjacent_find(expected_recognisers, std::equal_to{},
                                          &ExpectedRecogniser::format) == expected_recognisers.end());
-static_assert(std::ranges::none_of(recogniser_list, [](const Recogniser &r) { return r.test == nullptr; }));
+consteval bool recogniser_names_unique() {
+  for (std::size_t i = 0; i < recogniser_list.size(); ++i) {
+    for (std::size_t j = i + 1; j < recogniser_list.size(); ++j) {
+      if (recogniser_list[i].name == recogniser_list[j].name) return false;
+    }
+  }
+  return true;
+}
+static_assert(recogniser_names_unique());
+static_assert(recogniser_list.back().name == "auto_tst_asc", "plain text runs last");
 
 // The row for an expected format, or null when the format has none.
 const ExpectedRecogniser *find_expected_recogniser(int format);

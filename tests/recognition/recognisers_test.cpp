@@ -15,17 +15,6 @@
 namespace recognition_test {
 namespace {
 
-struct Sample {
-  std::string label;
-  std::string recogniser;
-  Data positive;
-  int code;
-  int variant;
-  Data negative;
-};
-
-std::ostream &operator<<(std::ostream &os, const Sample &s) { return os << s.label; }
-
 // A 128-byte compound directory entry named `name` (UTF-16) at 128, with no left
 // sibling, in a 384-byte block.
 Data directory_block(std::string_view name) {
@@ -78,7 +67,9 @@ Data wpm1_functions(int count) {
 
 Data dot_commands(std::string_view lines) { return Block().append(lines).append(std::string(20, 'x')); }
 
-std::vector<Sample> samples() {
+}  // namespace
+
+std::vector<Sample> recogniser_samples() {
   std::vector<Sample> s;
   auto add = [&s](std::string label, std::string recogniser, Data pos, int code, int variant, Data neg) {
     s.push_back({std::move(label), "auto_tst_" + std::move(recogniser), std::move(pos), code, variant, std::move(neg)});
@@ -470,6 +461,10 @@ std::vector<Sample> samples() {
   }
   return s;
 }
+
+namespace {
+
+std::vector<Sample> samples() { return recogniser_samples(); }
 
 // Runs one recogniser directly over data, as the driver would.
 int run_recogniser(const std::string &name, const Data &data, int minor = 0) {

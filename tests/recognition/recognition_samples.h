@@ -1,18 +1,14 @@
 // Signature bytes for the recognition tests, built here byte by byte: a small
-// builder, the compound-file builder and a temporary-directory fixture.
+// block builder, the compound-file builder and the per-recogniser samples.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <initializer_list>
-#include <random>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -186,26 +182,20 @@ class CompoundBuilder {
   Data regular_;
 };
 
-// A fresh directory under the system's temporary directory, removed afterwards.
-class TempDirTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::random_device seed;
-    dir_ = std::filesystem::temp_directory_path() /
-           ("icf_recognition_" + std::to_string(::getpid()) + "_" + std::to_string(seed()));
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
-  std::string write_file(const std::string &name, const Data &content) const {
-    const auto path = dir_ / name;
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char *>(content.data()), static_cast<std::streamsize>(content.size()));
-    return path.string();
-  }
-  std::filesystem::path dir_;
+// A minimal positive sample of one recogniser, the code and variant it gives
+// through the full sequence, and its nearest miss, which that recogniser refuses.
+struct Sample {
+  std::string label;
+  std::string recogniser;
+  Data positive;
+  int code;
+  int variant;
+  Data negative;
 };
+
+inline std::ostream &operator<<(std::ostream &os, const Sample &s) { return os << s.label; }
+
+// Samples for every recogniser.
+std::vector<Sample> recogniser_samples();
 
 }  // namespace recognition_test
