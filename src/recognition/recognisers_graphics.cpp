@@ -341,7 +341,8 @@ int auto_tst_hpgl() {
     skip_line_ends();
     if (i >= stop) break;
     const int second = data[i];
-    if (hpgl_letter(second)) good += second > 'Z' ? 2 : 1; else ++bad;
+    if (hpgl_letter(second)) ++good; else ++bad;
+    if (second > 'Z') ++good;
     ++i;
     const std::int64_t parameters = i;
     while (i < stop && data[i] != ';' && data[i] != ' ' && !hpgl_letter(data[i])) ++i;
