@@ -48,6 +48,13 @@ constexpr std::array<LevelRow, 6> level_table = {{
     {'5', 2, true, "HTML Level 3/HTML+ - Netscape"},
 }};
 
+// Bytes the main loop writes unchanged when no tag is pending.
+constexpr auto plain_text_bytes = [] {
+  std::array<bool, 256> table{};
+  for (int c = 32; c <= 126; ++c) table[static_cast<std::size_t>(c)] = c != '&' && c != '<' && c != '>';
+  return table;
+}();
+
 constexpr std::string_view default_face = "Times Roman";
 constexpr std::int32_t default_font_size = 240;
 constexpr std::int32_t default_margin = 1440;
@@ -140,6 +147,8 @@ int release_conversion(fmt_info *rec) {
   return failure;
 }
 
+}  // namespace
+
 // Every module starts a conversion as in a fresh process.
 void reset_conversion_state() {
   clear_redirections();
@@ -158,6 +167,8 @@ void reset_conversion_state() {
   reset_links_comments();
   reset_indent_language();
 }
+
+namespace {
 
 int convert(int count, char **arguments) {
   options(count - 2, arguments + 2);
@@ -237,6 +248,8 @@ int main_loop(fmt_info *rec) {
         default: b_putc(rec->caps ? to_upper_ascii(c) : c); break;
       }
       rec->line_has_text = 1;
+      // The run of plain text that follows goes over in one step.
+      if (!rec->caps && !rec->changed && !rec->para_start) b_copy_run(plain_text_bytes);
     } else if (c == ESC) {
       tran108t(rec);
     } else if (c == RS) {

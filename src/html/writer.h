@@ -33,6 +33,9 @@ inline constexpr std::int32_t close_selector = 16878;
 // target, the rest option words). Returns 8 when the format record cannot be
 // had; otherwise ends through tt_err_exit and does not return.
 int run_converter(int count, char **arguments);
+// Returns every module of the library to its state at the start of a
+// conversion (run at every entry; test fixtures call it too).
+void reset_conversion_state();
 // Copies the stream to the output until the end of input; 0.
 int main_loop(fmt_info *rec);
 // At an RS or US that reaches the main loop: closes the open comment or deleted

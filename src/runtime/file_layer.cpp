@@ -225,6 +225,12 @@ long GETSIZE(const char *name) {
 
 int bf_open(const char *name, int mode) { return KIVopen(name, mode, 0); }
 
+int truncate_at_position(int h) {
+  if (route() != Route::local || is_standard_handle(h)) return 0;
+  const off_t here = lseek(h, 0, SEEK_CUR);
+  return here >= 0 && ftruncate(h, here) == 0 ? 0 : -1;
+}
+
 int ClearPurgeList() {
   file_layer.PurgeableFileHandle.fill(-1);
   file_layer.PurgeableFileName.fill(nullptr);

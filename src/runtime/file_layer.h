@@ -65,6 +65,9 @@ int CheckExist(const char *name);
 // Size by the local stat, whatever the route; -1 when it fails.
 long GETSIZE(const char *name);
 int bf_open(const char *name, int mode);
+// Cuts a local file at its current position (what follows was taken back);
+// other routes keep their file as it is. 0, or -1.
+int truncate_at_position(int h);
 
 // Empties the shutdown tables without closing or removing anything.
 int ClearPurgeList();

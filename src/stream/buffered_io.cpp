@@ -126,6 +126,7 @@ int b_open(int in, int out, int size) {
   if (bio.RedirectInputFlag != 1) bio.RedirectInputFlag = 0;
   bio.BCntRead = bio.BCntWritten = 0;
   bio.in_pos = 0;
+  bio.ot_reread = 0;
   bio.ungetsiz = std::min(unget_capacity, size);
   bio.in_f = in;
   bio.ot_f = out;
@@ -176,6 +177,8 @@ int b_close() {
       current_start()[n] = 100;  // the progress byte after the final block
       WriteMainBuffer(bio.ot_f, current_start(), n);
     }
+    // Blocks taken back and not written again must not survive at the end.
+    if (bio.ot_reread) truncate_at_position(bio.ot_f);
   }
   free_buffers();
   return 0;
@@ -194,6 +197,31 @@ int b_getc_slow() {
   }
   if (bio.CopyGetFlag && !source_end) bio.CopyGetFunc(c);
   return c;
+}
+
+long b_copy_run(const std::array<bool, 256> &copyable) {
+  BufferedIoState &s = bio;
+  if (s.ungetcnt != 0 || s.RedirectInputFlag != 0 || s.CopyGetFlag != 0 || s.RedirectOutputFlag != 0 ||
+      s.in_ptr == nullptr || s.ot_ptr == nullptr)
+    return 0;
+  // Leave the last byte of each buffer and the next progress step to the slow paths.
+  long room = std::min<long>(s.in_eof - s.in_ptr - 1, s.ot_eof - s.ot_ptr - 1);
+  const long until_step = static_cast<long>(progress.DispDotSize) - static_cast<long>(progress.DispCurrentCount) - 1;
+  room = std::min(room, until_step);
+  long n = 0;
+  const unsigned char *in = s.in_ptr;
+  unsigned char *out = s.ot_ptr;
+  while (n < room && copyable[in[n]]) {
+    out[n] = in[n];
+    ++n;
+  }
+  if (n <= 0) return 0;
+  s.in_ptr += n;
+  s.ot_ptr += n;
+  s.BCntRead += n;
+  s.BCntWritten += n;
+  progress.DispCurrentCount += static_cast<std::uint32_t>(n);
+  return n;
 }
 
 int b_unget(int c) {
@@ -248,6 +276,7 @@ int b_unput() {
         reset_target_side();
         return end_of_input;
       }
+      bio.ot_reread = 1;
     }
     current_stat() = 0;
   }

@@ -4,6 +4,8 @@
 // time; the state below is the whole of it.
 #pragma once
 
+#include <array>
+
 #include "common/types.h"
 #include "runtime/progress.h"
 
@@ -37,6 +39,7 @@ struct BufferedIoState {
   int RedirectInputFlag = 0;           // 0 source, 1 get callback, 2 get and unget callbacks
   int RedirectOutputFlag = 0;          // 1 put and unput callbacks
   int CopyGetFlag = 0;                 // 1 copy read and pushed-back bytes to callbacks
+  int ot_reread = 0;                   // 1 once a written block was taken back into memory
   ByteSource RedirectGetFunc = nullptr;
   ByteSink RedirectUngetFunc = nullptr;
   ByteSink RedirectPutFunc = nullptr;
@@ -84,6 +87,12 @@ inline int b_putc(int c) {
   }
   return b_putc_slow(c);
 }
+
+// Copies straight from the source window to the target buffer the bytes for
+// which copyable[byte] is true, as b_getc and b_putc would one by one, while no
+// push-back, redirection or copying is active and no progress step falls due.
+// Returns the number of bytes copied (0 when the fast path does not apply).
+long b_copy_run(const std::array<bool, 256> &copyable);
 
 // Pushes c back (-1 is stored as 0xFF); bytes come back last-in first-out.
 int b_unget(int c);

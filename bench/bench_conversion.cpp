@@ -1,0 +1,137 @@
+// Whole conversions through MainEntryPoint on generated streams, written to a
+// tmpfs folder, beside a minimal read-escape-write loop as the baseline; and
+// the peak resident memory after converting 1 MB and then 64 MB.
+//
+//   build/release/bench/bench_conversion [--benchmark_filter=...]
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <icf2html.h>
+
+namespace {
+
+constexpr long megabyte = 1024 * 1024;
+
+std::string bench_dir() {
+  static const std::string dir = [] {
+    const char *base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    std::string name = std::string(base) + "/icf2html-bench-XXXXXX";
+    if (!mkdtemp(name.data())) std::abort();
+    return name;
+  }();
+  return dir;
+}
+
+// A stream of at least size bytes made by repeating unit; written once per name.
+std::string make_stream(const std::string &name, const std::string &unit, long size) {
+  static std::map<std::string, std::string> made;
+  const std::string key = name + std::to_string(size);
+  if (auto it = made.find(key); it != made.end()) return it->second;
+  const std::string path = bench_dir() + "/" + key + ".src";
+  std::FILE *f = std::fopen(path.c_str(), "wb");
+  std::string chunk;
+  while (static_cast<long>(chunk.size()) < megabyte) chunk += unit;
+  for (long written = 0; written < size; written += static_cast<long>(chunk.size()))
+    std::fwrite(chunk.data(), 1, chunk.size(), f);
+  std::fclose(f);
+  return made[key] = path;
+}
+
+long file_size(const std::string &path) {
+  struct stat info{};
+  return stat(path.c_str(), &info) == 0 ? static_cast<long>(info.st_size) : 0;
+}
+
+long peak_rss_kb() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+// One conversion of source: the writer removes its intermediate file, so each
+// run gets a fresh hard link to the generated stream.
+int convert_once(const std::string &source) {
+  const std::string icf = bench_dir() + "/run.icf";
+  unlink(icf.c_str());
+  if (link(source.c_str(), icf.c_str()) != 0) std::abort();
+  std::string target = bench_dir() + "/out.html";
+  std::string icf_name = icf;
+  std::string levels = "5";
+  std::string quiet = "N";
+  char *words[] = {quiet.data(), nullptr};
+  const int code = MainEntryPoint(target.data(), icf_name.data(), levels.data(), words, nullptr, nullptr);
+  GlobalShutDown();
+  RemoveTempFiles();
+  RemovePurgeableFiles();
+  KIVFreeAll();
+  return code;
+}
+
+void run_conversion(benchmark::State &state, const std::string &source) {
+  const long bytes = file_size(source);
+  for (auto _ : state) {
+    if (convert_once(source) != 0) state.SkipWithError("conversion failed");
+  }
+  state.SetBytesProcessed(state.iterations() * bytes);
+  state.counters["peak_rss_kb"] = static_cast<double>(peak_rss_kb());
+}
+
+// Words of plain text with a line break now and then.
+const std::string plain_unit =
+    "The quick brown fox jumps over the lazy dog while the writer copies every byte. ";
+// A formatting code about every 12 bytes.
+const std::string code_dense_unit = "word \x1b\x1d" "BBT\x1e" "bold \x1b\x1d" "EBT\x1e" "text\x1b\x1d" "TAB\x1e";
+
+void BM_PlainText(benchmark::State &state) {
+  run_conversion(state, make_stream("plain", plain_unit, state.range(0) * megabyte));
+}
+void BM_CodeDense(benchmark::State &state) {
+  run_conversion(state, make_stream("dense", code_dense_unit, state.range(0) * megabyte));
+}
+
+// The least a converter must do: read, escape &, < and >, write.
+void BM_BaselineEscapeLoop(benchmark::State &state) {
+  const std::string source = make_stream("plain", plain_unit, state.range(0) * megabyte);
+  const std::string target = bench_dir() + "/baseline.html";
+  std::vector<unsigned char> in(65536);
+  std::vector<unsigned char> out(65536 * 5);
+  for (auto _ : state) {
+    const int src = open(source.c_str(), O_RDONLY);
+    const int dst = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ssize_t n;
+    while ((n = read(src, in.data(), in.size())) > 0) {
+      std::size_t o = 0;
+      for (ssize_t i = 0; i < n; ++i) {
+        const unsigned char c = in[static_cast<std::size_t>(i)];
+        if (c == '&') { std::memcpy(&out[o], "&amp;", 5); o += 5; }
+        else if (c == '<') { std::memcpy(&out[o], "&lt;", 4); o += 4; }
+        else if (c == '>') { std::memcpy(&out[o], "&gt;", 4); o += 4; }
+        else out[o++] = c;
+      }
+      if (write(dst, out.data(), o) != static_cast<ssize_t>(o)) std::abort();
+    }
+    close(src);
+    close(dst);
+  }
+  state.SetBytesProcessed(state.iterations() * file_size(source));
+}
+
+}  // namespace
+
+// The 1 MB runs come first, so the 64 MB run shows whether the peak grew.
+BENCHMARK(BM_PlainText)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainText)->Arg(64)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_CodeDense)->Arg(64)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_BaselineEscapeLoop)->Arg(64)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,222 @@
+// The file layer: local opens, the standard streams, shutdown records, the host
+// hook route, temporary names and file name parts.
+#include "runtime/file_layer.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fcntl.h>
+#include <map>
+#include <vector>
+
+#include "runtime/options.h"
+#include "runtime/temp_names.h"
+#include "support/stream_fixture.h"
+
+namespace {
+
+class FileLayer : public test_support::StreamFixture {};
+
+TEST_F(FileLayer, StandardOutputIsNeitherOpenedNorClosed) {
+  const int h = kiv::KIVopen("stdout", kiv::open_create, 2);
+  EXPECT_EQ(h, STDOUT_FILENO);
+  EXPECT_EQ(kiv::KIVclose(h), 0);
+  EXPECT_NE(fcntl(STDOUT_FILENO, F_GETFD), -1);
+}
+
+TEST_F(FileLayer, CreateReplacesAReadOnlyFile) {
+  const std::string name = dir.file("locked.txt");
+  test_support::write_file(name, "old contents");
+  chmod(name.c_str(), 0444);
+  const int h = kiv::KIVopen(name.c_str(), kiv::open_create, 2);
+  ASSERT_NE(h, -1);
+  EXPECT_EQ(kiv::KIVwrite(h, "new", 3), 3);
+  kiv::KIVclose(h);
+  EXPECT_EQ(test_support::read_file(name), "new");
+}
+
+TEST_F(FileLayer, UpdateAndAppendCreateMissingFiles) {
+  const std::string name = dir.file("log.txt");
+  int h = kiv::KIVopen(name.c_str(), kiv::open_append, 0);
+  kiv::KIVwrite(h, "one", 3);
+  kiv::KIVclose(h);
+  h = kiv::KIVopen(name.c_str(), kiv::open_append, 0);
+  kiv::KIVwrite(h, "two", 3);
+  kiv::KIVclose(h);
+  EXPECT_EQ(test_support::read_file(name), "onetwo");
+  h = kiv::KIVopen(name.c_str(), kiv::open_update, 0);
+  EXPECT_EQ(kiv::KIVlseek(h, 0, 2), 6);
+  kiv::KIVclose(h);
+  EXPECT_EQ(kiv::KIVopen(dir.file("absent").c_str(), kiv::open_read, 0), -1);
+  EXPECT_EQ(kiv::KIVGetSize(name.c_str()), 6);
+  EXPECT_EQ(kiv::KIVCheckExist(name.c_str()), 0);
+  EXPECT_EQ(kiv::KIVCheckExist(dir.file("absent").c_str()), -1);
+}
+
+TEST_F(FileLayer, TemporaryFilesAreRemovedAtShutdownUnlessAlreadyGone) {
+  const std::string closed = dir.file("closed.tmp");
+  const std::string removed = dir.file("removed.tmp");
+  const std::string open_one = dir.file("open.tmp");
+  kiv::KIVclose(kiv::KIVopen(closed.c_str(), kiv::open_create, kiv::kind_temporary));
+  kiv::KIVclose(kiv::KIVopen(removed.c_str(), kiv::open_create, kiv::kind_temporary));
+  EXPECT_EQ(kiv::KIVunlink(removed.c_str()), 0);
+  const int h = kiv::KIVopen(open_one.c_str(), kiv::open_update, kiv::kind_temporary);
+  // A file removed during the conversion is not removed again: creating a new
+  // file of that name after the unlink must survive the shutdown.
+  test_support::write_file(removed, "someone else's");
+  RemovePurgeableFiles();
+  EXPECT_FALSE(std::filesystem::exists(closed));
+  EXPECT_FALSE(std::filesystem::exists(open_one));
+  EXPECT_TRUE(std::filesystem::exists(removed));
+  EXPECT_EQ(fcntl(h, F_GETFD), -1);  // its handle was closed
+}
+
+TEST_F(FileLayer, TheIntermediateFileIsNeverPurged) {
+  kiv::KIVclose(kiv::KIVopen(kiv::settings.icfname, kiv::open_create, kiv::kind_temporary));
+  RemovePurgeableFiles();
+  EXPECT_TRUE(std::filesystem::exists(kiv::settings.icfname));
+}
+
+TEST_F(FileLayer, RenameLinksAndRefusesToReplace) {
+  const std::string a = dir.file("a"), b = dir.file("b");
+  test_support::write_file(a, "x");
+  EXPECT_EQ(kiv::KIVrename(a.c_str(), b.c_str()), 0);
+  EXPECT_FALSE(std::filesystem::exists(a));
+  test_support::write_file(a, "y");
+  EXPECT_EQ(kiv::KIVrename(a.c_str(), b.c_str()), -1);
+  EXPECT_EQ(test_support::read_file(b), "x");
+}
+
+TEST_F(FileLayer, TemporaryNamesAreConsecutiveAndSkipTakenNumbers) {
+  char first[256], second[256], third[256];
+  ASSERT_EQ(kiv::gen_fnam(kiv::settings.icfname, first), 0);
+  ASSERT_EQ(kiv::gen_fnam(kiv::settings.icfname, second), 0);
+  const std::string dir_prefix = dir.file("KV");
+  EXPECT_EQ(std::string(first).rfind(dir_prefix, 0), 0u) << first;
+  EXPECT_EQ(std::string(first).substr(std::string(first).size() - 4), ".TMP");
+  const long n1 = std::stol(std::string(first).substr(dir_prefix.size(), 6));
+  const long n2 = std::stol(std::string(second).substr(dir_prefix.size(), 6));
+  EXPECT_EQ(n2, (n1 + 1) % 1000000);
+  char taken[256];
+  std::snprintf(taken, sizeof taken, "%sKV%06ld.TMP", dir.file("").c_str(), (n2 + 1) % 1000000);
+  test_support::write_file(taken, "");
+  ASSERT_EQ(kiv::gen_fnam(kiv::settings.icfname, third), 0);
+  EXPECT_EQ(std::stol(std::string(third).substr(dir_prefix.size(), 6)), (n2 + 2) % 1000000);
+  RemovePurgeableFiles();
+  EXPECT_FALSE(std::filesystem::exists(first));
+  EXPECT_TRUE(std::filesystem::exists(taken));
+}
+
+TEST_F(FileLayer, TemporaryNameSearchIsBoundedInAnUnwritableDirectory) {
+  if (geteuid() == 0) GTEST_SKIP() << "root can write anywhere";
+  const std::string locked = dir.file("locked");
+  std::filesystem::create_directory(locked);
+  chmod(locked.c_str(), 0555);
+  char out[256];
+  EXPECT_EQ(kiv::gen_fnam((locked + "/base").c_str(), out), -1);
+}
+
+TEST_F(FileLayer, FileNameParts) {
+  char out[512];
+  kiv::GetFileName(out, "one/two/report.final.htm", 0);
+  EXPECT_STREQ(out, "report.final");
+  kiv::GetFileName(out, "one/two/report.final.htm", 1);
+  EXPECT_STREQ(out, "one/two/");
+  kiv::GetFileName(out, "one/two/report.final.htm", 2);
+  EXPECT_STREQ(out, "htm");
+  for (int part : {1, 2}) {
+    kiv::GetFileName(out, "bare", part);
+    EXPECT_STREQ(out, "");
+  }
+  kiv::GetFileName(out, "bare", 0);
+  EXPECT_STREQ(out, "bare");
+  char built[64] = "pre-";
+  kiv::BuildFileName("dir/", "name", "gif", 0, built);
+  EXPECT_STREQ(built, "pre-dir/name.gif");
+  EXPECT_EQ(kiv::irev(0x1234, 0), 0x3412);
+  EXPECT_EQ(kiv::lrev(0x12345678u, 1), 0x12345678u);
+  EXPECT_EQ(kiv::lrev(0x12345678u, 0), 0x78563412u);
+}
+
+// An in-memory host: files are strings; handles index an open table.
+std::map<std::string, std::string> host_files;
+struct HostOpen { std::string name; long position; };
+std::vector<HostOpen> host_open;
+int host_open_file(const char *name, int mode, int) {
+  if (mode == 1 && !host_files.count(name)) return -1;
+  if (mode == 2) host_files[name].clear();
+  host_open.push_back({name, mode == 4 ? static_cast<long>(host_files[name].size()) : 0});
+  return static_cast<int>(host_open.size()) - 1;
+}
+int host_read(int h, void *buffer, int n) {
+  HostOpen &f = host_open.at(static_cast<std::size_t>(h));
+  const std::string &data = host_files[f.name];
+  const long count = std::min<long>(n, static_cast<long>(data.size()) - f.position);
+  if (count <= 0) return 0;
+  std::memcpy(buffer, data.data() + f.position, static_cast<std::size_t>(count));
+  f.position += count;
+  return static_cast<int>(count);
+}
+int host_write(int h, const void *buffer, int n) {
+  HostOpen &f = host_open.at(static_cast<std::size_t>(h));
+  std::string &data = host_files[f.name];
+  if (static_cast<long>(data.size()) < f.position + n) data.resize(static_cast<std::size_t>(f.position + n));
+  std::memcpy(data.data() + f.position, buffer, static_cast<std::size_t>(n));
+  f.position += n;
+  return n;
+}
+long host_lseek(int h, long offset, int whence) {
+  HostOpen &f = host_open.at(static_cast<std::size_t>(h));
+  const long base = whence == 0 ? 0 : whence == 1 ? f.position : static_cast<long>(host_files[f.name].size());
+  if (base + offset < 0) return -1;
+  return f.position = base + offset;
+}
+int host_close(int) { return 0; }
+int host_unlink(const char *name) { return host_files.erase(name) ? 0 : -1; }
+int host_rename(const char *, const char *) { return -1; }
+long host_size(const char *name) { return host_files.count(name) ? static_cast<long>(host_files[name].size()) : -1; }
+int host_exists(const char *name) { return host_files.count(name) ? 0 : 1; }
+
+const kiv::HostFileHooks memory_host = {host_open_file, host_read, host_write, host_lseek, host_close,
+                                        host_unlink,    host_rename, host_size, host_exists};
+const kiv::HostFileHooks no_host = {};
+
+TEST_F(FileLayer, HostRouteUsesTheHooksAndRecordsNothing) {
+  host_files.clear();
+  host_open.clear();
+  kiv::override_host_file_hooks(&memory_host);
+  kiv::settings.optflags |= kiv::opt_host_files;
+  const int h = kiv::KIVopen("doc.html", kiv::open_create, kiv::kind_temporary);
+  ASSERT_EQ(h, 0);
+  EXPECT_EQ(kiv::KIVwrite(h, "hello", 5), 5);
+  EXPECT_EQ(kiv::KIVlseek(h, 1, 0), 1);
+  char got[4] = {};
+  EXPECT_EQ(kiv::KIVread(h, got, 3), 3);
+  EXPECT_STREQ(got, "ell");
+  EXPECT_EQ(kiv::KIVGetSize("doc.html"), 5);
+  EXPECT_EQ(kiv::KIVCheckExist("nothing"), 1);
+  EXPECT_EQ(kiv::file_layer.PurgeableFileName[0], nullptr);
+  EXPECT_EQ(kiv::KIVunlink("doc.html"), 0);
+  EXPECT_TRUE(host_files.empty());
+  // A host without hooks: every operation of the route fails.
+  kiv::override_host_file_hooks(&no_host);
+  EXPECT_EQ(kiv::KIVopen("doc.html", kiv::open_read, 1), -1);
+  EXPECT_EQ(kiv::KIVread(0, got, 1), -1);
+  EXPECT_EQ(kiv::KIVGetSize("doc.html"), -1);
+  kiv::override_host_file_hooks(nullptr);
+}
+
+TEST_F(FileLayer, PipeAndQueueRoutesFailUntilAvailable) {
+  kiv::settings.optflags |= kiv::opt_pipes;
+  EXPECT_EQ(kiv::KIVopen(dir.file("x").c_str(), kiv::open_create, 0), -1);
+  kiv::settings.optflags = kiv::opt_host_files;
+  kiv::settings.IPCMsgQueueID = 3;
+  EXPECT_EQ(kiv::KIVopen(dir.file("x").c_str(), kiv::open_create, 0), -1);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("x")));
+}
+
+}  // namespace

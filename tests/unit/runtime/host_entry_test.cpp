@@ -1,0 +1,149 @@
+// The host's view of a conversion: exit codes, memory failures at every
+// allocation, signal dispositions, independence of conversions, and the
+// shutdown calls leaving nothing behind.
+#include "runtime/host_entry.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include "support/fake_host.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using test_support::ConversionSettings;
+using test_support::convert_notation;
+using test_support::TempDir;
+
+const std::string sample =
+    "{SSI s|a||k|||||||||||||||||Title|}Some text & more <text>{ZZZ 1|}"
+    "{CMT a comment|}{FNI 0|1|4|}{SHD 6|80|FF|00|00|}\\xE9 end";
+
+TEST(HostEntry, EveryFailedAllocationEndsWithNoMemoryAndNoLeak) {
+  TempDir dir;
+  ConversionSettings settings;
+  settings.host_allocator = true;
+  const auto full = convert_notation(dir.path().string(), sample, settings);
+  ASSERT_EQ(full.code, 0);
+  const long needed = test_support::allocations_made();
+  ASSERT_GT(needed, 5);
+  for (long n = 1; n <= needed; ++n) {
+    settings.fail_allocation = n;
+    const auto result = convert_notation(dir.path().string(), sample, settings);
+    // A failure ends with 8, or degrades where that allocation is optional.
+    EXPECT_TRUE(result.code == 8 || result.code == 0) << "allocation " << n << " gave " << result.code;
+    if (result.code == 0) EXPECT_FALSE(result.html.empty());
+    EXPECT_EQ(test_support::blocks_outstanding(), 0) << "allocation " << n;
+    for (const std::string &name : dir.listing()) EXPECT_NE(name.rfind("KV", 0), 0u) << name;
+  }
+}
+
+TEST(HostEntry, SameBytesInOneProcessAsInAFreshOne) {
+  TempDir dir;
+  ConversionSettings quiet;
+  quiet.options = {"CMD=TITLE=first"};
+  const auto first = convert_notation(dir.path().string(), sample, quiet);
+  const auto plain = convert_notation(dir.path().string(), sample);
+  const auto again = convert_notation(dir.path().string(), sample);
+  EXPECT_EQ(plain.html, again.html);
+  EXPECT_NE(first.html, plain.html);  // the TITLE option of the first run does not linger
+  EXPECT_NE(plain.html.find("<TITLE>Title</TITLE>"), std::string::npos);
+}
+
+TEST(HostEntry, UnwritableTargetGivesOneAndLeavesFilesAlone) {
+  TempDir dir;
+  const std::string bytes = test_support::assemble("text");
+  test_support::write_file(dir.file("input.icf"), bytes);
+  std::string target = dir.file("no/such/dir/out.html");
+  std::string icf = dir.file("input.icf");
+  std::string levels = "5";
+  std::string quiet = "N";
+  char *words[] = {quiet.data(), nullptr};
+  test_support::write_file(dir.file("keep.txt"), "user data");
+  EXPECT_EQ(MainEntryPoint(target.data(), icf.data(), levels.data(), words, nullptr, nullptr), 1);
+  GlobalShutDown();
+  RemoveTempFiles();
+  RemovePurgeableFiles();
+  KIVFreeAll();
+  EXPECT_EQ(test_support::read_file(dir.file("keep.txt")), "user data");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("no")));
+}
+
+TEST(HostEntry, MissingIntermediateFileGivesThree) {
+  TempDir dir;
+  std::string target = dir.file("out.html");
+  std::string icf = dir.file("absent.icf");
+  std::string levels = "2";
+  std::string quiet = "N";
+  char *words[] = {quiet.data(), nullptr};
+  EXPECT_EQ(MainEntryPoint(target.data(), icf.data(), levels.data(), words, nullptr, nullptr), 3);
+  KIVFreeAll();
+}
+
+TEST(HostEntry, BrokenCodeStackEndsWithSixteenAndCleansUp) {
+  TempDir dir;
+  for (const char *stream : {"text|more", "a}b", "{CMT 1{CMT 2{CMT 3{CMT 4{CMT 5{CMT 6|}|}|}|}|}|}"}) {
+    const auto result = convert_notation(dir.path().string(), stream);
+    EXPECT_EQ(result.code, 16) << stream;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("input.icf")));
+    // The output was closed: what was written before the fault is there.
+    EXPECT_EQ(result.html.rfind("<!DOCTYPE", 0), 0u) << stream;
+  }
+}
+
+void host_handler(int) {}
+
+TEST(HostEntry, HostSignalDispositionsAreBackAfterTheCall) {
+  struct sigaction mine{};
+  mine.sa_handler = host_handler;
+  sigemptyset(&mine.sa_mask);
+  struct sigaction before_int{}, before_segv{};
+  sigaction(SIGINT, &mine, &before_int);
+  sigaction(SIGSEGV, nullptr, &before_segv);
+  TempDir dir;
+  convert_notation(dir.path().string(), "text");
+  struct sigaction after_int{}, after_segv{};
+  sigaction(SIGINT, nullptr, &after_int);
+  sigaction(SIGSEGV, nullptr, &after_segv);
+  EXPECT_EQ(after_int.sa_handler, host_handler);
+  EXPECT_EQ(after_segv.sa_handler, before_segv.sa_handler);
+  sigaction(SIGINT, &before_int, nullptr);
+}
+
+TEST(HostEntry, KIVexitDeepInsideReturnsItsCode) {
+  const int code = kiv::run_with_exit_point([] {
+    kiv::KIVexit(42);
+    return 0;
+  });
+  EXPECT_EQ(code, 42);
+  EXPECT_EQ(kiv::host_entry.return_val, 42);
+}
+
+TEST(HostEntry, ConverterEntryCalledDirectlyEndsTheProcessWithTheCode) {
+  TempDir dir;
+  test_support::write_file(dir.file("in.icf"), "hello");
+  const std::string target = dir.file("out.html");
+  const std::string icf_word = "-t=" + dir.file("in.icf");
+  const auto run_directly = [&] {
+    std::string program = "prog", t = target, i = icf_word, v = "-v2", n = "N";
+    char *args[] = {program.data(), t.data(), i.data(), v.data(), n.data(), nullptr};
+    KIVMainEntry(5, args);
+  };
+  EXPECT_EXIT(run_directly(), testing::ExitedWithCode(0), "");
+  EXPECT_NE(test_support::read_file(target).find("hello"), std::string::npos);
+}
+
+TEST(HostEntry, ShutdownCallsTwiceAreHarmless) {
+  TempDir dir;
+  convert_notation(dir.path().string(), "x");
+  EXPECT_EQ(GlobalShutDown(), 0);
+  EXPECT_EQ(GlobalShutDown(), 0);
+  EXPECT_EQ(RemoveTempFiles(), 0);
+  EXPECT_EQ(RemovePurgeableFiles(), 0);
+  KIVFreeAll();
+  KIVFreeAll();
+}
+
+}  // namespace

@@ -1,0 +1,155 @@
+// The buffered reader and writer: windows, the end of input, push-back with
+// overflow, take-back across written buffers, redirection.
+#include "stream/buffered_io.h"
+
+#include <gtest/gtest.h>
+
+#include "runtime/error_exit.h"
+#include "runtime/file_layer.h"
+#include "runtime/host_entry.h"
+#include "support/stream_fixture.h"
+
+namespace {
+
+class BufferedIo : public test_support::StreamFixture {};
+
+std::string pattern(std::size_t n) {
+  std::string s(n, '\0');
+  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>('a' + i % 23);
+  return s;
+}
+
+TEST_F(BufferedIo, SourcesOfWholeWindowsReturnEveryByteOnce) {
+  for (std::size_t size : {std::size_t{50000}, std::size_t{100000}, std::size_t{0}, std::size_t{1}}) {
+    open_streams(pattern(size));
+    EXPECT_EQ(read_rest(), pattern(size)) << size;
+    EXPECT_EQ(kiv::b_getc(), -1);
+    kiv::b_close();
+    kiv::KIVclose(in_handle);
+    kiv::KIVclose(out_handle);
+    in_handle = out_handle = -1;
+  }
+}
+
+TEST_F(BufferedIo, ReadingOnPastTheEndBecomesAWarningAtTheTwentyFifthCall) {
+  open_streams("x");
+  EXPECT_EQ(kiv::b_getc(), 'x');
+  for (int i = 0; i < 24; ++i) EXPECT_EQ(kiv::b_getc(), -1);
+  EXPECT_EQ(kiv::errors.w_err, 0);
+  EXPECT_EQ(kiv::b_getc(), -1);
+  EXPECT_EQ(kiv::errors.w_err, 1);
+  EXPECT_EQ(kiv::errors.last_err, kiv::exit_read_past_end);
+}
+
+TEST_F(BufferedIo, PushBackBeyondTheStackOverflowsIntoATemporaryBuffer) {
+  open_streams("tail");
+  const std::string pushed = pattern(1500);
+  for (char c : pushed) kiv::b_unget(static_cast<unsigned char>(c));
+  std::string expected(pushed.rbegin(), pushed.rend());
+  EXPECT_EQ(read_rest(), expected + "tail");
+}
+
+TEST_F(BufferedIo, PushedBackEndOfInputReadsAsByteFF) {
+  open_streams("");
+  kiv::b_unget(-1);
+  EXPECT_EQ(kiv::b_getc(), 0xFF);
+}
+
+TEST_F(BufferedIo, TakeBackRightAfterOpeningFindsNothing) {
+  open_streams("");
+  EXPECT_EQ(kiv::b_unput(), -1);
+}
+
+TEST_F(BufferedIo, TakeBackReReadsBlocksAlreadyWritten) {
+  open_streams("", 4096);
+  const std::string written = pattern(10000);
+  for (char c : written) kiv::b_putc(static_cast<unsigned char>(c));
+  std::string taken;
+  for (int i = 0; i < 9000; ++i) taken += static_cast<char>(kiv::b_unput());
+  EXPECT_EQ(taken, std::string(written.rbegin(), written.rbegin() + 9000));
+  kiv::b_putc('!');
+  EXPECT_EQ(close_streams(), written.substr(0, 1000) + "!");
+}
+
+TEST_F(BufferedIo, TinyBuffersKeepOutputIntact) {
+  for (int limit : {1, 2, 17}) {
+    open_streams("", limit);
+    const std::string written = pattern(300);
+    for (char c : written) kiv::b_putc(static_cast<unsigned char>(c));
+    for (int i = 0; i < 50; ++i) kiv::b_unput();
+    EXPECT_EQ(close_streams(), written.substr(0, 250)) << limit;
+    kiv::KIVclose(in_handle);
+    kiv::KIVclose(out_handle);
+    in_handle = out_handle = -1;
+  }
+}
+
+std::string redirected;
+int put_redirected(int c) {
+  redirected += static_cast<char>(c);
+  return 0;
+}
+int unput_redirected() {
+  if (redirected.empty()) return -1;
+  const int c = static_cast<unsigned char>(redirected.back());
+  redirected.pop_back();
+  return c;
+}
+const char *feed = nullptr;
+int get_fed() { return *feed ? static_cast<unsigned char>(*feed++) : -1; }
+std::string ungot;
+int unget_fed(int c) {
+  ungot += static_cast<char>(c);
+  return 0;
+}
+
+TEST_F(BufferedIo, RedirectedOutputBypassesTheTarget) {
+  open_streams("");
+  redirected.clear();
+  kiv::b_putc('a');
+  kiv::RedirectOutput(put_redirected, unput_redirected);
+  kiv::b_putc('b');
+  kiv::b_putc('c');
+  EXPECT_EQ(kiv::b_unput(), 'c');
+  kiv::RedirectOutputClose();
+  kiv::b_putc('d');
+  EXPECT_EQ(redirected, "b");
+  EXPECT_EQ(close_streams(), "ad");
+}
+
+TEST_F(BufferedIo, RedirectModeTwoTakesEveryByteFromTheCallback) {
+  open_streams("file");
+  kiv::b_unget('p');  // pushed back before the redirection began
+  feed = "xy";
+  ungot.clear();
+  kiv::RedirectGetUnget(get_fed, unget_fed);
+  EXPECT_EQ(kiv::b_getc(), 'x');
+  kiv::b_unget('q');
+  EXPECT_EQ(ungot, "q");
+  EXPECT_EQ(kiv::b_getc(), 'y');
+  EXPECT_EQ(kiv::b_getc(), -1);
+  kiv::RedirectInputClose();
+}
+
+TEST_F(BufferedIo, RewindReadsTheSourceAgain) {
+  open_streams("abc");
+  EXPECT_EQ(kiv::b_getc(), 'a');
+  kiv::b_unget('z');
+  EXPECT_EQ(kiv::RewindSourceFile(), 0);
+  EXPECT_EQ(read_rest(), "abc");
+}
+
+TEST_F(BufferedIo, PlainRunsCopyLikeSingleBytes) {
+  open_streams("hello, world<rest");
+  std::array<bool, 256> copyable{};
+  for (int c = 'a'; c <= 'z'; ++c) copyable[static_cast<std::size_t>(c)] = true;
+  copyable[','] = copyable[' '] = true;
+  kiv::progress.DispDotSize = 1000;
+  EXPECT_EQ(kiv::b_copy_run(copyable), 12);
+  EXPECT_EQ(kiv::BytesRead(), 12);
+  EXPECT_EQ(kiv::BytesWritten(), 12);
+  EXPECT_EQ(kiv::b_getc(), '<');
+  EXPECT_EQ(close_streams(), "hello, world");
+}
+
+}  // namespace

@@ -1,0 +1,114 @@
+// Code names, skipping, lookahead and the code writers.
+#include "stream/code_numbers.h"
+
+#include <gtest/gtest.h>
+
+#include "html/code_table.h"
+#include "stream/buffered_io.h"
+#include "support/fake_host.h"
+#include "support/stream_fixture.h"
+
+namespace {
+
+using test_support::assemble;
+
+TEST(CodeNumbers, PackingMatchesKnownNumbersAndTheCompileTimeTwin) {
+  struct Row { const char *name; kiv::IcfCode number; };
+  for (const Row &row : {Row{"DID", 4388}, Row{"HF1", 28872}, Row{"TAB", 2100}, Row{"NOP", 16878},
+                         Row{"BBT", 20546}, Row{"XRF", 6744}}) {
+    EXPECT_EQ(kiv::StrToIcfCode(row.name), row.number) << row.name;
+    EXPECT_STREQ(kiv::IcfCodeToStr(row.number), row.name);
+  }
+  // Every row of the writer's table was packed at compile time; the run-time
+  // packing of its name must give the same number.
+  for (const auto &row : kiv::tran_table) {
+    const std::string name = kiv::IcfCodeToStr(row.code);
+    EXPECT_EQ(kiv::StrToIcfCode(name.c_str()), row.code) << name;
+  }
+  // A third character outside the code alphabet packs as index 37.
+  EXPECT_EQ(kiv::StrToIcfCode("AB%") >> 10, 37);
+}
+
+TEST(CodeNumbers, NameRingIsReusedAfterSixteenCalls) {
+  const char *first = kiv::IcfCodeToStr(2100);
+  for (int i = 0; i < 15; ++i) EXPECT_NE(kiv::IcfCodeToStr(28872), first);
+  const char *seventeenth = kiv::IcfCodeToStr(4388);
+  EXPECT_EQ(seventeenth, first);
+  EXPECT_STREQ(first, "DID");
+}
+
+class CodeStreamTest : public test_support::StreamFixture {};
+
+TEST_F(CodeStreamTest, SkippingCountsNestingButStopsAtTheEnd) {
+  open_streams(std::string("A\x1b\x1dXYZ\x1e" "B\x1e" "D", 10));
+  kiv::x_icf();
+  EXPECT_EQ(read_rest(), "D");
+}
+
+TEST_F(CodeStreamTest, SkippingWithoutNestingStopsAtTheFirstRecordSeparator) {
+  open_streams(std::string("A\x1b\x1dXYZ\x1e" "B\x1e" "D", 10));
+  kiv::x_icf2();
+  EXPECT_EQ(read_rest(), "B\x1e" "D");
+}
+
+TEST_F(CodeStreamTest, LookaheadConsumesNothing) {
+  const std::string stream = assemble("{TAB}rest");
+  open_streams(stream);
+  EXPECT_EQ(kiv::tst_icf(2100), 0);
+  EXPECT_EQ(kiv::tst_icf(28872), -1);
+  EXPECT_EQ(kiv::find_icf(2100), 0);
+  EXPECT_EQ(read_rest(), stream);
+}
+
+TEST_F(CodeStreamTest, FindLooksPastTextButNotBeyondThirtyBytes) {
+  const std::string near = std::string(25, 'x') + assemble("{TAB}");
+  open_streams(near + std::string(40, 'y'));
+  EXPECT_EQ(kiv::find_icf(2100), 0);
+  EXPECT_EQ(read_rest(), near + std::string(40, 'y'));
+}
+
+TEST_F(CodeStreamTest, FindWithoutCodeLeavesAllBytesReadable) {
+  const std::string text(40, 'q');
+  open_streams(text);
+  EXPECT_EQ(kiv::find_icf(2100), -1);
+  EXPECT_EQ(read_rest(), text);
+}
+
+TEST_F(CodeStreamTest, FindAtTheEndPushesBackExactlyWhatItRead) {
+  open_streams("ab");
+  EXPECT_EQ(kiv::find_icf(2100), -1);
+  EXPECT_EQ(read_rest(), "ab");
+}
+
+TEST_F(CodeStreamTest, LeadingSourceCodeIsConsumedAndRecorded) {
+  open_streams(assemble("{DID 12|7|}text"));
+  kiv::chk_icf();
+  EXPECT_EQ(kiv::code_names.src_wp, 12);
+  EXPECT_EQ(read_rest(), "text");
+}
+
+TEST_F(CodeStreamTest, OtherLeadingCodeIsLeftInPlace) {
+  const std::string stream = assemble("{TAB}text");
+  open_streams(stream);
+  kiv::chk_icf();
+  EXPECT_EQ(kiv::code_names.src_wp, 0);
+  EXPECT_EQ(read_rest(), stream);
+}
+
+TEST_F(CodeStreamTest, WritersProduceTheDocumentedBytes) {
+  open_streams("");
+  kiv::beg_icf(kiv::code("SPF"));
+  kiv::dec_out(0);
+  kiv::dec_out(70000);        // only the low 16 bits: 4464
+  kiv::long_out(4294967295u);
+  kiv::hex_out(0x1AB, 0);     // two digits, no terminator
+  kiv::HexOut8(0x0F);
+  kiv::HexOut16(0xBEEF);
+  kiv::DecOutNoTerm(42);
+  kiv::end_icf();
+  kiv::out_icf(kiv::code("TAB"));
+  EXPECT_EQ(close_streams(), std::string("\x1b\x1dSPF0\x1f" "4464\x1f" "4294967295\x1f" "AB0F\x1f" "BEEF\x1f" "42\x1e"
+                                         "\x1b\x1dTAB\x1e"));
+}
+
+}  // namespace

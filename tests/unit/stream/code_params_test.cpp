@@ -1,0 +1,58 @@
+// The parameter readers, over a table of inputs.
+#include "stream/code_params.h"
+
+#include <gtest/gtest.h>
+
+#include "stream/buffered_io.h"
+#include "support/stream_fixture.h"
+
+namespace {
+
+using Reader = std::int32_t (*)();
+
+struct ParamCase {
+  const char *label;
+  Reader reader;
+  std::string input;
+  std::int32_t value;
+  std::string left;  // what the source still holds afterwards
+};
+
+class ParamReaders : public test_support::StreamFixture, public testing::WithParamInterface<ParamCase> {};
+
+TEST_P(ParamReaders, ReadValueAndLeaveTheRest) {
+  const ParamCase &p = GetParam();
+  open_streams(p.input);
+  EXPECT_EQ(p.reader(), p.value);
+  EXPECT_EQ(read_rest(), p.left);
+}
+
+const std::string US = "\x1f", RS = "\x1e";
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ParamReaders,
+    testing::Values(
+        ParamCase{"dec_digits", kiv::get_dec, "12" + US + "x", 12, "x"},
+        ParamCase{"dec_empty", kiv::get_dec, US + "x", 0, "x"},
+        ParamCase{"dec_rs_alone", kiv::get_dec, RS, -1, RS},
+        ParamCase{"dec_zero_rs", kiv::get_dec, "0" + RS, 0, RS},
+        ParamCase{"dec_sign_ignored", kiv::get_dec, "-5" + US, 5, ""},
+        ParamCase{"dec_end_of_input", kiv::get_dec, "7", 7, ""},
+        ParamCase{"dec_end_zero", kiv::get_dec, "0", -1, ""},
+        ParamCase{"long_zero_rs", kiv::get_long, "0" + RS, -1, RS},
+        ParamCase{"long_big", kiv::get_long, "4000000000" + US, static_cast<std::int32_t>(4000000000u), ""},
+        ParamCase{"hex_mixed", kiv::get_hex, "1A" + US, 26, ""},
+        ParamCase{"hex_ignores_others", kiv::get_hex, "zz1" + US, 1, ""},
+        ParamCase{"hex_zero_us", kiv::get_hex, "0" + US, 0, ""},
+        ParamCase{"hex_zero_rs", kiv::get_hex, "0" + RS, -1, RS},
+        ParamCase{"hex8_pair", kiv::GetHex8, "4F" + US, 0x4F, US},
+        ParamCase{"hex8_single", kiv::GetHex8, "7" + US, 7, ""},
+        ParamCase{"hex8_none", kiv::GetHex8, US, -1, ""},
+        ParamCase{"hex8_rs", kiv::GetHex8, RS, -1, RS},
+        ParamCase{"hex8_run", kiv::GetHex8, "0A0B", 0x0A, "0B"},
+        ParamCase{"byte_last", kiv::b_get1b, "xyz" + US, 'z', ""},
+        ParamCase{"byte_nested_code", kiv::b_get1b, "a\x1b\x1dTAB\x1e" + US, '.', ""},
+        ParamCase{"byte_rs", kiv::b_get1b, "a" + RS, -1, RS}),
+    [](const testing::TestParamInfo<ParamCase> &info) { return std::string(info.param.label); });
+
+}  // namespace

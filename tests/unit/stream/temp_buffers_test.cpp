@@ -1,0 +1,112 @@
+// Temporary buffers: spill and replay in both directions, push-back to the
+// head, slots, and the removal of spill files.
+#include "stream/temp_buffers.h"
+
+#include <gtest/gtest.h>
+
+#include "support/stream_fixture.h"
+
+namespace {
+
+class TempBuffers : public test_support::StreamFixture {
+ protected:
+  int spill_files() const {
+    int n = 0;
+    for (const std::string &name : dir.listing()) n += name.rfind("KV", 0) == 0 ? 1 : 0;
+    return n;
+  }
+};
+
+unsigned char byte_at(int i) { return static_cast<unsigned char>((i * 7 + i / 251) & 0xFF); }
+
+TEST_F(TempBuffers, SpilledBytesComeBackInOrderAndTheFileGoes) {
+  const int h = kiv::bufinit(30000);
+  ASSERT_GE(h, 0);
+  for (int i = 0; i < 100000; ++i) kiv::bufput(byte_at(i), h);
+  EXPECT_EQ(kiv::BufNumStored(h), 100000);
+  EXPECT_EQ(spill_files(), 1);
+  for (int i = 0; i < 100000; ++i) ASSERT_EQ(kiv::bufget(h), byte_at(i)) << i;
+  EXPECT_EQ(kiv::bufget(h), -1);
+  EXPECT_EQ(spill_files(), 0);
+  // Empty again, the buffer is usable.
+  kiv::bufput('x', h);
+  EXPECT_EQ(kiv::bufget(h), 'x');
+}
+
+TEST_F(TempBuffers, TakingBackFromTheTailReReadsSpilledBlocks) {
+  const int h = kiv::bufinit(30000);
+  for (int i = 0; i < 40000; ++i) kiv::bufput(byte_at(i), h);
+  for (int i = 39999; i >= 15000; --i) ASSERT_EQ(kiv::bufunput(h), byte_at(i)) << i;
+  EXPECT_EQ(spill_files(), 0);
+  for (int i = 0; i < 15000; ++i) ASSERT_EQ(kiv::bufget(h), byte_at(i)) << i;
+  EXPECT_EQ(kiv::bufget(h), -1);
+}
+
+TEST_F(TempBuffers, BytesReturnedToTheHeadComeBackNewestFirst) {
+  const int h = kiv::bufinit(100);
+  for (char c : std::string("abcdef")) kiv::bufput(static_cast<unsigned char>(c), h);
+  EXPECT_EQ(kiv::bufget(h), 'a');
+  EXPECT_EQ(kiv::bufget(h), 'b');
+  EXPECT_EQ(kiv::bufget(h), 'c');
+  kiv::bufunget('Y', h);
+  kiv::bufunget('X', h);
+  EXPECT_EQ(kiv::bufget(h), 'X');
+  EXPECT_EQ(kiv::bufget(h), 'Y');
+  EXPECT_EQ(kiv::bufget(h), 'd');
+}
+
+TEST_F(TempBuffers, PushBackOnAFreshBufferUsesAHelperBuffer) {
+  const int h = kiv::bufinit(100);
+  kiv::bufunget('q', h);
+  kiv::bufput('r', h);
+  EXPECT_EQ(kiv::bufget(h), 'q');
+  EXPECT_EQ(kiv::bufget(h), 'r');
+  EXPECT_EQ(kiv::bufget(h), -1);
+}
+
+TEST_F(TempBuffers, NewBufferIsEmpty) {
+  const int h = kiv::bufinit(10);
+  EXPECT_EQ(kiv::bufget(h), -1);
+  EXPECT_EQ(kiv::bufunput(h), -1);
+  EXPECT_EQ(kiv::BufNumStored(h), 0);
+}
+
+TEST_F(TempBuffers, SixHundredSlotsAndNoMore) {
+  for (int i = 0; i < kiv::buffer_slots; ++i) ASSERT_EQ(kiv::bufinit(1), i);
+  EXPECT_EQ(kiv::bufinit(1), -1);
+  kiv::bufclose(17);
+  EXPECT_EQ(kiv::bufinit(1), 17);  // the first free slot is reused
+  kiv::bufcloseall();
+  EXPECT_EQ(kiv::temp_buffers.totused, 0);
+}
+
+TEST_F(TempBuffers, ClosingASpilledBufferRemovesItsFile) {
+  const int a = kiv::bufinit(30000);
+  const int b = kiv::bufinit(30000);
+  for (int i = 0; i < 70000; ++i) {
+    kiv::bufput(byte_at(i), a);
+    kiv::bufput(byte_at(i + 1), b);
+  }
+  EXPECT_EQ(spill_files(), 2);
+  kiv::bufclose(a);
+  EXPECT_EQ(spill_files(), 1);
+  // The other buffer still replays through the shared spill slot.
+  for (int i = 0; i < 70000; ++i) ASSERT_EQ(kiv::bufget(b), byte_at(i + 1)) << i;
+  kiv::bufclose(b);
+  EXPECT_EQ(spill_files(), 0);
+}
+
+TEST_F(TempBuffers, BulkCallsMatchSingleBytes) {
+  const int h = kiv::bufinit(100);
+  const unsigned char in[] = {1, 2, 3, 4, 5};
+  kiv::bufputs(h, in, 5);
+  unsigned char tail[2];
+  kiv::bufunputs(h, tail, 2);
+  EXPECT_EQ(tail[0], 5);
+  EXPECT_EQ(tail[1], 4);
+  unsigned char out[8];
+  EXPECT_EQ(kiv::bufgets(h, out, 8), 3);
+  EXPECT_EQ(out[2], 3);
+}
+
+}  // namespace
