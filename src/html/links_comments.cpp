@@ -4,26 +4,89 @@
 #include "html/attributes_fonts.h"
 #include "html/dispatch.h"
 #include "html/output.h"
+#include "html/output_redirect.h"
 #include "html/writer.h"
 #include "stream/code_numbers.h"
+#include "stream/code_params.h"
 
 namespace kiv {
 
-// Skips its code until this group of codes is carried out.
-int tt_xrf(fmt_info *, std::int32_t) { return x_icf(); }
+LinksState links;
 
-int tt_cmt(fmt_info *rec, std::int32_t code) {
+namespace {
+
+// XRF kinds.
+constexpr std::int32_t xrf_link = 0;
+constexpr std::int32_t xrf_anchor = 1;
+constexpr std::int32_t xrf_other = 2;
+constexpr std::int32_t xrf_anchor_too = 3;
+constexpr std::int32_t xrf_link_start = 4;
+constexpr std::int32_t xrf_link_end = 5;
+
+// Target classes up to this one are places in this document.
+constexpr std::int32_t last_local_class = 11;
+
+void put_href(std::int32_t target_class) {
+  put_str(target_class <= last_local_class ? "<A HREF=\"#" : "<A HREF=\"");
+  // Names and texts are written as read: no entities, quotation marks unescaped.
+  put_str(links.target.data());
+  put_str("\">");
+}
+
+}  // namespace
+
+int tt_xrf(fmt_info *rec, std::int32_t) {
+  const std::int32_t kind = get_hex();
+  const std::int32_t target_class = get_dec();
+  get_str(links.target.data(), link_text_max);
+  get_str(links.text.data(), link_text_max);
+  x_icf();
+  if (writer.in_xrf && kind != xrf_other && kind != xrf_link_end) return 0;
+  // An anchor or link is body text: before the first one the head is written
+  // even when no tag changed.
+  const bool writes = kind == xrf_link || kind == xrf_anchor || kind == xrf_anchor_too || kind == xrf_link_start;
+  if (rec->changed || (writes && !writer.FirstText && !IsRedir())) CheckChanged(rec);
+  switch (kind) {
+    case xrf_link:
+      put_href(target_class);
+      put_str(links.text.data());
+      put_str("</A>");
+      writer.in_xrf = 0;
+      break;
+    case xrf_anchor:
+    case xrf_anchor_too:
+      put_str("<A NAME=\"");
+      put_str(links.target.data());
+      put_str("\"></A>");
+      writer.in_xrf = 0;
+      break;
+    case xrf_link_start:
+      put_href(target_class);
+      writer.in_xrf = 1;
+      break;
+    case xrf_link_end:
+      if (writer.in_xrf) {
+        put_str("</A>");
+        writer.in_xrf = 0;
+      }
+      break;
+    default: break;
+  }
+  return 0;
+}
+
+int tt_cmt(fmt_info *rec, std::int32_t code_number) {
   CheckChanged(rec);
-  if (code == close_selector) {
+  if (code_number == close_selector) {
     put_str(" -->", end_line);
     x_icf();
     return 0;
   }
   put_str("<!-- ");
-  icf_stack(rec, 1, code);
+  icf_stack(rec, 1, code_number);
   return 0;
 }
 
-void reset_links_comments() {}
+void reset_links_comments() { links = {}; }
 
 }  // namespace kiv
