@@ -1,13 +1,188 @@
 // Tables and column layouts, and shading of tables and of the page.
 #include "html/tables.h"
 
+#include <limits>
+
+#include "html/attributes_fonts.h"
+#include "html/output.h"
+#include "html/writer.h"
 #include "stream/code_numbers.h"
 #include "stream/code_params.h"
 
 namespace kiv {
 
-// Skips its code until this group of codes is carried out.
-int tt_cds(fmt_info *, std::int32_t) { return x_icf(); }
+TablesState tables;
+
+namespace {
+
+constexpr std::int32_t cds_real_table = 8;   // CDS flag: a table, not a column layout
+constexpr std::int32_t twips_per_point = 20;
+
+void put_background(std::int32_t shade, std::array<std::int32_t, 3> &rgb) {
+  background_colour(shade, rgb);
+  char digits[7];
+  get_color(rgb[0], rgb[1], rgb[2], digits);
+  put_str(" BGCOLOR=\"#");
+  put_str(digits);
+  put_str("\"");
+}
+
+void count_row(std::int32_t &rows) {
+  if (rows < std::numeric_limits<std::int32_t>::max()) ++rows;
+}
+
+void begin_table(fmt_info *rec) {
+  const std::int32_t flags = get_hex();
+  const std::int32_t columns = get_dec();  // the column positions that follow are not used
+  rec->saved_align = rec->align;
+  rec->col_count = columns;
+  tables.prev_cell_ignore = 0;  // no cell of this table yet
+  if (flags & cds_real_table) {
+    put_str("<TABLE");
+    switch ((flags & 0xF0) >> 4) {
+      case 1: put_str(" ALIGN=JUSTIFY"); break;
+      case 2: put_str(" ALIGN=CENTER"); break;
+      case 3: put_str(" ALIGN=RIGHT"); break;
+      default: break;
+    }
+    rec->in_table = 1;
+    rec->cur_col = -1;
+    rec->row_count = 0;
+    if (rec->table_shade != 0) put_background(rec->table_shade, rec->table_rgb);
+    // The start tag stays open: the first row adds the border and closes it.
+  } else {
+    rec->in_columns = 1;
+    put_str("<TABLE>", own_line);
+    put_str("<TR>", end_line);
+    put_str("<TD VALIGN=TOP>", end_line);
+    put_str("<HR>", end_line);
+    rec->cur_col = 1;
+    BeginFont(rec, rec->font, 1);
+  }
+}
+
+void begin_row(fmt_info *rec) {
+  get_dec();
+  get_dec();
+  rec->row_height = get_dec();
+  const std::int32_t border = get_dec();
+  if (rec->in_table && rec->row_count == 0) {
+    if (border != 0) put_str(" BORDER=1 CELLSPACING=1");
+    put_str(">", end_line);
+  }
+  if (rec->row_count != 0) {
+    if (!tables.prev_cell_ignore) {
+      EndFont(rec);
+      put_str("</TD>", own_line);
+    }
+    put_str("</TR>", end_line);
+  }
+  put_str("<TR>", end_line);
+  rec->cur_col = -1;
+  count_row(rec->row_count);
+}
+
+void begin_cell(fmt_info *rec) {
+  const std::int32_t column = get_dec();
+  const std::int32_t column_span = get_dec();
+  const std::int32_t row_span = get_dec();
+  const std::int32_t covered = get_dec();
+  const std::int32_t horizontal = get_dec();
+  get_dec();
+  const std::int32_t vertical = get_dec();
+
+  if (rec->cur_col != -1 && !tables.prev_cell_ignore) put_str("</TD>", own_line);
+  rec->cur_col = column < 1 ? 1 : column;
+  tables.prev_cell_ignore = covered != 0 ? 1 : 0;
+  if (covered != 0) return;  // covered by a neighbour's span: no cell of its own
+
+  put_str("<TD");
+  if (column_span > 1) {
+    put_str(" COLSPAN=");
+    put_num(column_span);
+  }
+  if (row_span > 1) {
+    put_str(" ROWSPAN=");
+    put_num(row_span);
+  }
+  switch (horizontal) {
+    case 1:
+    case 5: put_str(" ALIGN=JUSTIFY"); break;
+    case 2: put_str(" ALIGN=CENTER"); break;
+    case 3: put_str(" ALIGN=RIGHT"); break;
+    case 4: put_str(" ALIGN=DECIMAL"); break;
+    default: break;
+  }
+  switch (vertical) {
+    case 0: put_str(" VALIGN=TOP"); break;
+    case 1: put_str(" VALIGN=BOTTOM"); break;
+    case 2: put_str(" VALIGN=MIDDLE"); break;
+    default: break;
+  }
+  if (rec->row_height != 0 && row_span < 2) {
+    put_str(" HEIGHT=");
+    // Deliberate: unsigned division, so a missing height (-1) gives a large number.
+    put_num(static_cast<std::int32_t>(static_cast<std::uint32_t>(rec->row_height) / twips_per_point));
+  }
+  put_str(">", end_line);
+  rec->align = align_left;
+  BeginFont(rec, rec->font, 1);
+}
+
+void column_break(fmt_info *rec, bool soft) {
+  if (!rec->in_columns) return;
+  EndFont(rec);
+  put_str("</TD>", own_line);
+  if (rec->cur_col < std::numeric_limits<std::int32_t>::max()) ++rec->cur_col;
+  if (static_cast<std::uint32_t>(rec->cur_col) > static_cast<std::uint32_t>(rec->col_count)) {
+    // The columns wrap into a new row.
+    put_str("</TR>", end_line);
+    put_str("<TR>", end_line);
+    rec->cur_col = 1;
+  }
+  put_str("<TD VALIGN=TOP>", end_line);
+  rec->align = align_left;
+  BeginFont(rec, rec->font, 1);
+  put_str("<HR>", end_line);
+  if (soft && rec->indent != 0) {
+    // The list levels are opened again in the new column.
+    rec->indent_out = 0;
+    rec->line_has_text = 0;
+    rec->changed = 1;
+  }
+}
+
+void end_table(fmt_info *rec) {
+  put_str("</TD>", own_line);
+  put_str("</TR>", end_line);
+  put_str("</TABLE>", end_line);
+  if (rec->in_table) {
+    rec->in_table = 0;
+    rec->table_shade = 0;  // shading applies to one table
+  }
+  rec->align = rec->saved_align;
+  rec->in_columns = 0;
+  BeginFont(rec, rec->font, 1);
+}
+
+}  // namespace
+
+int tt_cds(fmt_info *rec, std::int32_t code_number) {
+  if (writer.ver_code < 2) return x_icf();
+  CheckChanged(rec);
+  EndFont(rec);
+  switch (code_number) {
+    case code("CDS"): begin_table(rec); break;
+    case code("BRO"): begin_row(rec); break;
+    case code("BCO"): begin_cell(rec); break;
+    case code("HCB"): column_break(rec, false); break;
+    case code("SCB"): column_break(rec, true); break;
+    case code("ECM"): end_table(rec); break;
+    default: break;
+  }
+  x_icf();
+  return 0;
+}
 
 int tt_shd(fmt_info *rec, std::int32_t) {
   const std::int32_t type = get_dec();
@@ -41,5 +216,7 @@ void background_colour(std::int32_t shade, std::array<std::int32_t, 3> &rgb) {
   for (std::size_t i = 0; i < rgb.size(); ++i)
     if (i != largest) rgb[i] = grey;
 }
+
+void reset_tables() { tables = {}; }
 
 }  // namespace kiv
