@@ -41,25 +41,6 @@ void keep_field(char *&slot) {
   slot = buffer;
 }
 
-// Reads up to the end of a field; an ESC's nested code is skipped. Stores bytes
-// while store says so; a closing RS is left in the source.
-template <typename Store>
-void read_field(Store store) {
-  for (;;) {
-    const int c = b_getc();
-    if (c == end_of_input || c == US) return;
-    if (c == RS) {
-      b_unget(c);
-      return;
-    }
-    if (c == ESC) {
-      x_icf();
-      continue;
-    }
-    store(c);
-  }
-}
-
 }  // namespace
 
 void DropHeading(fmt_info *rec) {
@@ -111,15 +92,39 @@ int tt_ssi(fmt_info *rec, std::int32_t) {
 }
 
 void tt_getstr(char *buffer, int size) {
+  if (size <= 0) return;
   int n = 0;
-  read_field([&](int c) {
-    if (n < size - 1) buffer[n++] = static_cast<char>(c);
-  });
-  buffer[n > 0 ? n : 0] = '\0';
+  int c;
+  for (;;) {
+    if (n == size - 1) {
+      // Full: the rest of the field is passed over up to its end, without
+      // looking for nested codes.
+      do c = b_getc();
+      while (c != end_of_input && c != US && c != RS);
+      break;
+    }
+    c = b_getc();
+    if (c == end_of_input || c == US || c == RS) break;
+    if (c == ESC) {
+      x_icf();
+      continue;
+    }
+    buffer[n++] = static_cast<char>(c);
+  }
+  buffer[n] = '\0';
+  if (c == RS) b_unget(c);
 }
 
 void tt_skip_ssi_string() {
-  read_field([](int) {});
+  for (;;) {
+    const int c = b_getc();
+    if (c == end_of_input || c == US) return;
+    if (c == RS) {
+      b_unget(c);
+      return;
+    }
+    if (c == ESC) x_icf();
+  }
 }
 
 }  // namespace kiv
