@@ -3,9 +3,11 @@
 // that looks past a short block sees zeros and never leaves the buffer.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 
 #include "recognition/autorec.h"
@@ -92,6 +94,16 @@ inline bool matches_nocase(std::int64_t pos, Pattern pattern) {
     if (auto_lwr(byte_at(pos + i)) != auto_lwr(pattern[static_cast<std::size_t>(i)])) return false;
   }
   return true;
+}
+
+// Position of the first byte equal to value in [from, stop) of the data, or stop.
+inline std::int64_t find_byte(std::int64_t from, std::int64_t stop, unsigned char value) {
+  const AutoRecState &s = autorec_state;
+  stop = std::min<std::int64_t>(stop, s.len);
+  if (from < 0) from = 0;
+  if (from >= stop) return stop;
+  const void *hit = std::memchr(s.bufr + from, value, static_cast<std::size_t>(stop - from));
+  return hit == nullptr ? stop : static_cast<const unsigned char *>(hit) - s.bufr;
 }
 
 // True when the byte at pos is one of the listed values.

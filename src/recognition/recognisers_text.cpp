@@ -59,7 +59,12 @@ constexpr auto vw_tab2 = text("..HEAD");
 constexpr auto vw_tab3 = text("..FOOT");
 constexpr auto vw_tab4 = text("..LAYOUT");
 
-constexpr auto uniplex_ruler = text("#.ACHIJLMRTac|");
+// The characters a ruler line is made of.
+constexpr std::array<bool, 256> uniplex_ruler = [] {
+  std::array<bool, 256> t{};
+  for (unsigned char c : text("#.ACHIJLMRTac|")) t[c] = true;
+  return t;
+}();
 
 bool is_line_end(int c) { return c == CR || c == LF; }
 
@@ -121,8 +126,8 @@ int auto_tst_dif() {
   st().ver = -1;
   const std::int64_t stop = static_cast<std::int64_t>(st().len) - 3;
   int found = 0;
-  for (std::int64_t i = 0; i < stop; ++i) {
-    if (st().bufr[i] != ESC || byte_at(i + 1) != '[') continue;
+  for (std::int64_t i = find_byte(0, stop, ESC); i < stop; i = find_byte(i + 1, stop, ESC)) {
+    if (byte_at(i + 1) != '[') continue;
     for (const DifSequence &row : dif_lst) {
       if (matches(i + 2, Pattern(row.bytes.data(), static_cast<std::size_t>(row.count)))) {
         if (++found == 4) return answer(18, 0);
@@ -156,17 +161,16 @@ int auto_tst_op() {
 
 int auto_tst_vw() {
   const std::int64_t len = st().len;
+  // Either count answers the same, so each is taken over its own lead byte.
   int texts = 0;
-  int sequences = 0;
-  for (std::int64_t i = 0; i < len; ++i) {
-    const int c = st().bufr[i];
-    if (c == '.') {
-      if (matches(i, vw_tab1) || matches(i, vw_tab2) || matches(i, vw_tab3) || matches(i, vw_tab4)) {
-        if (++texts == 2) return answer(14, 0);
-      }
-    } else if (c == 0x14 && i + 3 <= len && matches(i, bytes(0x14, CR, LF))) {
-      if (++sequences == 15) return answer(14, 0);
+  for (std::int64_t i = find_byte(0, len, '.'); i < len; i = find_byte(i + 1, len, '.')) {
+    if (matches(i, vw_tab1) || matches(i, vw_tab2) || matches(i, vw_tab3) || matches(i, vw_tab4)) {
+      if (++texts == 2) return answer(14, 0);
     }
+  }
+  int sequences = 0;
+  for (std::int64_t i = find_byte(0, len, 0x14); i < len; i = find_byte(i + 1, len, 0x14)) {
+    if (i + 3 <= len && matches(i, bytes(0x14, CR, LF)) && ++sequences == 15) return answer(14, 0);
   }
   return 0;
 }
@@ -183,16 +187,14 @@ int auto_tst_pdf() {
 
 int auto_tst_html() {
   const std::int64_t len = st().len;
-  const unsigned char *data = st().bufr;
-  for (std::int64_t i = 0; i < len; ++i) {
-    if (data[i] != '<') continue;
+  for (std::int64_t i = find_byte(0, len, '<'); i < len; i = find_byte(i + 1, len, '<')) {
     std::int64_t after = -1;
     if (matches_nocase(i + 1, text("HTML"))) after = i + 5;
     else if (matches_nocase(i + 1, text("TITLE"))) after = i + 6;
     else if (matches_nocase(i + 1, text("HEAD"))) after = i + 5;
     else if (matches(i + 1, text("!--"))) after = i + 4;
     if (after < 0) continue;
-    if (std::find(data + std::min(after, len), data + len, '>') != data + len) return answer(108, 3);
+    if (find_byte(after, len, '>') < len) return answer(108, 3);
     // No ">" after this one: none after any later one either.
     return 0;
   }
@@ -220,9 +222,10 @@ int auto_tst_mas() {
 
 int auto_tst_def() {
   const std::int64_t stop = static_cast<std::int64_t>(st().len) - 3;
+  const std::int64_t line_end = find_byte(0, stop, CR);
   int score = 0;
-  for (std::int64_t i = 0; i < stop && st().bufr[i] != CR; ++i) {
-    if (st().bufr[i] != '$' || byte_at(i + 1) != '(') continue;
+  for (std::int64_t i = find_byte(0, line_end, '$'); i < line_end; i = find_byte(i + 1, line_end, '$')) {
+    if (byte_at(i + 1) != '(') continue;
     if (matches(i, text("$(WY)"))) score += 200;
     else if (matches(i, text("$(SB)"))) score += 30;
     else if (matches(i, text("$(PGS")) || matches(i, text("$(PGM"))) score += 100;
@@ -283,7 +286,7 @@ int auto_tst_uniplex() {
       continue;
     }
     if (c < 32) return 0;
-    if (std::find(uniplex_ruler.begin(), uniplex_ruler.end(), c) == uniplex_ruler.end()) ruler = false;
+    if (!uniplex_ruler[static_cast<std::size_t>(c)]) ruler = false;
     dots += c == '.';
     ells += c == 'L';
   }
@@ -299,8 +302,8 @@ int auto_tst_ptx() {
   const std::int64_t stop = static_cast<std::int64_t>(st().len) - 5;
   int command = '\\';
   int keywords = 0;
-  for (std::int64_t i = 0; i < stop; ++i) {
-    if (st().bufr[i] != command) continue;
+  for (std::int64_t i = find_byte(0, stop, static_cast<unsigned char>(command)); i < stop;
+       i = find_byte(i + 1, stop, static_cast<unsigned char>(command))) {
     if (matches(i + 1, text("CMD"))) {
       command = byte_at(i + 4);
       i += 4;

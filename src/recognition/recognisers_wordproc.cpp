@@ -39,6 +39,13 @@ constexpr std::array<WpFunction, 23> wp_lst = {{
     {0xD3, 0xD3, 3, 9},   {0xCD, 0xCD, 2, 9},  {0xCE, 0xCE, 3, 9},
 }};
 
+// For each byte, whether some row of wp_lst has it as its code.
+constexpr std::array<bool, 256> wp_is_code = [] {
+  std::array<bool, 256> t{};
+  for (const WpFunction &row : wp_lst) t[row.code] = true;
+  return t;
+}();
+
 // The longest function above: the scan stops this far before the end.
 constexpr int wp_longest = 148;
 
@@ -355,7 +362,7 @@ int auto_tst_wn() {
 
 int auto_tst_wita() {
   const std::int64_t stop = static_cast<std::int64_t>(st().len) - 10;
-  for (std::int64_t i = 0; i < stop; ++i) {
+  for (std::int64_t i = find_byte(0, stop, 0xFB); i < stop; i = find_byte(i + 1, stop, 0xFB)) {
     if (matches(i, bytes(0xFB, 0x00, 0x01)) && matches(i + 8, bytes(0xFA, 0x00, 0x01))) return answer(34, 0);
   }
   return 0;
@@ -392,6 +399,7 @@ int auto_tst_wp4() {
   std::int64_t i = 0;
   for (; i < stop && count < threshold; ++i) {
     const int c = s.bufr[i];
+    if (!wp_is_code[static_cast<std::size_t>(c)]) continue;
     const WpFunction *found = nullptr;
     for (const WpFunction &row : wp_lst) {
       if (row.code != c) continue;
@@ -412,6 +420,7 @@ int auto_tst_wp4() {
     // Look on for a function that shows a later release.
     for (; i < stop; ++i) {
       const int c = s.bufr[i];
+      if (!wp_is_code[static_cast<std::size_t>(c)]) continue;
       bool raised = false;
       for (const WpFunction &row : wp_lst) {
         if (row.code != c || byte_at(i + row.length) != row.end || row.version <= version) continue;
@@ -437,35 +446,49 @@ int auto_tst_ws() {
   if (matches(0, text(".****")) || matches(0, text(".se ttname '"))) return 0;
   const int threshold = s.MinorVal == 1 ? 3 : 5;
   const std::int64_t stop = static_cast<std::int64_t>(s.len) - 5;
+  const unsigned char *data = s.bufr;
+
+  // The scan answers at the first place where either count is reached; each
+  // count is taken over the positions of its own lead byte, and the earlier
+  // place wins.
+  std::int64_t dot_answer_at = stop;
   int version = 0;
   int dot_commands = 0;
+  for (std::int64_t i = find_byte(0, stop, '.'); i < stop; i = find_byte(i + 1, stop, '.')) {
+    if (i != 0 && data[i - 1] != LF && data[i - 1] != 0x8A) continue;
+    // The command letters in either case ("h1" and "f1" hold a digit).
+    const int a = auto_lwr(byte_at(i + 1));
+    const int b = auto_lwr(byte_at(i + 2));
+    for (const WsCommand &row : ws_lst) {
+      if (row.letters[0] != a || row.letters[1] != b) continue;
+      ++dot_commands;
+      if (row.version > version) version = row.version;
+    }
+    if (dot_commands > threshold) {
+      dot_answer_at = i;
+      break;
+    }
+  }
+  std::int64_t record_answer_at = stop;
   int records = 0;
+  for (std::int64_t i = find_byte(0, stop, 0x1D); i < dot_answer_at; i = find_byte(i + 1, stop, 0x1D)) {
+    if (s.len - i < 21 || byte_at(i + 2) != 0) continue;
+    const int length = byte_at(i + 1) + 2;
+    const std::int64_t last = i + length - 1;
+    if (last < stop && byte_at(last) == 0x1D && byte_at(last - 1) == length - 2 && ++records == 4) {
+      record_answer_at = i;
+      break;
+    }
+  }
+  if (dot_answer_at < stop || record_answer_at < stop) {
+    return dot_answer_at < record_answer_at ? answer(4, version) : answer(4, 3);
+  }
+  // A printable byte, a byte of 128 or more outside B0 to DF, then a blank.
   int word_ends = 0;
-  for (std::int64_t i = 0; i < stop; ++i) {
-    const int c = s.bufr[i];
-    const bool line_start = i == 0 || s.bufr[i - 1] == LF || s.bufr[i - 1] == 0x8A;
-    if (line_start && c == '.') {
-      // The command letters in either case ("h1" and "f1" hold a digit).
-      const int a = auto_lwr(byte_at(i + 1));
-      const int b = auto_lwr(byte_at(i + 2));
-      for (const WsCommand &row : ws_lst) {
-        if (row.letters[0] != a || row.letters[1] != b) continue;
-        ++dot_commands;
-        if (row.version > version) version = row.version;
-      }
-      if (dot_commands > threshold) return answer(4, version);
-    }
-    if (c == 0x1D && s.len - i >= 21 && byte_at(i + 2) == 0) {
-      const int length = byte_at(i + 1) + 2;
-      const std::int64_t last = i + length - 1;
-      if (last < stop && byte_at(last) == 0x1D && byte_at(last - 1) == length - 2) {
-        if (++records == 4) return answer(4, 3);
-      }
-    }
-    const int next = byte_at(i + 1);
-    if (c >= 33 && c <= 127 && next >= 128 && !(next >= 0xB0 && next <= 0xDF) && byte_at(i + 2) == ' ') {
-      ++word_ends;
-    }
+  for (std::int64_t j = find_byte(2, stop + 2, ' '); j < stop + 2; j = find_byte(j + 1, stop + 2, ' ')) {
+    const unsigned c = data[j - 2];
+    const unsigned next = data[j - 1];
+    if (c - 33u <= 94u && next >= 128u && next - 0xB0u >= 0x30u) ++word_ends;
   }
   if (word_ends >= 100) return answer(4, 2);
   return 0;

@@ -420,6 +420,17 @@ std::vector<Sample> recogniser_samples() {
     add("ws_word_ends_v2", "ws", b, 4, 2, truncated(b, 99 * 5));
   }
 
+  {
+    // WordStar control records: 1D, length - 2, 0, ..., length - 2, 1D.
+    Block records;
+    for (int k = 0; k < 4; ++k) records.append("text ").append({0x1D, 4, 0, 'x', 4, 0x1D});
+    records.append(std::string(30, 'z'));
+    Block three;
+    for (int k = 0; k < 3; ++k) three.append("text ").append({0x1D, 4, 0, 'x', 4, 0x1D});
+    three.append("text ").append({0x1D, 4, 0, 'x', 5, 0x1D}).append(std::string(30, 'z'));
+    add("ws_records_v3", "ws", records, 4, 3, three);
+  }
+
   add("wpm1", "wpm1", wpm1_functions(10), 59, 0, wpm1_functions(9));
 
   add("ptx", "ptx", Block().append("\\SETUP \\TEXT \\COPY \\CMD@ @CPI @CTR end of it"), 27, 0,
