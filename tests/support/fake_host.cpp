@@ -18,19 +18,21 @@ namespace {
 long allocation_count = 0;
 long fail_at_count = 0;
 long outstanding = 0;
+long peak_outstanding = 0;
 }  // namespace
 
 void reset_allocator(long fail_at) {
   allocation_count = 0;
   fail_at_count = fail_at;
   outstanding = 0;
+  peak_outstanding = 0;
 }
 
 void *counting_malloc(std::size_t n) {
   ++allocation_count;
   if (fail_at_count != 0 && allocation_count == fail_at_count) return nullptr;
   void *p = std::malloc(n);
-  if (p) ++outstanding;
+  if (p && ++outstanding > peak_outstanding) peak_outstanding = outstanding;
   return p;
 }
 
@@ -85,5 +87,7 @@ Conversion convert_notation(const std::string &dir, const std::string &notation_
                             const ConversionSettings &settings) {
   return convert_bytes(dir, assemble(notation_text), settings);
 }
+
+long peak_blocks_outstanding() { return peak_outstanding; }
 
 }  // namespace test_support

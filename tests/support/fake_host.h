@@ -16,6 +16,8 @@ void *counting_malloc(std::size_t n);
 void counting_free(void *p);
 long allocations_made();
 long blocks_outstanding();
+// The most blocks outstanding at once since reset_allocator().
+long peak_blocks_outstanding();
 
 struct Conversion {
   int code = 0;
