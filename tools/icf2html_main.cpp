@@ -55,19 +55,32 @@ std::string directory_of(const std::string &path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-// Copies input into a new temporary file in dir; its name, or "" on failure.
-std::string copy_to_intermediate(const char *input, std::string dir) {
-  if (dir.size() + 20 > max_intermediate_name) {
-    const char *tmp = std::getenv("TMPDIR");
-    dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/";
-  }
-  std::string name = dir + "icf2html-XXXXXX";
-  std::vector<char> buffer(name.begin(), name.end());
+std::string temporary_directory() {
+  const char *tmp = std::getenv("TMPDIR");
+  return std::string(tmp && *tmp ? tmp : "/tmp") + "/";
+}
+
+// A new empty file named after the template in dir; its descriptor, or -1.
+int make_temporary(const std::string &dir, std::string &name) {
+  if (dir.size() + 20 > max_intermediate_name) return -1;
+  std::vector<char> buffer(dir.begin(), dir.end());
+  for (char c : std::string("icf2html-XXXXXX")) buffer.push_back(c);
   buffer.push_back('\0');
-  const int out = mkstemp(buffer.data());
+  const int fd = mkstemp(buffer.data());
+  if (fd != -1) name = buffer.data();
+  return fd;
+}
+
+// Copies input into a new temporary file, beside the output when possible (its
+// spill files go there too), else in the temporary directory. Its name, or ""
+// when the input cannot be read (input_failed) or no file can be made.
+std::string copy_to_intermediate(const char *input, const std::string &dir, bool &input_failed) {
+  std::string name;
+  int out = make_temporary(dir, name);
+  if (out == -1) out = make_temporary(temporary_directory(), name);
   if (out == -1) return "";
-  name = buffer.data();
   const int in = std::strcmp(input, "-") == 0 ? STDIN_FILENO : open(input, O_RDONLY);
+  input_failed = in == -1;
   bool ok = in != -1;
   char chunk[65536];
   while (ok) {
@@ -118,9 +131,12 @@ int main(int argc, char **argv) {
   const bool to_stdout = output == "-";
   if (!show_progress || to_stdout) words.emplace_back("N");  // the bar would mix with the HTML
 
-  const std::string intermediate = copy_to_intermediate(input, to_stdout ? std::string() : directory_of(output));
+  bool input_failed = false;
+  const std::string intermediate =
+      copy_to_intermediate(input, to_stdout ? temporary_directory() : directory_of(output), input_failed);
   if (intermediate.empty()) {
-    std::fprintf(stderr, "icf2html: cannot read %s or write a temporary file beside %s\n", input, output.c_str());
+    if (input_failed) std::fprintf(stderr, "icf2html: %s: the input cannot be read\n", input);
+    else std::fprintf(stderr, "icf2html: %s: no temporary file can be written\n", temporary_directory().c_str());
     return 1;
   }
   std::vector<char *> option_words;

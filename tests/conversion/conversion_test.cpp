@@ -16,6 +16,10 @@ struct CaseAtSize {
   int buffer_limit;
 };
 
+void PrintTo(const CaseAtSize &c, std::ostream *os) {
+  *os << c.conversion.file << ": " << c.conversion.name << " at buffer size " << c.buffer_limit;
+}
+
 std::vector<CaseAtSize> all_cases() {
   std::vector<CaseAtSize> result;
   for (const ConversionCase &c : test_support::load_case_directory(ICF_CASES_DIR))

@@ -18,6 +18,9 @@ struct ParamCase {
   std::string left;  // what the source still holds afterwards
 };
 
+// Test names carry the label; the value itself is not printed.
+void PrintTo(const ParamCase &p, std::ostream *os) { *os << p.label; }
+
 class ParamReaders : public test_support::StreamFixture, public testing::WithParamInterface<ParamCase> {};
 
 TEST_P(ParamReaders, ReadValueAndLeaveTheRest) {

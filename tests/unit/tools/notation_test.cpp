@@ -1,0 +1,60 @@
+// The stream notation round-trips every byte sequence, and reads as documented.
+#include "stream_notation.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+std::string to_bytes(const std::string &text) {
+  std::string bytes, error;
+  EXPECT_TRUE(notation::from_notation(text, bytes, error)) << error;
+  return bytes;
+}
+
+TEST(Notation, CodesParametersAndEscapes) {
+  EXPECT_EQ(to_bytes("Hi {BBT}b{EBT}"), "Hi \x1b\x1d" "BBT\x1e" "b\x1b\x1d" "EBT\x1e");
+  EXPECT_EQ(to_bytes("{SPF 1|240|Times Roman|}"), "\x1b\x1dSPF1\x1f" "240\x1fTimes Roman\x1f\x1e");
+  EXPECT_EQ(to_bytes("{HF }"), "\x1b\x1dHF \x1e");
+  EXPECT_EQ(to_bytes("a\\{\\|\\}\\\\\\n\\r\\t\\xE9\\x00"), std::string("a{|}\\\n\r\t\xE9\0", 10));
+  EXPECT_EQ(to_bytes("line one\nline two\r\n"), "line oneline two");
+}
+
+TEST(Notation, MalformedTextIsRefusedWithItsLine) {
+  for (const char *bad : {"ok\n\\q", "\\x4", "\\xZZ", "{AB", "\\"}) {
+    std::string bytes, error;
+    EXPECT_FALSE(notation::from_notation(bad, bytes, error)) << bad;
+    EXPECT_EQ(error.rfind("line ", 0), 0u) << error;
+  }
+}
+
+TEST(Notation, DumpShowsCodesByName) {
+  EXPECT_EQ(notation::to_notation("x\x1b\x1dSPF1\x1f" "2\x1f\x1e" "y"), "x{SPF 1|2|}\ny");
+  EXPECT_EQ(notation::to_notation("\x1b\x1d" "BBT\x1e"), "{BBT}\n");
+  // A first parameter that begins with a space keeps it as an escape.
+  EXPECT_EQ(notation::to_notation("\x1b\x1dTAB \x1e"), "{TAB \\x20}\n");
+  // ESC not followed by a code name is a plain byte.
+  EXPECT_EQ(notation::to_notation("\x1b\x1d" "ab"), "\\x1B\\x1Dab");
+}
+
+TEST(Notation, EveryByteSequenceRoundTrips) {
+  std::mt19937 random(12345);
+  // Alphabets weighted towards the control bytes, so codes and near-codes are common.
+  const std::string specials = std::string("\x1b\x1d\x1e\x1f{|}\\ \n\r\tAZ09", 17);
+  for (int round = 0; round < 3000; ++round) {
+    std::string bytes(random() % 64, '\0');
+    for (char &c : bytes) c = random() % 3 ? specials[random() % specials.size()] : static_cast<char>(random() % 256);
+    std::string back, error;
+    ASSERT_TRUE(notation::from_notation(notation::to_notation(bytes), back, error)) << error;
+    ASSERT_EQ(back, bytes) << notation::to_notation(bytes);
+  }
+  for (int c = 0; c < 256; ++c) {
+    const std::string one(1, static_cast<char>(c));
+    std::string back, error;
+    ASSERT_TRUE(notation::from_notation(notation::to_notation(one), back, error));
+    EXPECT_EQ(back, one) << c;
+  }
+}
+
+}  // namespace
