@@ -2,12 +2,17 @@
 // blocks, tabs, hyphens, soft breaks, margins and page sizes.
 #include "html/paragraphs.h"
 
+#include <cstring>
+
 #include "html/attributes_fonts.h"
+#include "html/notes_headers.h"
 #include "html/output.h"
+#include "html/output_redirect.h"
 #include "html/writer.h"
 #include "stream/buffered_io.h"
 #include "stream/code_numbers.h"
 #include "stream/code_params.h"
+#include "stream/temp_buffers.h"
 
 namespace kiv {
 
@@ -32,6 +37,27 @@ void bring_up_to_date(fmt_info *rec) {
 
 void skip_decimals(int count) {
   for (int i = 0; i < count; ++i) (void)get_dec();
+}
+
+// The font a waiting sub-document is written in: 12 point Times Roman.
+constexpr std::int32_t sub_document_size = 240;
+constexpr char sub_document_face[] = "Times Roman";
+
+// A sub-document left waiting follows the line break, in its own FONT tag;
+// the body's font is reopened after it. Never inside a redirection.
+void write_waiting_sub_document(fmt_info *rec) {
+  const int buffer = notes.SubDocBuffer;
+  if (buffer == -1 || IsRedir()) return;
+  const FontBlock kept = rec->font;
+  rec->font.size = sub_document_size;
+  std::memset(rec->font.face, 0, sizeof rec->font.face);
+  std::memcpy(rec->font.face, sub_document_face, sizeof sub_document_face);
+  ApplyFont(rec, rec->font, 0);
+  for (int c = bufget(buffer); c != -1; c = bufget(buffer)) b_putc(c);
+  bufclose(buffer);
+  notes.SubDocBuffer = -1;
+  rec->font = kept;
+  ApplyFont(rec, rec->font, 1);
 }
 
 }  // namespace
@@ -69,6 +95,7 @@ int hard_line_break(fmt_info *rec) {
     rec->changed = 1;
     rec->pending_align = -1;
   }
+  write_waiting_sub_document(rec);
   return 0;
 }
 

@@ -1,0 +1,117 @@
+// The document head: the target name as the default title, summary fields at
+// their limits, and the page background colour rule.
+#include "html/document_head.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "html/tables.h"
+#include "html/writer.h"
+#include "stream/buffered_io.h"
+#include "support/fake_host.h"
+#include "support/stream_fixture.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+std::string title_of(const std::string &html) {
+  const auto open = html.find("<TITLE>");
+  const auto close = html.find("</TITLE>");
+  if (open == std::string::npos || close == std::string::npos) return "(no title)";
+  return html.substr(open + 7, close - open - 7);
+}
+
+TEST(DocumentHead, WithoutSummaryOrOptionTheTitleIsTheTargetName) {
+  test_support::TempDir dir;
+  test_support::ConversionSettings settings;
+  settings.levels = "2";
+  const auto result = test_support::convert_notation(dir.path().string(), "a", settings);
+  EXPECT_EQ(title_of(result.html), dir.file("out.html"));
+}
+
+TEST(DocumentHead, ASummaryAfterTheFirstTextLeavesTheTargetName) {
+  test_support::TempDir dir;
+  test_support::ConversionSettings settings;
+  settings.levels = "2";
+  const auto result =
+      test_support::convert_notation(dir.path().string(), "a{SSI s|||||||||||||||||||||Late}b", settings);
+  EXPECT_EQ(title_of(result.html), dir.file("out.html"));
+  EXPECT_EQ(result.html.find("<META"), std::string::npos);
+}
+
+TEST(DocumentHead, ASummaryStringOfTheLargestSizeIsKept) {
+  test_support::TempDir dir;
+  test_support::ConversionSettings settings;
+  settings.levels = "5";
+  const std::string title(254, 't');
+  const std::string subject(300, 's');
+  const auto result = test_support::convert_notation(
+      dir.path().string(), "{SSI " + subject + "||||||||||||||||||||" + title + "x}a", settings);
+  EXPECT_EQ(title_of(result.html), title);
+  EXPECT_NE(result.html.find("CONTENT=\"" + subject.substr(0, 254) + "\">"), std::string::npos);
+}
+
+// tt_getstr over one field: what it keeps and what it leaves in the source.
+struct FieldCase {
+  const char *label;
+  std::string field;
+  int size;
+  std::string kept;
+  std::string left;
+};
+
+class SummaryFields : public test_support::StreamFixture, public testing::WithParamInterface<FieldCase> {};
+
+TEST_P(SummaryFields, KeptTextAndRest) {
+  const FieldCase &c = GetParam();
+  open_streams(c.field);
+  char buffer[kiv::summary_size];
+  std::fill(std::begin(buffer), std::end(buffer), '#');
+  kiv::tt_getstr(buffer, c.size);
+  EXPECT_EQ(std::string(buffer), c.kept);
+  EXPECT_EQ(read_rest(), c.left);
+}
+
+const std::string US = "\x1f", RS = "\x1e", ESC = "\x1b", GS = "\x1d";
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, SummaryFields,
+    testing::Values(
+        FieldCase{"short", "abc" + US + "next", 255, "abc", "next"},
+        FieldCase{"one_below_the_limit", std::string(253, 'a') + US + "n", 255, std::string(253, 'a'), "n"},
+        FieldCase{"at_the_limit", std::string(254, 'a') + US + "n", 255, std::string(254, 'a'), "n"},
+        FieldCase{"one_past_the_limit", std::string(255, 'a') + US + "n", 255, std::string(254, 'a'), "n"},
+        FieldCase{"far_past_the_limit", std::string(300, 'a') + RS + "n", 255, std::string(254, 'a'), RS + "n"},
+        FieldCase{"ended_by_rs", "ab" + RS, 255, "ab", RS},
+        FieldCase{"ended_by_the_input", "ab", 255, "ab", ""},
+        FieldCase{"nested_code_skipped", "a" + ESC + GS + "BBT" + US + "x" + RS + "b" + US, 255, "ab", ""},
+        FieldCase{"byte_ff_is_text", "\xff" + US, 255, "\xff", ""},
+        FieldCase{"size_one_keeps_nothing", "abc" + US + "n", 1, "", "n"}),
+    [](const testing::TestParamInfo<FieldCase> &info) { return std::string(info.param.label); });
+
+// The background colour of a shading percentage.
+struct ShadeCase {
+  std::int32_t shade;
+  std::array<std::int32_t, 3> given;
+  std::array<std::int32_t, 3> result;
+};
+
+class BackgroundColour : public testing::TestWithParam<ShadeCase> {};
+
+TEST_P(BackgroundColour, Rule) {
+  std::array<std::int32_t, 3> rgb = GetParam().given;
+  kiv::background_colour(GetParam().shade, rgb);
+  EXPECT_EQ(rgb, GetParam().result);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shades, BackgroundColour,
+                         testing::Values(ShadeCase{50, {1, 2, 3}, {1, 2, 3}},
+                                         ShadeCase{100, {0, 0, 0}, {0, 0, 0}},
+                                         ShadeCase{49, {0, 0, 0}, {127, 127, 127}},
+                                         ShadeCase{30, {0, 0, 255}, {127, 127, 255}},
+                                         ShadeCase{30, {200, 200, 10}, {200, 127, 127}},
+                                         ShadeCase{1, {10, 20, 20}, {127, 20, 127}},
+                                         ShadeCase{-5, {0, 90, 0}, {127, 90, 127}}));
+
+}  // namespace
