@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -27,6 +28,8 @@ std::string bench_dir() {
     const char *base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
     std::string name = std::string(base) + "/icf2html-bench-XXXXXX";
     if (!mkdtemp(name.data())) std::abort();
+    // The generated streams are large: they go when the benchmark ends.
+    std::atexit([] { std::filesystem::remove_all(bench_dir()); });
     return name;
   }();
   return dir;

@@ -17,7 +17,8 @@ DispatchState dispatch;
 void reset_dispatch() { dispatch = {}; }
 
 int tran108t(fmt_info *rec) {
-  if (b_getc() != GS) return exit_read_past_end;
+  constexpr int not_a_code = 5;  // an ESC without GS: both bytes are dropped
+  if (b_getc() != GS) return not_a_code;
   for (int i = 0; i < 3; ++i) {
     const int c = b_getc();
     // A stream that ends inside the name leaves NUL there; the code is then unknown.
