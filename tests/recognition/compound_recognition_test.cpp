@@ -111,7 +111,9 @@ TEST_P(CompoundStream, NameAndFirstBytesGiveTheAnswer) {
   b.top_level(b.stream(c.name, c.content, c.regular));
   const Answer a = recognise_compound(b.build());
   EXPECT_EQ(a.code, c.answer.code);
-  if (c.answer.code != 0) EXPECT_EQ(a.variant, c.answer.variant);
+  if (c.answer.code != 0) {
+    EXPECT_EQ(a.variant, c.answer.variant);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, CompoundStream, ::testing::ValuesIn(stream_cases()),

@@ -41,7 +41,11 @@ class IdentifyTest : public ::testing::Test {
     test_support::write_file(dir_.file("b.txt"), "plain words\nand lines\n");
     test_support::write_file(dir_.file("empty"), "");
   }
-  std::string quoted(const std::string &name) const { return "'" + dir_.file(name) + "'"; }
+  std::string quoted(const std::string &name) const {
+    std::string q(1, '\'');
+    q.append(dir_.file(name)).push_back('\'');
+    return q;
+  }
   test_support::TempDir dir_;
 };
 
