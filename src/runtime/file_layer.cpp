@@ -291,9 +291,11 @@ int LogPurgeableFileClose(int h) {
 int LogPurgeableFileUnlink(const char *name) {
   auto &f = file_layer;
   for (int i = 0; i < purge_slots; ++i) {
+    // Names are recorded once; name may be the record itself, so stop at it.
     if (f.PurgeableFileName[i] && std::strcmp(f.PurgeableFileName[i], name) == 0) {
       KIVfree(f.PurgeableFileName[i]);
       f.PurgeableFileName[i] = nullptr;
+      return 0;
     }
   }
   return 0;

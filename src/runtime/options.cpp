@@ -56,9 +56,9 @@ void continue_criteria(char *&criteria, std::string_view word) {
   const std::string_view old = criteria ? std::string_view(criteria) : std::string_view();
   auto *joined = static_cast<char *>(KIVmalloc(old.size() + 1 + word.size() + 1));
   if (!joined) return;
-  std::memcpy(joined, old.data(), old.size());
+  copy_bounded(joined, old.size() + 1, old);
   joined[old.size()] = ' ';
-  std::memcpy(joined + old.size() + 1, word.data(), word.size());
+  copy_bounded(joined + old.size() + 1, word.size() + 1, word);
   KIVfree(criteria);
   criteria = joined;
 }

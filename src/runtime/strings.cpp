@@ -108,7 +108,7 @@ bool starts_with_nocase(std::string_view text, std::string_view prefix) {
 void copy_bounded(char *dst, std::size_t size, std::string_view text) {
   if (size == 0) return;
   const std::size_t n = std::min(size - 1, text.size());
-  std::memcpy(dst, text.data(), n);
+  if (n > 0) std::memcpy(dst, text.data(), n);  // an empty view may hold no pointer
   dst[n] = '\0';
 }
 

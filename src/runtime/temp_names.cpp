@@ -61,8 +61,7 @@ int GetFileName(char *out, const char *path, int part) {
   if (part == 0) result = component.substr(0, dot);
   else if (part == 1) result = p.substr(0, start);
   else if (part == 2 && dot != std::string_view::npos) result = component.substr(dot + 1);
-  std::memcpy(out, result.data(), result.size());
-  out[result.size()] = '\0';
+  copy_bounded(out, result.size() + 1, result);
   return 0;
 }
 
