@@ -97,6 +97,8 @@ std::vector<ConversionCase> parse_case_file(const std::string &file, const std::
       const std::string content = text.substr(next, end == std::string::npos ? std::string::npos : end - next);
       if (marker == "--- input") c.input = content;
       else if (marker == "--- expected") c.expected = content;
+      else if (marker == "--- no final line end")
+        while (!c.expected.empty() && (c.expected.back() == '\n' || c.expected.back() == '\r')) c.expected.pop_back();
       at = end;
     }
     cases.push_back(c);

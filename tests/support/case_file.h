@@ -8,6 +8,7 @@
 //   the stream in the notation (line breaks ignored)
 //   --- expected
 //   the exact HTML, with its own line ends (CR LF unless the levels say otherwise)
+//   --- no final line end   (optional: the output stops inside a line)
 //
 // A line that starts with "#" before the first "===" is a comment. Markers are
 // recognised at the start of the file or after CR or LF.

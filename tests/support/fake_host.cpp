@@ -60,8 +60,10 @@ Conversion convert_bytes(const std::string &dir, const std::string &bytes, const
   for (std::string &word : words) option_words.push_back(word.data());
   option_words.push_back(nullptr);
   std::string levels = settings.levels;
-  std::string target = out;
-  std::string icf_name = icf;
+  // The converter runs inside dir under relative names, so the target name it
+  // writes as a default title is always "out.html".
+  std::string target = "out.html";
+  std::string icf_name = "input.icf";
 
   kiv::set_buffer_size_limit(settings.buffer_limit);
   if (settings.host_allocator) reset_allocator(settings.fail_allocation);
