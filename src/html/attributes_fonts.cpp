@@ -417,6 +417,8 @@ std::int32_t list_levels(std::int32_t indent) {
   return levels > max_list_levels ? max_list_levels : levels;
 }
 
+// The module keeps no state of its own: the wanted and written attributes, fonts
+// and colours live in the format record, FontApplied and FirstText in the writer.
 void reset_attributes_fonts() {}
 
 }  // namespace kiv
