@@ -116,7 +116,7 @@ std::int32_t read_note(std::int32_t code_number, const fmt_info *rec, NoteMark &
 
 void begin_note(fmt_info *rec, std::int32_t code_number) {
   if (notes.open_count >= subdoc_depth_limit) {
-    ++notes.uncollected_notes;
+    count_note(notes.uncollected_notes);
     x_icf();
     return;
   }
