@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -95,8 +96,36 @@ const std::string plain_unit =
 // A formatting code about every 12 bytes.
 const std::string code_dense_unit = "word \x1b\x1d" "BBT\x1e" "bold \x1b\x1d" "EBT\x1e" "text\x1b\x1d" "TAB\x1e";
 
+// A code of the stream with its parameters.
+std::string icf_code(const char *name, std::initializer_list<const char *> params = {}) {
+  std::string code = "\x1b\x1d";
+  code += name;
+  for (const char *param : params) code += std::string(param) + "\x1f";
+  return code + "\x1e";
+}
+// Characters outside ASCII every few bytes: named characters with their
+// substitutes, and runs of hexadecimal character codes.
+const std::string entity_unit = "caf" + icf_code("XCS", {"819", "E9"}) + "e na" + icf_code("UCS", {"8B"}) + "ve Stra" +
+                                icf_code("HEX", {"E1"}) + "e " + icf_code("XCS", {"9998", "61"}) + "a " +
+                                icf_code("UCS", {"82", "8A", "85", "E6"}) + " 20" + icf_code("XCS", {"819", "B1"}) +
+                                "+1" + icf_code("NBR") + icf_code("XCS", {"819", "97"}) + "- ";
+// Attribute and font changes every few words, so tags are closed and reopened
+// around FONT tags all the time.
+const std::string formatting_unit =
+    "some " + icf_code("BBT") + "bold words " + icf_code("ITO") + "and italic " +
+    icf_code("SPF", {"0", "0", "10", "0", "320", "Arial"}) + "in Arial " + icf_code("EBT") + "not bold " +
+    icf_code("BCL", {"0", "200", "0", "0"}) + "red " + icf_code("ITF") + icf_code("BUL") + "under " + icf_code("ECL") +
+    icf_code("SPF", {"0", "0", "10", "0", "240", "Times New Roman"}) + "lined " + icf_code("EUL") + "plain " +
+    icf_code("HNL");
+
 void BM_PlainText(benchmark::State &state) {
   run_conversion(state, make_stream("plain", plain_unit, state.range(0) * megabyte));
+}
+void BM_EntityHeavy(benchmark::State &state) {
+  run_conversion(state, make_stream("entities", entity_unit, state.range(0) * megabyte));
+}
+void BM_FormattingHeavy(benchmark::State &state) {
+  run_conversion(state, make_stream("formatting", formatting_unit, state.range(0) * megabyte));
 }
 void BM_CodeDense(benchmark::State &state) {
   run_conversion(state, make_stream("dense", code_dense_unit, state.range(0) * megabyte));
@@ -134,6 +163,8 @@ void BM_BaselineEscapeLoop(benchmark::State &state) {
 // The 1 MB runs come first, so the 64 MB run shows whether the peak grew.
 BENCHMARK(BM_PlainText)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainText)->Arg(64)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_EntityHeavy)->Arg(64)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_FormattingHeavy)->Arg(64)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_CodeDense)->Arg(64)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_BaselineEscapeLoop)->Arg(64)->Unit(benchmark::kMillisecond)->Iterations(3);
 

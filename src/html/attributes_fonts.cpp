@@ -4,7 +4,9 @@
 #include "html/attributes_fonts.h"
 
 #include <cstring>
+#include <string_view>
 
+#include "common/ascii.h"
 #include "html/document_head.h"
 #include "html/entities.h"
 #include "html/output.h"
@@ -213,13 +215,25 @@ int switch_attribute(fmt_info *rec, std::int32_t code_number) {
 
 bool same_face(const char *a, const char *b) { return stricmp(a, b) == 0; }
 
+// An ASCII lower-case copy of text into buffer (size bytes, NUL-terminated).
+std::string_view lower_copy(const char *text, char *buffer, std::size_t size) {
+  std::size_t n = 0;
+  for (; text[n] != '\0' && n + 1 < size; ++n)
+    buffer[n] = static_cast<char>(to_lower_ascii(static_cast<unsigned char>(text[n])));
+  buffer[n] = '\0';
+  return {buffer, n};
+}
+
 // Replaces a face by its row's first entry when any entry of the row occurs in
-// it (rows, then entries, in order; the first hit wins).
+// it, ignoring case (rows, then entries, in order; the first hit wins).
 void normalise_face(char *face) {
+  char face_lower[face_size];
+  const std::string_view haystack = lower_copy(face, face_lower, sizeof face_lower);
   for (const auto &row : font_map) {
     for (const char *entry : row) {
       if (*entry == '\0') continue;
-      if (strstri(face, entry)) {
+      char entry_lower[face_size];
+      if (haystack.find(lower_copy(entry, entry_lower, sizeof entry_lower)) != std::string_view::npos) {
         copy_bounded(face, face_max_characters + 1, row[0]);
         return;
       }
