@@ -30,7 +30,7 @@ const char *put_str(const char *text, int flags) {
     if (last != end_of_input) b_putc(last);
     if (last == end_of_input || (last != '\n' && last != '\r')) put_line_end();
   }
-  for (const char *p = text; *p; ++p) b_putc(static_cast<unsigned char>(*p));
+  b_putn(reinterpret_cast<const unsigned char *>(text), static_cast<long>(std::strlen(text)));
   if (flags & end_line) put_line_end();
   return text;
 }

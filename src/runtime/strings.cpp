@@ -42,9 +42,13 @@ char *itoa(int value, char *out, int radix) {
 
 int strnicmp(const char *a, const char *b, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i) {
+    if (a[i] == b[i]) {
+      if (a[i] == '\0') return 0;
+      continue;  // equal bytes need no folding: the common case for font faces
+    }
     const int ca = to_lower_ascii(static_cast<unsigned char>(a[i]));
     const int cb = to_lower_ascii(static_cast<unsigned char>(b[i]));
-    if (ca != cb || ca == 0) return ca - cb;
+    if (ca != cb) return ca - cb;
   }
   return 0;
 }

@@ -224,6 +224,26 @@ long b_copy_run(const std::array<bool, 256> &copyable) {
   return n;
 }
 
+int b_putn(const unsigned char *bytes, long n) {
+  BufferedIoState &s = bio;
+  while (n > 0) {
+    // Whole stretches go in at once; the byte that fills a buffer takes the slow path.
+    const long room = s.RedirectOutputFlag == 0 && s.ot_ptr != nullptr ? s.ot_eof - s.ot_ptr - 1 : 0;
+    if (room <= 0) {
+      b_putc_slow(*bytes++);
+      --n;
+      continue;
+    }
+    const long chunk = std::min(room, n);
+    std::memcpy(s.ot_ptr, bytes, static_cast<std::size_t>(chunk));
+    s.ot_ptr += chunk;
+    s.BCntWritten += chunk;
+    bytes += chunk;
+    n -= chunk;
+  }
+  return 0;
+}
+
 int b_unget(int c) {
   if (bio.CopyGetFlag) bio.CopyUnGetFunc(c);
   if (bio.RedirectInputFlag == 2) return bio.RedirectUngetFunc(c);

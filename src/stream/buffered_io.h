@@ -94,6 +94,9 @@ inline int b_putc(int c) {
 // Returns the number of bytes copied (0 when the fast path does not apply).
 long b_copy_run(const std::array<bool, 256> &copyable);
 
+// Appends n bytes as b_putc would one by one; 0.
+int b_putn(const unsigned char *bytes, long n);
+
 // Pushes c back (-1 is stored as 0xFF); bytes come back last-in first-out.
 int b_unget(int c);
 // Takes back the last byte written; that byte, or -1.
