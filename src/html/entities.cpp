@@ -229,17 +229,6 @@ int find_row(std::int32_t set, std::int32_t value) {
   return no_row;  // a set with no column
 }
 
-// What every character starts with, as for printable text in the main loop.
-void start_text(fmt_info *rec) {
-  if (rec->para_start) {
-    rec->align_out = -1;
-    rec->changed = 1;
-    rec->para_start = 0;
-  }
-  rec->line_start = 0;
-  if (rec->changed) CheckChanged(rec);
-}
-
 }  // namespace
 
 int LookUpXChar(std::int32_t set, std::int32_t value) { return find_row(set, value) == no_row ? -1 : 0; }

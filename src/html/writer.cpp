@@ -234,13 +234,7 @@ int main_loop(fmt_info *rec) {
     const int c = b_getc();
     if (c == end_of_input) return 0;
     if (c >= 32 && c <= 126) {
-      if (rec->para_start) {
-        rec->align_out = -1;
-        rec->changed = 1;
-        rec->para_start = 0;
-      }
-      rec->line_start = 0;
-      if (rec->changed) CheckChanged(rec);
+      start_text(rec);
       switch (c) {
         case '&': put_str("&amp;"); break;
         case '<': put_str("&lt;"); break;
@@ -262,6 +256,16 @@ int main_loop(fmt_info *rec) {
   }
 }
 
+void start_text(fmt_info *rec) {
+  if (rec->para_start) {
+    rec->align_out = -1;  // forces the paragraph tag
+    rec->changed = 1;
+    rec->para_start = 0;
+  }
+  rec->line_start = 0;
+  if (rec->changed) CheckChanged(rec);
+}
+
 int ret_func(fmt_info *rec) {
   const std::int32_t open_code = icf_stack(rec, 2, 0);
   if (open_code == code("CMT")) tt_cmt(rec, close_selector);
@@ -269,42 +273,39 @@ int ret_func(fmt_info *rec) {
   return 0;
 }
 
-int tt_set_defaults(fmt_info *rec) {
+namespace {
+
+// The fields that a document and a sub-document both start with.
+void set_start_fields(fmt_info *rec) {
   rec->align = rec->align_out = 0;
   rec->para_start = 1;
   rec->margins.fill(default_margin);
   rec->caps = rec->attrs = rec->changed = 0;
   rec->page_count = 1;
-  rec->icf_handle = rec->out_handle = -1;
   set_default_font(rec->font);
   set_default_font(rec->font_out);
   rec->color_out.fill(-1);
   rec->color.fill(0);
   rec->indent = rec->indent_out = rec->line_has_text = 0;
   rec->footnote_style = rec->endnote_style = 0;
-  rec->table_shade = 0;
-  rec->table_rgb.fill(0);
   rec->line_start = 1;
   rec->pending_align = -1;
+}
+
+}  // namespace
+
+int tt_set_defaults(fmt_info *rec) {
+  set_start_fields(rec);
+  rec->icf_handle = rec->out_handle = -1;
+  rec->table_shade = 0;
+  rec->table_rgb.fill(0);
   return 0;
 }
 
 void init_fmt(fmt_info *rec) {
-  rec->align = rec->align_out = 0;
-  rec->para_start = 1;
-  rec->margins.fill(default_margin);
-  rec->caps = rec->attrs = rec->changed = 0;
+  set_start_fields(rec);
   rec->attrs_out = 0;
-  rec->page_count = 1;
-  set_default_font(rec->font);
-  set_default_font(rec->font_out);
-  rec->color_out.fill(-1);
-  rec->color.fill(0);
-  rec->indent = rec->indent_out = rec->line_has_text = 0;
-  rec->footnote_style = rec->endnote_style = 0;
   rec->block_align = 0;
-  rec->line_start = 1;
-  rec->pending_align = -1;
   rec->graphic_count = 0;
 }
 

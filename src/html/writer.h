@@ -38,6 +38,9 @@ int run_converter(int count, char **arguments);
 void reset_conversion_state();
 // Copies the stream to the output until the end of input; 0.
 int main_loop(fmt_info *rec);
+// The text-start rule before any text or character: a new paragraph forces its
+// tag, the line has begun, and pending tags are brought up to date.
+void start_text(fmt_info *rec);
 // At an RS or US that reaches the main loop: closes the open comment or deleted
 // text; an empty code stack ends the run with 16. 0.
 int ret_func(fmt_info *rec);
