@@ -118,6 +118,27 @@ const std::string formatting_unit =
     icf_code("SPF", {"0", "0", "10", "0", "240", "Times New Roman"}) + "lined " + icf_code("EUL") + "plain " +
     icf_code("HNL");
 
+// Tables of ten rows of three cells, each cell reopening the FONT tag, and a
+// column layout of two columns broken four times.
+const std::string table_unit = [] {
+  std::string unit = icf_code("SHD", {"4", "20", "FF", "00", "00"}) + icf_code("CDS", {"28", "3", "1440", "2880", "4320"});
+  for (int row = 0; row < 10; ++row) {
+    unit += icf_code("BRO", {"0", "0", "300", "1"});
+    unit += icf_code("BCO", {"1", "1", "1", "0", "0", "0", "0"}) + "first cell & text ";
+    unit += icf_code("BCO", {"2", "1", "1", "0", "3", "0", "2"}) + "12.50 ";
+    unit += icf_code("BCO", {"3", "2", "1", "0", "1", "0", "1"}) + "a longer cell of running text ";
+  }
+  unit += icf_code("ECM") + icf_code("CDS", {"0", "2"});
+  for (int column = 0; column < 4; ++column) unit += "newspaper column text " + icf_code("HCB");
+  return unit + icf_code("ECM") + "between tables " + icf_code("HNL");
+}();
+// A footnote every few words, an endnote and a header now and then: the
+// notes are collected in temporary buffers that spill to disk.
+const std::string note_unit = "Text with a note" + icf_code("FTN", {"1"}) + "The note's own text, a sentence long." +
+                              icf_code("EFN") + " and more " + icf_code("FNT", {"2", "00", "07"}) + "An endnote." +
+                              icf_code("EFT") + " words " + icf_code("HF2") + "Page head" + icf_code("HFX") +
+                              " then a mark" + icf_code("FNT", {"1", "2", "2A"}) + "Starred." + icf_code("EFN") + ". ";
+
 void BM_PlainText(benchmark::State &state) {
   run_conversion(state, make_stream("plain", plain_unit, state.range(0) * megabyte));
 }
@@ -126,6 +147,12 @@ void BM_EntityHeavy(benchmark::State &state) {
 }
 void BM_FormattingHeavy(benchmark::State &state) {
   run_conversion(state, make_stream("formatting", formatting_unit, state.range(0) * megabyte));
+}
+void BM_TableHeavy(benchmark::State &state) {
+  run_conversion(state, make_stream("tables", table_unit, state.range(0) * megabyte));
+}
+void BM_NoteHeavy(benchmark::State &state) {
+  run_conversion(state, make_stream("notes", note_unit, state.range(0) * megabyte));
 }
 void BM_CodeDense(benchmark::State &state) {
   run_conversion(state, make_stream("dense", code_dense_unit, state.range(0) * megabyte));
@@ -165,6 +192,8 @@ BENCHMARK(BM_PlainText)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainText)->Arg(64)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_EntityHeavy)->Arg(64)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_FormattingHeavy)->Arg(64)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_TableHeavy)->Arg(64)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_NoteHeavy)->Arg(64)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_CodeDense)->Arg(64)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_BaselineEscapeLoop)->Arg(64)->Unit(benchmark::kMillisecond)->Iterations(3);
 

@@ -2,6 +2,7 @@
 // temporary buffers and written after the body.
 #include "html/notes_headers.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 
@@ -21,6 +22,7 @@ NotesState notes;
 namespace {
 
 constexpr int note_buffer_size = 512;  // the temporary buffers raise it to their minimum
+constexpr int dump_chunk_size = 4096;  // bytes copied from a buffer to the output at a time
 
 // Note number styles of footnote_style and endnote_style.
 constexpr std::int32_t style_arabic = 0;
@@ -251,10 +253,13 @@ void DumpNoteBuffer(int handle) {
   if ((notes.open_count > 0 || notes.uncollected_notes > 0) && writer.record) end_open_subdocs(writer.record);
   if (handle == -1) return;
   // The count read first bounds the copy even if the output went into this buffer.
-  for (long n = BufNumStored(handle); n > 0; --n) {
-    const int c = bufget(handle);
-    if (c == end_of_input) break;
-    b_putc(c);
+  std::array<unsigned char, dump_chunk_size> chunk;
+  for (long left = BufNumStored(handle); left > 0;) {
+    const int wanted = static_cast<int>(std::min<long>(left, dump_chunk_size));
+    const int got = bufgets(handle, chunk.data(), wanted);
+    if (got <= 0) break;
+    b_putn(chunk.data(), got);
+    left -= got;
   }
 }
 
