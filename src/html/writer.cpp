@@ -15,6 +15,7 @@
 #include "html/notes_headers.h"
 #include "html/output.h"
 #include "html/output_redirect.h"
+#include "html/tables.h"
 #include "runtime/error_exit.h"
 #include "runtime/exception_list.h"
 #include "runtime/file_layer.h"
@@ -163,6 +164,7 @@ void reset_conversion_state() {
   code_names = {};
   notes = {};
   reset_dispatch();
+  reset_tables();
   reset_attributes_fonts();
   reset_links_comments();
   reset_indent_language();
