@@ -4,6 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 jobs=$(nproc 2>/dev/null || echo 2)
+# Tests write many small temporary files; memory-backed storage keeps that fast.
+if [ -d /dev/shm ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
 
 for preset in debug asan-ubsan; do
   echo "== $preset: configure and build"
