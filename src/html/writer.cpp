@@ -99,6 +99,9 @@ void write_prologue() {
 }
 
 void write_epilogue(fmt_info *rec) {
+  // Sub-documents the stream left open end first, so that what follows goes
+  // to the document itself.
+  end_open_subdocs(rec);
   if (writer.GenPTags) put_str("</P>", end_line);
   for (int buffer : {notes.HeaderBuffer, notes.FooterBuffer, notes.FootnoteBuffer, notes.EndnoteBuffer})
     DumpNoteBuffer(buffer);
@@ -108,7 +111,6 @@ void write_epilogue(fmt_info *rec) {
   }
   put_str("</BODY>", own_line);
   put_str("</HTML>", end_line);
-  (void)rec;
 }
 
 void free_summary(fmt_info *rec) {

@@ -194,9 +194,10 @@ TEST(SubDocuments, ManyNotesConvertInConstantMemory) {
   // Megabytes of notes went through buffers of 30000 bytes, so they spilled.
   EXPECT_GT(small_size, 30000u * 10u);
   EXPECT_GT(large_size, 30000u * 100u);
-  // A spill file's name is held while the file exists; whether two of them
-  // exist at once depends on where the spill boundaries fall.
-  EXPECT_LE(large_peak, small_peak + 1);
+  // A spill file's name is held while the file exists; how many of the four
+  // note buffers have one at the same moment depends on where the spill
+  // boundaries fall, so the peak may differ by those names, never by more.
+  EXPECT_LE(large_peak, small_peak + 4);
 }
 
 }  // namespace
