@@ -1,9 +1,8 @@
 // Option words. A word that matches no form is ignored; parsing never fails.
 #include "runtime/options.h"
 
-#include <charconv>
+#include <algorithm>
 #include <cstring>
-#include <string>
 
 #include "common/ascii.h"
 #include "objects/signal_handler.h"
@@ -100,12 +99,11 @@ std::uint32_t parse_c(std::string_view p) {
     return 0;
   }
   if (starts_with_nocase(p, "MD")) {
-    const std::string rest(after_optional_equals(p.substr(2)));
-    LoadCommandNameValue(rest.c_str());
+    // The rest of a word is a tail of its NUL-terminated text.
+    LoadCommandNameValue(after_optional_equals(p.substr(2)).data());
     return 0;
   }
-  const std::string file(after_optional_equals(p));
-  return LoadConfiguration(file.c_str());
+  return LoadConfiguration(after_optional_equals(p).data());
 }
 
 std::uint32_t parse_g(std::string_view p) {
@@ -318,7 +316,7 @@ std::uint32_t CmdParseLine(const char *word) {
     case 'G': return parse_g(p);
     case 'I': return parse_i(p);
     case 'L':
-      opt_look(p.empty() ? "" : std::string(p.substr(1)).c_str());
+      opt_look(p.empty() ? "" : p.substr(1).data());
       settings.BFBModeFlag = 0;
       return 0;
     case 'M':
@@ -431,19 +429,25 @@ int FixReferenceFileName(const char *base, const char *name, char *out, std::siz
     copy_bounded(out, out_size, name);
     return 0;
   }
-  std::string result;
+  // The directory part, then the last component of name, cut to out_size.
+  std::size_t length = 0;
+  const auto append = [&](std::string_view text) {
+    if (out_size == 0) return;
+    copy_bounded(out + length, out_size - length, text);
+    length += std::min(text.size(), out_size - 1 - length);
+  };
   if (settings.KIVRefFixBaseFileName) {
-    result = settings.KIVRefFixBaseFileName;
-    if (!result.empty() && result.find_last_of("\\/:") != result.size() - 1) result += '\\';
+    const std::string_view fixed(settings.KIVRefFixBaseFileName);
+    append(fixed);
+    if (!fixed.empty() && last_separator(fixed) != fixed.size() - 1) append("\\");
   } else {
     const std::string_view b(base);
     const auto at = last_separator(b);
-    if (at != std::string_view::npos) result = b.substr(0, at + 1);
+    append(at == std::string_view::npos ? std::string_view() : b.substr(0, at + 1));
   }
   const std::string_view n(name);
   const auto at = last_separator(n);
-  result += at == std::string_view::npos ? n : n.substr(at + 1);
-  copy_bounded(out, out_size, result);
+  append(at == std::string_view::npos ? n : n.substr(at + 1));
   return 0;
 }
 
