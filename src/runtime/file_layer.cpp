@@ -63,9 +63,18 @@ constexpr mode_t create_permission = 0666;
 int local_open(const char *name, int mode) {
   switch (mode) {
     case open_create: {
-      if (access(name, F_OK) == 0 && unlink(name) != 0) {
-        if (chmod(name, create_permission) != 0) err_exit(exit_target_failed);
-        unlink(name);
+      struct stat existing{};
+      if (lstat(name, &existing) == 0) {
+        // A directory is never replaced, nor its permissions touched.
+        if (S_ISDIR(existing.st_mode)) return -1;
+        if (unlink(name) != 0) {
+          if (chmod(name, create_permission) != 0) err_exit(exit_target_failed);
+          if (unlink(name) != 0) {
+            // Still there: the file is not ours to replace; it keeps its permissions.
+            chmod(name, existing.st_mode & 07777);
+            return -1;
+          }
+        }
       }
       int h = open(name, O_RDWR | O_CREAT | local_flags, create_permission);
       if (h == -1) h = open(name, O_WRONLY | O_CREAT | local_flags, create_permission);

@@ -73,6 +73,23 @@ TEST(HostEntry, UnwritableTargetGivesOneAndLeavesFilesAlone) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("no")));
 }
 
+TEST(HostEntry, DirectoryAsTargetGivesOneAndKeepsItsPermissions) {
+  TempDir dir;
+  const std::string folder = dir.file("existing");
+  std::filesystem::create_directory(folder);
+  std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+  test_support::write_file(dir.file("input.icf"), "text");
+  std::string target = folder;
+  std::string icf = dir.file("input.icf");
+  std::string levels = "5";
+  std::string quiet = "N";
+  char *words[] = {quiet.data(), nullptr};
+  EXPECT_EQ(MainEntryPoint(target.data(), icf.data(), levels.data(), words, nullptr, nullptr), 1);
+  KIVFreeAll();
+  EXPECT_TRUE(std::filesystem::is_directory(folder));
+  EXPECT_EQ(std::filesystem::status(folder).permissions(), std::filesystem::perms::owner_all);
+}
+
 TEST(HostEntry, MissingIntermediateFileGivesThree) {
   TempDir dir;
   std::string target = dir.file("out.html");
