@@ -45,6 +45,9 @@ void free_arguments() {
 // Builds the argument vector; the number of entries, or -1 when no memory is left.
 int build_arguments(char *target, char *icf, char *levels, char **option_words) {
   auto &args = host_entry.args;
+  // An intermediate name too long for its entry is not cut (a shorter name could
+  // be another file, which the converter removes at its end): it stays empty.
+  if (icf && std::strlen(icf) > icf_block - 4) icf = nullptr;
   args[0] = prefixed_block(program_block, "KIVMainEntry", "");
   args[1] = target;
   args[2] = prefixed_block(icf_block, "-t=", icf);

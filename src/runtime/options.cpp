@@ -33,6 +33,14 @@ long to_number(std::string_view text) {
   return negative ? -value : value;
 }
 
+// A file name that does not fit its buffer is not cut: a shorter name could be
+// another file, which the converter would then read or remove. It becomes
+// empty, which no file has.
+template <std::size_t N>
+void set_file_name(char (&buffer)[N], std::string_view text) {
+  copy_bounded(buffer, N, text.size() < N ? text : std::string_view());
+}
+
 std::string_view after_optional_equals(std::string_view text) {
   return !text.empty() && text.front() == '=' ? text.substr(1) : text;
 }
@@ -203,7 +211,7 @@ std::uint32_t parse_p(std::string_view p) {
     std::string_view text = after_optional_equals(p.substr(1));
     if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
     // Deliberate: a bare PE keeps the default list name rather than an empty one.
-    if (!text.empty()) copy_bounded(settings.excname, sizeof settings.excname, text);
+    if (!text.empty()) set_file_name(settings.excname, text);
     return opt_exception_list;
   }
   if (starts_with_nocase(p, "ID=")) settings.display_pid = to_number(p.substr(3));
@@ -334,7 +342,7 @@ std::uint32_t CmdParseLine(const char *word) {
     case 'R': return parse_r(p);
     case 'S': return parse_s(p);
     case 'T':
-      if (starts_with_nocase(p, "=")) copy_bounded(settings.icfname, sizeof settings.icfname, p.substr(1));
+      if (starts_with_nocase(p, "=")) set_file_name(settings.icfname, p.substr(1));
       else if (starts_with_nocase(p, "W")) return opt_progress_type5;
       return 0;
     case 'V': copy_bounded(settings.ver_lvl, ver_lvl_characters + 1, p); return 0;

@@ -90,6 +90,21 @@ TEST(HostEntry, DirectoryAsTargetGivesOneAndKeepsItsPermissions) {
   EXPECT_EQ(std::filesystem::status(folder).permissions(), std::filesystem::perms::owner_all);
 }
 
+TEST(HostEntry, OverlongIntermediateNameIsNotCutIntoAnotherFile) {
+  TempDir dir;
+  // The first 124 characters of the long name name this existing file.
+  const std::string victim = dir.file(std::string(124 - dir.file("").size(), 'v'));
+  test_support::write_file(victim, "someone's file");
+  std::string icf = victim + "-and-more.icf";
+  std::string target = dir.file("out.html");
+  std::string levels = "5";
+  std::string quiet = "N";
+  char *words[] = {quiet.data(), nullptr};
+  EXPECT_EQ(MainEntryPoint(target.data(), icf.data(), levels.data(), words, nullptr, nullptr), 3);
+  KIVFreeAll();
+  EXPECT_EQ(test_support::read_file(victim), "someone's file");
+}
+
 TEST(HostEntry, MissingIntermediateFileGivesThree) {
   TempDir dir;
   std::string target = dir.file("out.html");

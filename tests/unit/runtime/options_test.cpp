@@ -42,8 +42,13 @@ TEST_F(Options, FileNamesAndLevelsWithOrWithoutDash) {
   EXPECT_STREQ(kiv::settings.ver_lvl, "3pX");
   parse(("-V" + std::string(40, '4')).c_str());
   EXPECT_EQ(std::string(kiv::settings.ver_lvl), std::string(29, '4'));  // level text is cut at 29
-  parse(("-T=" + std::string(400, 'n')).c_str());
-  EXPECT_EQ(std::string(kiv::settings.icfname).size(), 255u);  // names are cut to their buffers
+  parse(("-T=" + std::string(255, 'n')).c_str());
+  EXPECT_EQ(std::string(kiv::settings.icfname), std::string(255, 'n'));
+  // A longer name is not cut into another file's name: it is not taken at all.
+  parse(("-T=" + std::string(256, 'n')).c_str());
+  EXPECT_STREQ(kiv::settings.icfname, "");
+  parse(("-PE=" + std::string(300, 'e')).c_str());
+  EXPECT_STREQ(kiv::settings.excname, "");
 }
 
 TEST_F(Options, SortCriteriaContinueWithPlainWords) {
