@@ -97,11 +97,13 @@ void tt_getstr(char *buffer, int size) {
   int c;
   for (;;) {
     if (n == size - 1) {
-      // Full: the rest of the field is passed over up to its end, without
-      // looking for nested codes.
-      do c = b_getc();
-      while (c != end_of_input && c != US && c != RS);
-      break;
+      // Full: the rest of the field is passed over up to its own separator. A
+      // code nested in that rest is skipped whole, as in the part that is kept:
+      // its separators would otherwise end the field early and the summary's
+      // remaining fields would be read as body text.
+      buffer[n] = '\0';
+      tt_skip_ssi_string();
+      return;
     }
     c = b_getc();
     if (c == end_of_input || c == US || c == RS) break;

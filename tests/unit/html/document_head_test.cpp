@@ -83,6 +83,10 @@ INSTANTIATE_TEST_SUITE_P(
         FieldCase{"at_the_limit", std::string(254, 'a') + US + "n", 255, std::string(254, 'a'), "n"},
         FieldCase{"one_past_the_limit", std::string(255, 'a') + US + "n", 255, std::string(254, 'a'), "n"},
         FieldCase{"far_past_the_limit", std::string(300, 'a') + RS + "n", 255, std::string(254, 'a'), RS + "n"},
+        // A code in the part that is cut off is still a code: its separators do
+        // not end the field, or the summary's other fields would spill out.
+        FieldCase{"nested_code_past_the_limit", std::string(255, 'a') + ESC + GS + "BBT" + US + "x" + RS + "b" + US + "n",
+                  255, std::string(254, 'a'), "n"},
         FieldCase{"ended_by_rs", "ab" + RS, 255, "ab", RS},
         FieldCase{"ended_by_the_input", "ab", 255, "ab", ""},
         FieldCase{"nested_code_skipped", "a" + ESC + GS + "BBT" + US + "x" + RS + "b" + US, 255, "ab", ""},
