@@ -254,6 +254,8 @@ int tt_attr1(fmt_info *rec, std::int32_t code_number) {
       return 0;
     case code("BHT"):
       // Hidden text stands inside an HTML comment, written at once.
+      // Deliberate: the head is not brought out first, so hidden text before
+      // any other text of the document puts the head inside the comment.
       x_icf();
       put_str("<!-- ", on_fresh_line);
       return 0;
@@ -318,6 +320,8 @@ int tt_spf(fmt_info *rec, std::int32_t) {
 }
 
 void CheckChanged(fmt_info *rec) {
+  // Deliberate: only here is the head written, so what a code writes at once
+  // before the first text (a tab's space, a line break, "&nbsp") precedes it.
   if (!writer.FirstText && !IsRedir()) {
     DropHeading(rec);
     writer.FirstText = 1;
