@@ -231,13 +231,37 @@ int bufunget(int c, int h) {
 }
 
 int bufputs(int h, const unsigned char *src, int n) {
-  for (int i = 0; i < n; ++i) bufput(src[i], h);
+  TempBuffer *b = buffer(h);
+  int i = 0;
+  while (b && i < n) {
+    // Up to the byte that fills the data area, bytes go in one stretch; that
+    // byte takes bufput's path, which spills the upper half.
+    const int run = std::min(b->full - 2 - b->put, n - i);
+    if (run > 0) {
+      std::memcpy(b->data + b->put + 1, src + i, static_cast<std::size_t>(run));
+      b->put += run;
+      i += run;
+      continue;
+    }
+    bufput(src[i++], h);
+  }
   return 0;
 }
 
 int bufgets(int h, unsigned char *dst, int n) {
+  TempBuffer *b = buffer(h);
   int count = 0;
-  while (count < n) {
+  while (b && count < n) {
+    // Bytes below the half mark are read in one stretch; bufget itself takes
+    // the pushed-back bytes and the steps where the data moves or is reloaded.
+    const int last = std::min(b->put, b->half - 1);
+    const int run = b->pushed ? 0 : std::min(last - b->get, n - count);
+    if (run > 0) {
+      std::memcpy(dst + count, b->data + b->get + 1, static_cast<std::size_t>(run));
+      b->get += run;
+      count += run;
+      continue;
+    }
     const int c = bufget(h);
     if (c == end_of_input) break;
     dst[count++] = static_cast<unsigned char>(c);
