@@ -46,9 +46,12 @@ int get_str(char *buffer, int max) {
   int c;
   for (;;) {
     if (n >= max) {
-      // Cut: the rest of the parameter is skipped.
-      do c = b_getc();
-      while (c != end_of_input && c != RS && c != US);
+      // Cut: the rest of the parameter is skipped, nested codes whole, so
+      // that their separators do not end it early.
+      do {
+        c = b_getc();
+        if (c == ESC) x_icf();
+      } while (c != end_of_input && c != RS && c != US);
       break;
     }
     c = b_getc();
