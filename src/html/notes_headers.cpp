@@ -128,8 +128,9 @@ void begin_note(fmt_info *rec, std::int32_t code_number) {
   const bool first_of_kind = buffer_of(kind) == -1;
   std::int32_t &counter = kind == subdoc_endnote ? notes.EndnoteNum : notes.FootnoteNum;
 
-  // The link is text of the body: the head and the open tags come first.
-  if (rec->changed || (!writer.FirstText && !IsRedir())) CheckChanged(rec);
+  // Deliberate: the reference is written as it stands, without bringing the
+  // tags up to date, so it precedes attribute tags still waiting for text (and
+  // the head, before the document's first text).
   put_note_link("HREF=\"#", kind, counter, mark);
 
   notes.NoteMode = kind;
