@@ -57,10 +57,15 @@ bool is_standard_handle(int h) {
   return h != -1 && (h == file_layer.stdout_handle || h == file_layer.stdin_handle);
 }
 
-constexpr int local_flags = O_SYNC | O_NDELAY;
 constexpr mode_t create_permission = 0666;
 
-int local_open(const char *name, int mode) {
+// Files are written synchronously; temporary files are not: they never outlive
+// the conversion, and waiting for the disk at every spill of a note buffer
+// would slow conversions with many notes severalfold.
+int local_flags_for(int kind) { return kind == kind_temporary ? O_NDELAY : O_SYNC | O_NDELAY; }
+
+int local_open(const char *name, int mode, int kind) {
+  const int local_flags = local_flags_for(kind);
   switch (mode) {
     case open_create: {
       struct stat existing{};
@@ -121,7 +126,7 @@ int KIVopen(const char *name, int mode, int kind) {
     case Route::pipes: return PIOopen(name, mode, kind);
     case Route::local: break;
   }
-  const int h = local_open(name, mode);
+  const int h = local_open(name, mode, kind);
   if (h == -1) return -1;
   if ((mode == open_create || mode == open_update) && kind == kind_temporary) {
     LogPurgeableFileClose(h);
