@@ -324,6 +324,8 @@ int auto_tst_asc() {
   const std::int64_t len = s.len;
   const unsigned char *data = s.bufr;
   long crcrlf = 0, crlf = 0, lone_cr = 0, lone_lf = 0, blanks = 0, ats = 0, low = 0, high = 0, controls = 0;
+  // The second CR of a CR CR LF belongs to that line end and is no CR LF of its own.
+  std::int64_t second_cr = -1;
   for (std::int64_t i = 0; i < len - 1; ++i) {
     const int c = data[i];
     if (c < 32 && c != TAB && c != 0x12 && c != 0x08 && c != CR && c != LF) {
@@ -335,9 +337,15 @@ int auto_tst_asc() {
     if (c == ' ') ++blanks;
     else if (c == '@') ++ats;
     else if (c == CR) {
-      if (data[i + 1] == CR && byte_at(i + 2) == LF) ++crcrlf;
-      else if (data[i + 1] == LF) ++crlf;
-      else ++lone_cr;
+      if (i == second_cr) continue;
+      if (data[i + 1] == CR && byte_at(i + 2) == LF) {
+        ++crcrlf;
+        second_cr = i + 1;
+      } else if (data[i + 1] == LF) {
+        ++crlf;
+      } else {
+        ++lone_cr;
+      }
     } else if (c == LF && (i == 0 || data[i - 1] != CR)) {
       ++lone_lf;
     }

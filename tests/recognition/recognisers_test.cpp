@@ -457,6 +457,17 @@ std::vector<Sample> recogniser_samples() {
     for (std::size_t at = 100; at < 3000; at += 250) mixed.put(at, "\r");
     add("asc_lf_lines", "asc", lines, 1, 0, mixed);
   }
+  {
+    // CR CR LF line ends are a kind of their own: a file of them alone is text,
+    // but half of them beside as many CR LF ends are too few of either kind.
+    Block doubled;
+    Block half_and_half;
+    for (int k = 0; k < 12; ++k) {
+      doubled.append(std::string(250, 'x') + "\r\r\n");
+      half_and_half.append(std::string(250, 'x') + (k % 2 == 0 ? "\r\r\n" : "\r\n"));
+    }
+    add("asc_cr_cr_lf", "asc", doubled.resize(3100, 'y'), 1, 0, half_and_half.resize(3100, 'y'));
+  }
   add("asc_postscript", "asc", Block().append("%!PS-Adobe-3.0\n%%Title: x\n"), 503, 1,
       Block().append({0xC5, 0xC5, 0xC5, 0xC5, 0xC5, 0xC5}).append("%!PS\n"));
   {
