@@ -17,6 +17,18 @@ namespace kiv {
 
 using Pattern = std::span<const unsigned char>;
 
+inline constexpr unsigned char CR = 0x0D;
+inline constexpr unsigned char LF = 0x0A;
+
+// The recognition state the recognisers read and set.
+inline AutoRecState &st() { return autorec_state; }
+
+// A recogniser's positive answer: the variant goes into the state.
+inline int answer(int code, int variant) {
+  autorec_state.ver = variant;
+  return code;
+}
+
 // The bytes of a text literal, without its terminating NUL.
 template <std::size_t N>
 consteval std::array<unsigned char, N - 1> text(const char (&s)[N]) {

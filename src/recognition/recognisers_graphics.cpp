@@ -12,16 +12,6 @@ namespace kiv {
 
 namespace {
 
-constexpr unsigned char CR = 0x0D;
-constexpr unsigned char LF = 0x0A;
-
-AutoRecState &st() { return autorec_state; }
-
-int answer(int code, int variant) {
-  autorec_state.ver = variant;
-  return code;
-}
-
 // Presentation stream names of compound files whose directory lies in the block.
 constexpr auto PowerPoint4Doc = utf16("PP40");
 constexpr auto PowerPointDoc = utf16("PowerPoint Document");

@@ -11,15 +11,6 @@ namespace kiv {
 
 namespace {
 
-constexpr unsigned char CR = 0x0D;
-
-AutoRecState &st() { return autorec_state; }
-
-int answer(int code, int variant) {
-  autorec_state.ver = variant;
-  return code;
-}
-
 // "Book" and its NUL in UTF-16: the workbook stream of a compound file.
 constexpr std::array<unsigned char, 10> XLS5Doc = {'B', 0, 'o', 0, 'o', 0, 'k', 0, 0, 0};
 

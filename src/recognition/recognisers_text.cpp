@@ -14,17 +14,9 @@ namespace kiv {
 
 namespace {
 
-constexpr unsigned char CR = 0x0D;
-constexpr unsigned char LF = 0x0A;
 constexpr unsigned char TAB = 0x09;
 constexpr unsigned char ESC = 0x1B;
 
-AutoRecState &st() { return autorec_state; }
-
-int answer(int code, int variant) {
-  autorec_state.ver = variant;
-  return code;
-}
 
 // Escape sequences of the escape-sequence document: the bytes after ESC "[".
 struct DifSequence {

@@ -11,16 +11,6 @@ namespace kiv {
 
 namespace {
 
-constexpr unsigned char CR = 0x0D;
-constexpr unsigned char LF = 0x0A;
-
-AutoRecState &st() { return autorec_state; }
-
-int answer(int code, int variant) {
-  autorec_state.ver = variant;
-  return code;
-}
-
 // A WordPerfect 4.x function: its code byte, the byte at offset `length`, and
 // the version it marks (9: a function of a later release).
 struct WpFunction {
