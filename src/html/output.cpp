@@ -81,7 +81,15 @@ int tran_push_fmt(const fmt_info *rec) {
 int tran_pop_fmt(fmt_info *rec) {
   FormatStackNode *node = format_stack.fmt_stack_tail;
   if (!node) return 0;
+  // The summary strings belong to the document, not to the sub-document: a
+  // summary read inside a note replaced (and freed) the strings the saved
+  // copy still names, so the current ones stay.
+  char *const summary[] = {rec->subject, rec->author, rec->keywords, rec->title};
   std::memcpy(rec, &node->record, sizeof(fmt_info));
+  rec->subject = summary[0];
+  rec->author = summary[1];
+  rec->keywords = summary[2];
+  rec->title = summary[3];
   format_stack.fmt_stack_tail = node->prev;
   if (node->prev) node->prev->next = nullptr;
   else format_stack.fmt_stack_head = nullptr;

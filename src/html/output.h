@@ -34,8 +34,9 @@ extern FormatStackState format_stack;
 
 // Saves a copy of the record; 0, or -1 when no memory is left (nothing changes).
 int tran_push_fmt(const fmt_info *rec);
-// Restores the record from the last saved copy and drops it; an empty stack
-// leaves the record unchanged. 0.
+// Restores the record from the last saved copy and drops it; the summary
+// strings, which belong to the whole document, stay as they are. An empty
+// stack leaves the record unchanged. 0.
 int tran_pop_fmt(fmt_info *rec);
 // The last saved copy, or null.
 const fmt_info *tran_get_last_fmt_info();

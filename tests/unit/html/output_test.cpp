@@ -6,6 +6,8 @@
 
 #include "html/output_redirect.h"
 #include "html/writer.h"
+#include "runtime/memory.h"
+#include "runtime/strings.h"
 #include "stream/buffered_io.h"
 #include "stream/temp_buffers.h"
 #include "support/fake_host.h"
@@ -86,6 +88,19 @@ TEST_F(Output, FormatStackRestoresInOrder) {
   EXPECT_EQ(kiv::tran_get_last_fmt_info(), nullptr);
   kiv::tran_pop_fmt(&record);  // an empty stack leaves the record alone
   EXPECT_EQ(record.align, 2);
+}
+
+TEST_F(Output, SummaryReadInsideASubDocumentSurvivesItsEnd) {
+  kiv::fmt_info record{};
+  kiv::tt_set_defaults(&record);
+  record.subject = kiv::new_string("before");
+  ASSERT_EQ(kiv::tran_push_fmt(&record), 0);
+  // Inside the sub-document a summary replaces the string the saved copy names.
+  kiv::KIVfree(record.subject);
+  record.subject = kiv::new_string("inside");
+  kiv::tran_pop_fmt(&record);
+  EXPECT_STREQ(record.subject, "inside");
+  kiv::KIVfree(record.subject);
 }
 
 }  // namespace
