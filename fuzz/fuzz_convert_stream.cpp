@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -18,12 +19,16 @@
 
 namespace {
 
+// The folder every run works in; it goes when the fuzzer or the replay ends.
+// Its name lives in a plain array, which no destructor clears before the
+// exit handler runs.
+char work_dir_name[] = "/tmp/icf2html-fuzz-XXXXXX";
+
 const std::string &work_dir() {
   static const std::string dir = [] {
-    char name[] = "/tmp/icf2html-fuzz-XXXXXX";
-    const char *made = mkdtemp(name);
-    if (!made) std::abort();
-    return std::string(made);
+    if (!mkdtemp(work_dir_name)) std::abort();
+    std::atexit([] { std::filesystem::remove_all(work_dir_name); });
+    return std::string(work_dir_name);
   }();
   return dir;
 }
