@@ -11,35 +11,15 @@
 #include "recognition/autorec.h"
 #include "recognition/compound_recognition.h"
 #include "recognition_samples.h"
+#include "support/memory_file.h"
 #include "support/temp_dir.h"
 
 namespace recognition_test {
 namespace {
 
-// The file the in-memory seek and read reach; reads are counted so a test can
-// see that a walk stays bounded.
-struct MemoryFile {
-  Data bytes;
-  long position = 0;
-  long reads = 0;
-};
-MemoryFile memory_file;
-
-int memory_seek(long offset) {
-  if (offset < 0) return -1;
-  memory_file.position = offset;
-  return 0;
-}
-
-int memory_read(void *buffer, int count) {
-  ++memory_file.reads;
-  const auto size = static_cast<long>(memory_file.bytes.size());
-  if (memory_file.position >= size || count <= 0) return 0;
-  const long n = std::min<long>(count, size - memory_file.position);
-  std::memcpy(buffer, memory_file.bytes.data() + memory_file.position, static_cast<std::size_t>(n));
-  memory_file.position += n;
-  return static_cast<int>(n);
-}
+using test_support::memory_file;
+using test_support::memory_read;
+using test_support::memory_seek;
 
 struct Answer {
   int code;
