@@ -21,6 +21,19 @@ const std::string sample =
     "{SSI s|a||k|||||||||||||||||Title|}Some text & more <text>{ZZZ 1|}"
     "{CMT a comment|}{FNI 0|1|4|}{SHD 6|80|FF|00|00|}\\xE9 end";
 
+// One quiet conversion through the host entry with names the test chooses,
+// then the four shutdown calls; the exit code.
+int convert_names(const std::string &target_name, const std::string &icf_name, const std::string &level_letters = "5") {
+  std::string target = target_name, icf = icf_name, levels = level_letters, quiet = "N";
+  char *words[] = {quiet.data(), nullptr};
+  const int code = MainEntryPoint(target.data(), icf.data(), levels.data(), words, nullptr, nullptr);
+  GlobalShutDown();
+  RemoveTempFiles();
+  RemovePurgeableFiles();
+  KIVFreeAll();
+  return code;
+}
+
 TEST(HostEntry, EveryFailedAllocationEndsWithNoMemoryAndNoLeak) {
   TempDir dir;
   ConversionSettings settings;
@@ -58,17 +71,8 @@ TEST(HostEntry, UnwritableTargetGivesOneAndLeavesFilesAlone) {
   TempDir dir;
   const std::string bytes = test_support::assemble("text");
   test_support::write_file(dir.file("input.icf"), bytes);
-  std::string target = dir.file("no/such/dir/out.html");
-  std::string icf = dir.file("input.icf");
-  std::string levels = "5";
-  std::string quiet = "N";
-  char *words[] = {quiet.data(), nullptr};
   test_support::write_file(dir.file("keep.txt"), "user data");
-  EXPECT_EQ(MainEntryPoint(target.data(), icf.data(), levels.data(), words, nullptr, nullptr), 1);
-  GlobalShutDown();
-  RemoveTempFiles();
-  RemovePurgeableFiles();
-  KIVFreeAll();
+  EXPECT_EQ(convert_names(dir.file("no/such/dir/out.html"), dir.file("input.icf")), 1);
   EXPECT_EQ(test_support::read_file(dir.file("keep.txt")), "user data");
   EXPECT_FALSE(std::filesystem::exists(dir.file("no")));
 }
@@ -79,13 +83,7 @@ TEST(HostEntry, DirectoryAsTargetGivesOneAndKeepsItsPermissions) {
   std::filesystem::create_directory(folder);
   std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
   test_support::write_file(dir.file("input.icf"), "text");
-  std::string target = folder;
-  std::string icf = dir.file("input.icf");
-  std::string levels = "5";
-  std::string quiet = "N";
-  char *words[] = {quiet.data(), nullptr};
-  EXPECT_EQ(MainEntryPoint(target.data(), icf.data(), levels.data(), words, nullptr, nullptr), 1);
-  KIVFreeAll();
+  EXPECT_EQ(convert_names(folder, dir.file("input.icf")), 1);
   EXPECT_TRUE(std::filesystem::is_directory(folder));
   EXPECT_EQ(std::filesystem::status(folder).permissions(), std::filesystem::perms::owner_all);
 }
@@ -95,25 +93,13 @@ TEST(HostEntry, OverlongIntermediateNameIsNotCutIntoAnotherFile) {
   // The first 124 characters of the long name name this existing file.
   const std::string victim = dir.file(std::string(124 - dir.file("").size(), 'v'));
   test_support::write_file(victim, "someone's file");
-  std::string icf = victim + "-and-more.icf";
-  std::string target = dir.file("out.html");
-  std::string levels = "5";
-  std::string quiet = "N";
-  char *words[] = {quiet.data(), nullptr};
-  EXPECT_EQ(MainEntryPoint(target.data(), icf.data(), levels.data(), words, nullptr, nullptr), 3);
-  KIVFreeAll();
+  EXPECT_EQ(convert_names(dir.file("out.html"), victim + "-and-more.icf"), 3);
   EXPECT_EQ(test_support::read_file(victim), "someone's file");
 }
 
 TEST(HostEntry, MissingIntermediateFileGivesThree) {
   TempDir dir;
-  std::string target = dir.file("out.html");
-  std::string icf = dir.file("absent.icf");
-  std::string levels = "2";
-  std::string quiet = "N";
-  char *words[] = {quiet.data(), nullptr};
-  EXPECT_EQ(MainEntryPoint(target.data(), icf.data(), levels.data(), words, nullptr, nullptr), 3);
-  KIVFreeAll();
+  EXPECT_EQ(convert_names(dir.file("out.html"), dir.file("absent.icf"), "2"), 3);
 }
 
 TEST(HostEntry, BrokenCodeStackEndsWithSixteenAndCleansUp) {
