@@ -1,0 +1,41 @@
+// icf2html: converts an intermediate code stream file into HTML through the
+// shared library, as any host program does. This file reads the command line
+// and dispatches; each job lives in its own file beside it.
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "messages.h"
+#include "single_conversion.h"
+
+int main(int argc, char **argv) {
+  icf2html::ConversionRequest request;
+  request.levels = "5";
+  std::vector<const char *> files;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      icf2html::usage(stdout);
+      return 0;
+    }
+    if ((arg == "-l" || arg == "-o") && i + 1 < argc) {
+      (arg == "-l" ? request.levels : request.words.emplace_back()) = argv[++i];
+    } else if (arg == "--progress") {
+      request.show_progress = true;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      std::fprintf(stderr, "icf2html: unknown option %s\n", arg.c_str());
+      icf2html::usage(stderr);
+      return 2;
+    } else {
+      files.push_back(argv[i]);
+    }
+  }
+  if (files.size() != 2) {
+    icf2html::usage(stderr);
+    return 2;
+  }
+  request.input = files[0];
+  request.output = files[1];
+  return icf2html::convert_one(std::move(request));
+}
