@@ -8,6 +8,7 @@
 #include "common/ascii.h"
 #include "html/attributes_fonts.h"
 #include "html/dispatch.h"
+#include "html/indent_language.h"
 #include "html/links_comments.h"
 #include "html/notes_headers.h"
 #include "html/output.h"
