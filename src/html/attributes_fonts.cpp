@@ -437,6 +437,5 @@ std::int32_t list_levels(std::int32_t indent) {
 
 // The module keeps no state of its own: the wanted and written attributes, fonts
 // and colours live in the format record, FontApplied and FirstText in the writer.
-void reset_attributes_fonts() {}
 
 }  // namespace kiv

@@ -92,7 +92,5 @@ int font_size_number(std::int32_t size);
 inline constexpr std::int32_t max_list_levels = 1000;
 std::int32_t list_levels(std::int32_t indent);
 
-// Module state back to the start of a conversion.
-void reset_attributes_fonts();
 
 }  // namespace kiv

@@ -75,6 +75,5 @@ int tt_dtx(fmt_info *rec, std::int32_t code_number) {
   return 0;
 }
 
-void reset_indent_language() {}
 
 }  // namespace kiv

@@ -21,6 +21,5 @@ int tt_slg(fmt_info *rec, std::int32_t code);
 // rest of the code. The code table has no row for DTX, so a DTX code in the
 // stream is skipped whole with its text, and nothing reaches this handler. 0.
 int tt_dtx(fmt_info *rec, std::int32_t code);
-void reset_indent_language();
 
 }  // namespace kiv

@@ -19,6 +19,8 @@ namespace kiv {
 
 NotesState notes;
 
+void reset_notes_headers() { notes = {}; }
+
 namespace {
 
 constexpr int note_buffer_size = 512;  // the temporary buffers raise it to their minimum

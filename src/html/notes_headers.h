@@ -49,6 +49,8 @@ struct NotesState {
 };
 extern NotesState notes;
 
+void reset_notes_headers();
+
 // Roman numeral symbols, two per decimal place: I/V units, X/L tens, C/D
 // hundreds, M/Q thousands, W/Y ten-thousands.
 inline constexpr std::array<char, 10> roman = {'I', 'V', 'X', 'L', 'C', 'D', 'M', 'Q', 'W', 'Y'};

@@ -101,7 +101,7 @@ const fmt_info *tran_get_last_fmt_info() {
   return format_stack.fmt_stack_tail ? &format_stack.fmt_stack_tail->record : nullptr;
 }
 
-void clear_format_stack() {
+void reset_output() {
   while (FormatStackNode *node = format_stack.fmt_stack_tail) {
     format_stack.fmt_stack_tail = node->prev;
     KIVfree(node);

@@ -41,6 +41,6 @@ int tran_pop_fmt(fmt_info *rec);
 // The last saved copy, or null.
 const fmt_info *tran_get_last_fmt_info();
 // Frees every saved copy.
-void clear_format_stack();
+void reset_output();
 
 }  // namespace kiv

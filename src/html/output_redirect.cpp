@@ -55,7 +55,7 @@ int io_restore(int *handle_out, int *count_out) {
 
 int IsRedir() { return redirect_state.io_tail_ptr ? 1 : 0; }
 
-void clear_redirections() {
+void reset_output_redirect() {
   while (redirect_state.io_tail_ptr) io_restore(nullptr, nullptr);
 }
 

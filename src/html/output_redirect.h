@@ -22,6 +22,6 @@ int io_unput();
 // 1 while output is redirected, else 0.
 int IsRedir();
 // Drops every redirection and frees its nodes (the buffers stay open).
-void clear_redirections();
+void reset_output_redirect();
 
 }  // namespace kiv

@@ -2,9 +2,7 @@
 #include "html/writer.h"
 
 #include <array>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string_view>
 
 #include "common/ascii.h"
@@ -14,18 +12,14 @@
 #include "html/links_comments.h"
 #include "html/notes_headers.h"
 #include "html/output.h"
-#include "html/output_redirect.h"
-#include "html/tables.h"
 #include "runtime/error_exit.h"
 #include "runtime/exception_list.h"
 #include "runtime/file_layer.h"
-#include "runtime/host_entry.h"
 #include "runtime/memory.h"
 #include "runtime/options.h"
 #include "runtime/progress.h"
 #include "stream/buffered_io.h"
 #include "stream/code_numbers.h"
-#include "stream/temp_buffers.h"
 
 namespace kiv {
 
@@ -60,9 +54,6 @@ constexpr std::string_view default_face = "Times Roman";
 constexpr std::int32_t default_font_size = 240;
 constexpr std::int32_t default_margin = 1440;
 constexpr int requested_buffer_size = 4096;
-
-// Set once the conversion's files and memory have been released.
-bool released = true;
 
 void set_default_font(FontBlock &font) {
   font.size = default_font_size;
@@ -120,12 +111,11 @@ void free_summary(fmt_info *rec) {
   }
 }
 
-// Closes and removes what the conversion holds. Returns the code of a failure
-// met while flushing the output, or 0.
-int release_conversion(fmt_info *rec) {
-  released = true;
+}  // namespace
+
+int close_conversion_files(fmt_info *rec) {
   int failure = 0;
-  if (rec && rec->out_open) {
+  if (rec->out_open) {
     rec->out_open = 0;
     try {
       b_close();
@@ -133,55 +123,27 @@ int release_conversion(fmt_info *rec) {
       failure = request.code;
     }
   }
-  if (settings.optflags & opt_exception_list) exclose();
-  if (rec) {
-    if (rec->out_handle != -1) KIVclose(rec->out_handle);
-    if (rec->icf_handle != -1) KIVclose(rec->icf_handle);
-  }
-  KIVunlink(settings.icfname);
-  clear_redirections();
-  bufcloseall();
-  clear_format_stack();
-  if (rec) {
-    free_summary(rec);
-    KIVfree(rec);
-  }
-  writer.record = nullptr;
+  if (rec->out_handle != -1) KIVclose(rec->out_handle);
+  if (rec->icf_handle != -1) KIVclose(rec->icf_handle);
   return failure;
 }
 
-}  // namespace
-
-// Every module starts a conversion as in a fresh process.
-void reset_conversion_state() {
-  clear_redirections();
-  clear_format_stack();
-  bufcloseall();
-  reset_options();
-  writer = {};
-  reset_buffered_io();
-  progress = {};
-  errors = {};
-  exception_list = {};
-  code_names = {};
-  notes = {};
-  reset_dispatch();
-  reset_tables();
-  reset_attributes_fonts();
-  reset_links_comments();
-  reset_indent_language();
+void free_record(fmt_info *rec) {
+  free_summary(rec);
+  KIVfree(rec);
+  writer.record = nullptr;
 }
 
-namespace {
+void reset_writer() { writer = {}; }
 
-int convert(int count, char **arguments) {
+int run_converter(int count, char **arguments) {
+  if (count < 2 || arguments == nullptr || arguments[1] == nullptr) return exit_target_failed;
   options(count - 2, arguments + 2);
   writer.p_tgtnm = arguments[1];
 
   auto *rec = static_cast<fmt_info *>(KIVmalloc(sizeof(fmt_info)));
   if (!rec) return exit_no_memory;
   writer.record = rec;
-  released = false;
   tt_set_defaults(rec);
 
   const LevelRow &level = decode_level(settings.ver_lvl[0]);
@@ -213,24 +175,6 @@ int convert(int count, char **arguments) {
   b_close();
   dsppad();
   tt_err_exit(rec, 0);
-}
-
-}  // namespace
-
-int run_converter(int count, char **arguments) {
-  reset_conversion_state();
-  if (count < 2 || arguments == nullptr || arguments[1] == nullptr) return exit_target_failed;
-  try {
-    return convert(count, arguments);
-  } catch (const ExitRequest &) {
-    // A fatal error anywhere ends the conversion like its normal end: files
-    // closed, intermediate file and spill files removed, memory released.
-    if (!released) release_conversion(writer.record);
-    throw;
-  } catch (const std::bad_alloc &) {
-    if (!released) release_conversion(writer.record);
-    KIVexit(exit_no_memory);
-  }
 }
 
 int main_loop(fmt_info *rec) {
@@ -313,12 +257,7 @@ void init_fmt(fmt_info *rec) {
   rec->graphic_count = 0;
 }
 
-void tt_err_exit(fmt_info *rec, int code) {
-  const int failure = released ? 0 : release_conversion(rec);
-  if (failure != 0) code = failure;
-  if (code == 0) code = errors.w_err;
-  KIVexit(code);
-}
+void tt_err_exit(fmt_info *, int code) { KIVexit(code); }
 
 int ex_put(int c) {
   b_putc(c);
@@ -326,20 +265,3 @@ int ex_put(int c) {
 }
 
 }  // namespace kiv
-
-extern "C" ICF2HTML_API int KIVMainEntry(int count, char **arguments) {
-  using namespace kiv;
-  // Called without MainEntryPoint: the end of the conversion (KIVexit) ends the
-  // process with its code; only the early failures return.
-  ++host_entry.active_entries;
-  int code;
-  try {
-    code = run_converter(count, arguments);
-  } catch (const ExitRequest &request) {
-    std::exit(request.code);
-  } catch (...) {
-    std::exit(exit_no_memory);
-  }
-  --host_entry.active_entries;
-  return code;
-}

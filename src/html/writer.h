@@ -1,6 +1,7 @@
-// The HTML writer's entry, main loop, record defaults and single exit path. One
-// call of the entry is one conversion: record, level, files, prologue, main
-// loop, epilogue, exit.
+// The HTML writer's entry, main loop and record defaults. One call of the entry
+// is one conversion: record, level, files, prologue, main loop, epilogue, exit.
+// What the conversion holds is released by the lifecycle, through the calls
+// below.
 #pragma once
 
 #include <cstdint>
@@ -30,12 +31,17 @@ inline constexpr std::int32_t ext_e = 2;
 inline constexpr std::int32_t close_selector = 16878;
 
 // Runs one conversion with the converter's argument vector (arguments[1] the
-// target, the rest option words). Returns 8 when the format record cannot be
-// had; otherwise ends through tt_err_exit and does not return.
+// target, the rest option words), inside an exit frame. Returns 1 without a
+// target and 8 when the format record cannot be had, before anything is open;
+// otherwise ends through tt_err_exit and does not return. writer.record is set
+// from the moment there is something to release.
 int run_converter(int count, char **arguments);
-// Returns every module of the library to its state at the start of a
-// conversion (run at every entry; test fixtures call it too).
-void reset_conversion_state();
+// Flushes the output, if still open, and closes the source and the target.
+// Returns the code of a failure met while flushing, or 0.
+int close_conversion_files(fmt_info *rec);
+// Frees the record and its summary strings; writer.record becomes null.
+void free_record(fmt_info *rec);
+void reset_writer();
 // Copies the stream to the output until the end of input; 0.
 int main_loop(fmt_info *rec);
 // The text-start rule before any text or character: a new paragraph forces its
@@ -48,7 +54,8 @@ int ret_func(fmt_info *rec);
 int tt_set_defaults(fmt_info *rec);
 // Resets a record to the defaults of a fresh sub-document.
 void init_fmt(fmt_info *rec);
-// Releases everything and ends the conversion with code (0 becomes the warning flag).
+// Ends the conversion with code through KIVexit; the exit frame releases
+// everything and turns 0 into the warning flag.
 [[noreturn]] void tt_err_exit(fmt_info *rec, int code);
 // Writes one byte to the output; 0.
 int ex_put(int c);

@@ -1,13 +1,15 @@
 // The pipe route: record buffers; the operations are not available yet.
 #include "remote/pipe_protocol.h"
 
-#include "runtime/host_entry.h"
+#include "runtime/error_exit.h"
 #include "runtime/memory.h"
 #include "runtime/options.h"
 
 namespace kiv {
 
 PipeState pipes;
+
+void reset_pipe_protocol() { pipes = {}; }
 
 namespace {
 constexpr int record_spare = 4;

@@ -13,6 +13,9 @@ struct PipeState {
 };
 extern PipeState pipes;
 
+// Drops the record buffers without freeing them (after KIVFreeAll).
+void reset_pipe_protocol();
+
 // Allocates the two record buffers (BP= length + 4 bytes each); ends the
 // conversion with 8 when not even a 4096-byte buffer can be had.
 void InitIFSPipes();

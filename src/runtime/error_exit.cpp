@@ -1,7 +1,7 @@
 // Error exit: the deferred warning flag and the single fatal path.
 #include "runtime/error_exit.h"
 
-#include "runtime/host_entry.h"
+#include <cstdlib>
 
 namespace kiv {
 
@@ -10,6 +10,18 @@ ErrorState errors;
 namespace {
 constexpr bool is_warning(int code) { return code == exit_read_past_end || code == exit_warning; }
 }  // namespace
+
+void reset_error_exit() {
+  const int frames = errors.exit_frames;
+  errors = {};
+  errors.exit_frames = frames;
+}
+
+void KIVexit(int code) {
+  errors.return_val = code;
+  if (errors.exit_frames > 0) throw ExitRequest{code};
+  std::exit(code);
+}
 
 int err_exit(int code) {
   const bool fatal_recorded = errors.last_err != 0 && !is_warning(errors.last_err);

@@ -14,6 +14,8 @@ namespace kiv {
 
 ExceptionListState exception_list;
 
+void reset_exception_list() { exception_list = {}; }
+
 // Deliberate: DIF appears twice, as in the list every converter of the suite shares.
 const std::array<IcfCode, 45> ex = {
     code("SOD"), code("HFD"), code("EOD"), code("MMH"), code("PWV"), code("PDV"), code("IWV"), code("IDV"),

@@ -14,6 +14,8 @@ struct ExceptionListState {
 };
 extern ExceptionListState exception_list;
 
+void reset_exception_list();
+
 // The 45 codes that are skipped silently, never reported.
 extern const std::array<IcfCode, 45> ex;
 

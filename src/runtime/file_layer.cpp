@@ -245,6 +245,8 @@ int truncate_at_position(int h) {
   return here >= 0 && ftruncate(h, here) == 0 ? 0 : -1;
 }
 
+void forget_purgeable_names() { file_layer.PurgeableFileName.fill(nullptr); }
+
 int ClearPurgeList() {
   file_layer.PurgeableFileHandle.fill(-1);
   file_layer.PurgeableFileName.fill(nullptr);

@@ -69,6 +69,8 @@ int bf_open(const char *name, int mode);
 // other routes keep their file as it is. 0, or -1.
 int truncate_at_position(int h);
 
+// Drops the recorded names without freeing them (after KIVFreeAll).
+void forget_purgeable_names();
 // Empties the shutdown tables without closing or removing anything.
 int ClearPurgeList();
 // Resets the open-handle records and sets up the pipe record buffers.

@@ -1,14 +1,13 @@
-// The host entry wrapper and the single exit path.
+// The host entries.
 #include "runtime/host_entry.h"
 
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string_view>
 
-#include "html/writer.h"
 #include "objects/signal_handler.h"
 #include "runtime/error_exit.h"
+#include "runtime/lifecycle.h"
 #include "runtime/memory.h"
 #include "runtime/strings.h"
 
@@ -64,12 +63,6 @@ int build_arguments(char *target, char *icf, char *levels, char **option_words) 
 
 }  // namespace
 
-void KIVexit(int code) {
-  host_entry.return_val = code;
-  if (host_entry.active_entries > 0) throw ExitRequest{code};
-  std::exit(code);
-}
-
 }  // namespace kiv
 
 extern "C" ICF2HTML_API int MainEntryPoint(char *target, char *icf, char *levels, char **options,
@@ -77,20 +70,18 @@ extern "C" ICF2HTML_API int MainEntryPoint(char *target, char *icf, char *levels
   using namespace kiv;
   save_signal_dispositions();
   set_host_allocator(mallocHook, freeHook);
-  int code;
-  try {
-    code = run_with_exit_point([&] {
-      const int count = build_arguments(target, icf, levels, options);
-      if (count < 0) return static_cast<int>(exit_no_memory);
-      return run_converter(count, host_entry.args);
-    });
-  } catch (const std::bad_alloc &) {
-    code = exit_no_memory;
-  } catch (...) {
-    code = exit_fatal;
-  }
-  host_entry.active_entries = 0;
+  const int count = build_arguments(target, icf, levels, options);
+  const int code = count < 0 ? static_cast<int>(exit_no_memory) : run_conversion(count, host_entry.args).code;
   free_arguments();
   restore_signal_dispositions();
   return code;
+}
+
+extern "C" ICF2HTML_API int KIVMainEntry(int count, char **arguments) {
+  using namespace kiv;
+  // Called without MainEntryPoint: a conversion that got going ends the process
+  // with its code; only the early failures return.
+  const ConversionEnd end = run_conversion(count, arguments);
+  if (end.exited) std::exit(end.code);
+  return end.code;
 }

@@ -3,8 +3,6 @@
 // so a host may change allocators between conversions.
 #include "runtime/memory.h"
 
-#include "runtime/shutdown.h"
-
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -107,17 +105,15 @@ std::size_t live_block_count() {
   return count;
 }
 
-}  // namespace kiv
-
-extern "C" ICF2HTML_API void KIVFreeAll(void) {
-  using kiv::memory;
-  kiv::BlockHeader *b = memory.MemoryChain;
+void release_all_blocks() {
+  BlockHeader *b = memory.MemoryChain;
   while (b) {
-    kiv::BlockHeader *next = b->next;
+    BlockHeader *next = b->next;
     b->release(b);
     b = next;
   }
   memory.MemoryChain = nullptr;
   memory.MemoryChainLast = nullptr;
-  kiv::forget_released_blocks();
 }
+
+}  // namespace kiv

@@ -5,8 +5,6 @@
 
 #include <cstddef>
 
-#include <icf2html.h>  // KIVFreeAll, exported for the host
-
 namespace kiv {
 
 using HostMalloc = void *(*)(std::size_t);
@@ -35,6 +33,9 @@ int KIVMemCheck();
 // System-level allocation (at least 64 bytes, zeroed) and release.
 void *OSDirectMalloc(std::size_t n);
 void OSDirectFree(void *p);
+// Releases every block of the chain, each through the function it was
+// allocated with; the chain is empty afterwards.
+void release_all_blocks();
 // Number of blocks in the chain (for tests and leak checks).
 std::size_t live_block_count();
 

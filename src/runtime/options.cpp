@@ -8,7 +8,7 @@
 #include "objects/signal_handler.h"
 #include "runtime/config_files.h"
 #include "runtime/file_layer.h"
-#include "runtime/host_entry.h"
+#include "runtime/error_exit.h"
 #include "runtime/memory.h"
 #include "runtime/progress.h"
 #include "runtime/strings.h"
@@ -285,8 +285,6 @@ void release_shutdown_strings() {
   settings.kivCmdValue.fill(nullptr);
   settings.kivCmdCount = 0;
 }
-
-void forget_option_strings() { settings = {}; }
 
 std::uint32_t CmdParseLine(const char *word) {
   std::string_view p(word);

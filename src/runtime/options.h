@@ -87,8 +87,6 @@ extern GraphicSettings graphic_settings;
 void reset_options();
 // Frees BodyTextFileName and the name/value table (the host's shutdown).
 void release_shutdown_strings();
-// Drops every option string pointer without freeing (their memory is gone).
-void forget_option_strings();
 
 // Parses the option words after the first parameter: argv[-2] is the program
 // name and argv[-1] the first parameter. Installs the signal handler first and

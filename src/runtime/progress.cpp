@@ -14,6 +14,8 @@ namespace kiv {
 
 ProgressState progress;
 
+void reset_progress() { progress = {}; }
+
 namespace {
 
 constexpr char scale[] = "0%        25%           50%         75%         100%";

@@ -22,6 +22,7 @@ extern ProgressState progress;
 
 // Starts counting a source of size bytes for the given pass; shows the display
 // unless the options turn it off. 0.
+void reset_progress();
 int dspinit(long size, int reserved, int pass);
 // One percent step (every DispDotSize bytes read).
 void DispDotUpdate();

@@ -1,14 +1,10 @@
-// Shutdown calls and the temporary file list.
+// The temporary file list.
 #include "runtime/shutdown.h"
 
 #include <cstring>
 
 #include "runtime/file_layer.h"
 #include "runtime/memory.h"
-#include "runtime/options.h"
-#include "remote/pipe_protocol.h"
-#include "stream/buffered_io.h"
-#include "stream/temp_buffers.h"
 
 namespace kiv {
 
@@ -32,14 +28,7 @@ int AddTempFileName(const char *name) {
 
 int LocalShutDown() { return 0; }
 
-void forget_released_blocks() {
-  shutdown_state = {};
-  forget_option_strings();
-  file_layer.PurgeableFileName.fill(nullptr);
-  temp_buffers = {};
-  reset_buffered_io();
-  pipes = {};
-}
+void reset_shutdown() { shutdown_state = {}; }
 
 }  // namespace kiv
 
@@ -48,13 +37,5 @@ extern "C" ICF2HTML_API int RemoveTempFiles(void) {
   // The nodes stay; KIVFreeAll releases them with the rest of the library's memory.
   for (TempFileNode *node = shutdown_state.FileList; node; node = node->next)
     if (CheckExist(node->name) == 0) KIVunlink(node->name);
-  return 0;
-}
-
-extern "C" ICF2HTML_API int GlobalShutDown(void) {
-  using namespace kiv;
-  LocalShutDown();
-  bufcloseall();
-  release_shutdown_strings();
   return 0;
 }

@@ -1,8 +1,8 @@
-// Shutdown: the host's calls after a conversion, and the list of temporary
-// files (pictures and object data extracted to disk) that RemoveTempFiles removes.
+// The list of temporary files (pictures and object data extracted to disk) that
+// the host's RemoveTempFiles removes, and the converter's own shutdown step.
 #pragma once
 
-#include <icf2html.h>  // GlobalShutDown, RemoveTempFiles
+#include <icf2html.h>  // RemoveTempFiles
 
 namespace kiv {
 
@@ -14,12 +14,12 @@ struct ShutdownState {
 };
 extern ShutdownState shutdown_state;
 
+// Drops the list without freeing it (after KIVFreeAll).
+void reset_shutdown();
+
 // Appends a copy of name to the temporary file list; 0 (also when no memory is left).
 int AddTempFileName(const char *name);
 // Converter-specific shutdown: nothing to do for the HTML writer; 0.
 int LocalShutDown();
-// After KIVFreeAll: every pointer of the library into released memory is
-// dropped, so that later calls find empty lists and tables.
-void forget_released_blocks();
 
 }  // namespace kiv

@@ -8,6 +8,8 @@ namespace kiv {
 
 CodeNameState code_names;
 
+void reset_code_numbers() { code_names = {}; }
+
 IcfCode StrToIcfCode(const char *name) {
   IcfCode value = (static_cast<unsigned char>(name[0]) - 0x40) |
                   ((static_cast<unsigned char>(name[1]) - 0x40) << 5);

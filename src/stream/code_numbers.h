@@ -31,6 +31,8 @@ struct CodeNameState {
 };
 extern CodeNameState code_names;
 
+void reset_code_numbers();
+
 // Packs three characters (no check on the first two) into a code number.
 IcfCode StrToIcfCode(const char *name);
 // NUL-terminated name of code, valid until sixteen further calls.

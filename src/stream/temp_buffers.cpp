@@ -29,6 +29,8 @@ struct TempBuffer {
 
 TempBufferState temp_buffers;
 
+void reset_temp_buffers() { temp_buffers = {}; }
+
 namespace {
 
 constexpr int minimum_size = 30000;

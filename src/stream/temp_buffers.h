@@ -23,6 +23,10 @@ struct TempBufferState {
 };
 extern TempBufferState temp_buffers;
 
+// Drops every buffer without freeing or removing anything (after KIVFreeAll;
+// bufcloseall is the release).
+void reset_temp_buffers();
+
 // A new buffer of at least 30000 bytes (less when memory is short); handle or -1.
 int bufinit(int size);
 int bufopen(int size);

@@ -5,7 +5,8 @@
 
 #include "html/writer.h"
 #include "runtime/file_layer.h"
-#include "runtime/host_entry.h"
+#include "runtime/error_exit.h"
+#include "runtime/lifecycle.h"
 #include "runtime/options.h"
 #include "runtime/strings.h"
 #include "stream/buffered_io.h"
@@ -18,7 +19,7 @@ void StreamFixture::SetUp() {
   // Spill files go beside the intermediate file: into this test's directory.
   kiv::copy_bounded(kiv::settings.icfname, sizeof kiv::settings.icfname, dir.file("vtx99int.tmp"));
   kiv::settings.optflags = kiv::opt_no_progress;
-  ++kiv::host_entry.active_entries;
+  ++kiv::errors.exit_frames;
 }
 
 void StreamFixture::TearDown() {
@@ -28,7 +29,7 @@ void StreamFixture::TearDown() {
   if (out_handle != -1) kiv::KIVclose(out_handle);
   RemovePurgeableFiles();
   kiv::set_buffer_size_limit(-1);
-  --kiv::host_entry.active_entries;
+  --kiv::errors.exit_frames;
   kiv::reset_conversion_state();
 }
 

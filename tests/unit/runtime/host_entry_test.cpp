@@ -1,7 +1,9 @@
 // The host's view of a conversion: exit codes, memory failures at every
 // allocation, signal dispositions, independence of conversions, and the
 // shutdown calls leaving nothing behind.
-#include "runtime/host_entry.h"
+#include <icf2html.h>
+
+#include "runtime/error_exit.h"
 
 #include <gtest/gtest.h>
 
@@ -138,7 +140,7 @@ TEST(HostEntry, KIVexitDeepInsideReturnsItsCode) {
     return 0;
   });
   EXPECT_EQ(code, 42);
-  EXPECT_EQ(kiv::host_entry.return_val, 42);
+  EXPECT_EQ(kiv::errors.return_val, 42);
 }
 
 TEST(HostEntry, ConverterEntryCalledDirectlyEndsTheProcessWithTheCode) {

@@ -1,5 +1,7 @@
 // The memory manager: zeroed chained blocks, foreign pointers ignored, the host
 // allocator, and releasing everything.
+#include <icf2html.h>
+
 #include "runtime/memory.h"
 
 #include <gtest/gtest.h>

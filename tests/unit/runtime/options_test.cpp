@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/config_files.h"
-#include "runtime/host_entry.h"
+#include "runtime/error_exit.h"
 #include "support/stream_fixture.h"
 
 namespace {

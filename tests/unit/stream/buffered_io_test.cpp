@@ -6,7 +6,7 @@
 
 #include "runtime/error_exit.h"
 #include "runtime/file_layer.h"
-#include "runtime/host_entry.h"
+#include "runtime/error_exit.h"
 #include "support/stream_fixture.h"
 
 namespace {
