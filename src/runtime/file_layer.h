@@ -22,15 +22,26 @@ inline constexpr int kind_temporary = 3;  // removed at shutdown (modes 2 and 3)
 inline constexpr int purge_slots = 40;
 inline constexpr int open_slots = 10;
 
-// Shutdown records of the local route and the handles of the standard streams.
+struct HostFileHooks;
+
+// Shutdown records of the local route (they outlive a conversion, until the
+// host's RemovePurgeableFiles) and what the conversion has opened.
 struct FileLayerState {
   std::array<int, purge_slots> PurgeableFileHandle = filled_array<purge_slots>(-1);
   std::array<char *, purge_slots> PurgeableFileName{};
   std::array<int, open_slots> OpenFileHandle = filled_array<open_slots>(-1);
   int stdin_handle = -1;
   int stdout_handle = -1;
+  // A pipe or a standard stream was opened in this conversion: buffered I/O
+  // then keeps its buffers small.
+  bool small_buffers_wanted = false;
+  const HostFileHooks *hook_override = nullptr;  // hooks set by tests instead of the host's
 };
 extern FileLayerState file_layer;
+
+// Returns the file layer to the start of a conversion; the shutdown records and
+// the hook override stay.
+void reset_file_layer();
 
 // The host's file hooks, looked up by name in the host program at run time.
 struct HostFileHooks {

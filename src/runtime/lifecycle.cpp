@@ -59,6 +59,7 @@ void reset_conversion_state() {
   bufcloseall();
   reset_options();
   reset_writer();
+  reset_file_layer();
   reset_buffered_io();
   reset_progress();
   reset_error_exit();
