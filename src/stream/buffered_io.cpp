@@ -15,15 +15,13 @@ namespace kiv {
 
 BufferedIoState bio;
 
-namespace {
-int configured_limit = -1;
-}  // namespace
-
-void set_buffer_size_limit(int n) { configured_limit = n; }
+void set_buffer_size_limit(int n) { bio.configured_limit = n; }
 
 void reset_buffered_io() {
+  const int limit = bio.configured_limit;
   bio = {};
-  bio.MaxSize = configured_limit;
+  bio.configured_limit = limit;
+  bio.MaxSize = limit;
 }
 
 namespace {
