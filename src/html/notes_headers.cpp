@@ -300,4 +300,14 @@ std::size_t kivToRoman(std::uint32_t value, std::span<char> text, bool lower_cas
   return n;
 }
 
+int tt_fni(fmt_info *rec, std::int32_t) {
+  const std::int32_t kind = get_hex();
+  get_dec();
+  const std::int32_t style = get_dec();
+  if (kind == 0) rec->footnote_style = style;
+  else rec->endnote_style = style;
+  x_icf();
+  return 0;
+}
+
 }  // namespace kiv
