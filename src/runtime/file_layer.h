@@ -76,6 +76,8 @@ int CheckExist(const char *name);
 // Size by the local stat, whatever the route; -1 when it fails.
 long GETSIZE(const char *name);
 int bf_open(const char *name, int mode);
+// Data files are not available on this platform: -1.
+inline int openDatFile(const char *) { return -1; }
 // Cuts a local file at its current position (what follows was taken back);
 // other routes keep their file as it is. 0, or -1.
 int truncate_at_position(int h);
