@@ -43,7 +43,7 @@ std::uint32_t LoadConfiguration(const char *file) {
   ScopedBlock text(static_cast<std::size_t>(size) + 10);
   ScopedBlock line(line_buffer_size);
   if (!text || !line) return 0;
-  const int h = KIVopen(file, open_read, 0);
+  const int h = KIVopen(file, open_read, kind_plain);
   if (h == -1) return 0;
   unsigned char *bytes = text.get();
   long done = 0;

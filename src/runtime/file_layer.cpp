@@ -236,7 +236,7 @@ long GETSIZE(const char *name) {
   return stat(name, &info) == 0 ? static_cast<long>(info.st_size) : -1;
 }
 
-int bf_open(const char *name, int mode) { return KIVopen(name, mode, 0); }
+int bf_open(const char *name, int mode) { return KIVopen(name, mode, kind_plain); }
 
 int truncate_at_position(int h) {
   if (route() != Route::local || is_standard_handle(h)) return 0;

@@ -17,6 +17,9 @@ inline constexpr int open_read = 1;
 inline constexpr int open_create = 2;   // create, replacing an existing file
 inline constexpr int open_update = 3;   // read-write, created if missing
 inline constexpr int open_append = 4;   // append, created if missing
+inline constexpr int kind_plain = 0;
+inline constexpr int kind_source = 1;     // the intermediate file
+inline constexpr int kind_target = 2;     // the converter's output
 inline constexpr int kind_temporary = 3;  // removed at shutdown (modes 2 and 3)
 
 inline constexpr int purge_slots = 40;
