@@ -13,6 +13,7 @@
 #include "html/links_comments.h"
 #include "html/notes_headers.h"
 #include "html/paragraphs.h"
+#include "html/shading.h"
 #include "html/tables.h"
 #include "stream/code_numbers.h"
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "html/format_record.h"
+#include "stream/code_numbers.h"
 
 namespace kiv {
 
@@ -15,6 +16,10 @@ struct CodeTableRow {
 };
 
 inline constexpr std::size_t code_table_size = 75;
+
+// Passed to the CMT and DTX handlers instead of their own code: close what is
+// open. NOP has no handler of its own, so the value cannot be a real call.
+inline constexpr std::int32_t close_selector = code("NOP");
 
 extern const std::array<CodeTableRow, code_table_size> tran_table;
 

@@ -8,7 +8,6 @@
 #include "runtime/options.h"
 #include "stream/buffered_io.h"
 #include "stream/code_numbers.h"
-#include "stream/code_params.h"
 
 namespace kiv {
 
@@ -56,16 +55,6 @@ std::int32_t icf_stack(fmt_info *rec, int operation, std::int32_t code) {
     }
     default: return 0;
   }
-}
-
-int tt_fni(fmt_info *rec, std::int32_t) {
-  const std::int32_t kind = get_hex();
-  get_dec();
-  const std::int32_t style = get_dec();
-  if (kind == 0) rec->footnote_style = style;
-  else rec->endnote_style = style;
-  x_icf();
-  return 0;
 }
 
 }  // namespace kiv

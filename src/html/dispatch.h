@@ -1,6 +1,5 @@
 // The code dispatcher: identifies the code after an ESC by its three letters and
-// calls its handler; the stack of codes whose text is still being copied; the
-// note numbering style code FNI.
+// calls its handler; the stack of codes whose text is still being copied.
 #pragma once
 
 #include <array>
@@ -29,7 +28,5 @@ int tt_tran_init();
 // operation 0 empties the stack, 1 pushes code, 2 pops and returns the top code;
 // an overflow or a pop from the empty stack ends the run with 16.
 std::int32_t icf_stack(fmt_info *rec, int operation, std::int32_t code);
-// FNI: the number style of footnotes or endnotes.
-int tt_fni(fmt_info *rec, std::int32_t code);
 
 }  // namespace kiv

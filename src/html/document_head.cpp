@@ -3,7 +3,7 @@
 
 #include "html/attributes_fonts.h"
 #include "html/output.h"
-#include "html/tables.h"
+#include "html/shading.h"
 #include "html/writer.h"
 #include "runtime/memory.h"
 #include "runtime/options.h"
@@ -63,14 +63,7 @@ void DropHeading(fmt_info *rec) {
   put_str("</HEAD>", end_line);
   put_line_end();
   put_str("<BODY");
-  if (rec->page_shade != 0) {
-    background_colour(rec->page_shade, rec->page_rgb);
-    char digits[7];
-    get_color(rec->page_rgb[0], rec->page_rgb[1], rec->page_rgb[2], digits);
-    put_str(" BGCOLOR=\"#");
-    put_str(digits);
-    put_str("\"");
-  }
+  if (rec->page_shade != 0) put_background(rec->page_shade, rec->page_rgb);
   put_str(">", end_line);
   if (writer.Extensions & ext_netscape) put_str("<BASEFONT SIZE=3>", end_line);
 }

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "html/attributes_fonts.h"
+#include "html/code_table.h"
 #include "html/dispatch.h"
 #include "html/output.h"
 #include "html/writer.h"

@@ -2,6 +2,7 @@
 #include "html/links_comments.h"
 
 #include "html/attributes_fonts.h"
+#include "html/code_table.h"
 #include "html/dispatch.h"
 #include "html/output.h"
 #include "html/writer.h"

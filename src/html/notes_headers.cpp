@@ -300,4 +300,15 @@ std::size_t kivToRoman(std::uint32_t value, std::span<char> text, bool lower_cas
   return n;
 }
 
+int tt_fni(fmt_info *rec, std::int32_t) {
+  constexpr std::int32_t fni_footnotes = 0;  // any other kind sets the endnotes' style
+  const std::int32_t kind = get_hex();
+  get_dec();
+  const std::int32_t style = get_dec();
+  if (kind == fni_footnotes) rec->footnote_style = style;
+  else rec->endnote_style = style;
+  x_icf();
+  return 0;
+}
+
 }  // namespace kiv

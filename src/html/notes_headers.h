@@ -64,6 +64,8 @@ int tt_hf(fmt_info *rec, std::int32_t code);
 // collected and the text gets a superscript link to it; at levels 1 and 2 the
 // codes are skipped and the note's text stays where it stands. 0.
 int tt_fnt(fmt_info *rec, std::int32_t code);
+// FNI: the number style of the footnotes (kind 0) or the endnotes that follow; 0.
+int tt_fni(fmt_info *rec, std::int32_t code);
 
 // Begins collecting a sub-document of the kind in NoteMode: saves the record,
 // redirects the output into the kind's buffer (made on first use) and resets

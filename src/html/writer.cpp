@@ -7,6 +7,7 @@
 
 #include "common/ascii.h"
 #include "html/attributes_fonts.h"
+#include "html/code_table.h"
 #include "html/dispatch.h"
 #include "html/indent_language.h"
 #include "html/links_comments.h"
@@ -152,12 +153,12 @@ int run_converter(int count, char **arguments) {
   if (const int refused = dsp_ver(writer.p_tgtnm, level.name.data())) tt_err_exit(rec, refused);
   if (settings.ver_lvl[0] != '\0') apply_modifiers(settings.ver_lvl + 1);
 
-  dspinit(GETSIZE(settings.icfname), static_cast<int>(settings.optflags & 1), 2);
+  dspinit(GETSIZE(settings.icfname), static_cast<int>(settings.optflags & opt_progress_default), 2);
   if (settings.optflags & opt_exception_list) exopen(settings.excname);
 
-  rec->icf_handle = KIVopen(settings.icfname, open_read, 1);
+  rec->icf_handle = KIVopen(settings.icfname, open_read, kind_source);
   if (rec->icf_handle == -1) tt_err_exit(rec, exit_open_failed);
-  rec->out_handle = KIVopen(writer.p_tgtnm, open_create, 2);
+  rec->out_handle = KIVopen(writer.p_tgtnm, open_create, kind_target);
   if (rec->out_handle == -1) tt_err_exit(rec, exit_target_failed);
   if (b_open(rec->icf_handle, rec->out_handle, requested_buffer_size) != 0) tt_err_exit(rec, exit_no_memory);
   rec->out_open = 1;

@@ -27,9 +27,6 @@ extern WriterState writer;
 inline constexpr std::int32_t ext_netscape = 1;
 inline constexpr std::int32_t ext_e = 2;
 
-// The closing selector of the CMT and DTX handlers: the code number of NOP.
-inline constexpr std::int32_t close_selector = 16878;
-
 // Runs one conversion with the converter's argument vector (arguments[1] the
 // target, the rest option words), inside an exit frame. Returns 1 without a
 // target and 8 when the format record cannot be had, before anything is open;

@@ -7,17 +7,20 @@
 
 namespace kiv {
 
+ConfigFilesState config_files;
+
+void reset_config_files() { config_files = {}; }
+
 namespace {
 constexpr std::size_t line_buffer_size = 1024;
 constexpr int end_of_file_mark = 0x1A;
 // A configuration file may name another; a file that names itself would recurse
 // without end, so nesting stops here.
 constexpr int max_nesting = 8;
-int nesting = 0;
 
 struct NestingGuard {
-  NestingGuard() { ++nesting; }
-  ~NestingGuard() { --nesting; }
+  NestingGuard() { ++config_files.nesting; }
+  ~NestingGuard() { --config_files.nesting; }
 };
 }  // namespace
 
@@ -33,14 +36,14 @@ const char *CopyConfigurationOption(const char *p, char *line, std::size_t line_
 }
 
 std::uint32_t LoadConfiguration(const char *file) {
-  if (nesting >= max_nesting) return 0;
+  if (config_files.nesting >= max_nesting) return 0;
   const NestingGuard guard;
   const long size = GETSIZE(file);
   if (size < 0 || size > 0x7FFFFFF0L) return 0;
   ScopedBlock text(static_cast<std::size_t>(size) + 10);
   ScopedBlock line(line_buffer_size);
   if (!text || !line) return 0;
-  const int h = KIVopen(file, open_read, 0);
+  const int h = KIVopen(file, open_read, kind_plain);
   if (h == -1) return 0;
   unsigned char *bytes = text.get();
   long done = 0;

@@ -6,6 +6,13 @@
 
 namespace kiv {
 
+struct ConfigFilesState {
+  int nesting = 0;  // configuration files being read, one inside another
+};
+extern ConfigFilesState config_files;
+
+void reset_config_files();
+
 // Copies the line at p (up to CR, LF or NUL; at most line_size - 1 bytes, the
 // rest of a longer line is dropped) into line; returns the start of the next
 // line, past every CR and LF.

@@ -15,7 +15,6 @@
 #include "runtime/memory.h"
 #include "runtime/options.h"
 #include "runtime/strings.h"
-#include "stream/buffered_io.h"
 
 namespace kiv {
 
@@ -31,11 +30,9 @@ Route route() {
   return Route::local;
 }
 
-const HostFileHooks *hook_override = nullptr;
-
 // The hooks are functions of the host program; they are looked up once.
 const HostFileHooks &host_hooks() {
-  if (hook_override) return *hook_override;
+  if (file_layer.hook_override) return *file_layer.hook_override;
   static const HostFileHooks found = [] {
     const auto find = [](const char *name) { return dlsym(RTLD_DEFAULT, name); };
     HostFileHooks h{};
@@ -108,16 +105,18 @@ int link_rename(const char *old_name, const char *new_name) {
 
 }  // namespace
 
-void override_host_file_hooks(const HostFileHooks *hooks) { hook_override = hooks; }
+void reset_file_layer() { file_layer.small_buffers_wanted = false; }
+
+void override_host_file_hooks(const HostFileHooks *hooks) { file_layer.hook_override = hooks; }
 
 int KIVopen(const char *name, int mode, int kind) {
-  if (settings.optflags & opt_pipes) SetMaxComBufferSize(4096);
+  if (settings.optflags & opt_pipes) file_layer.small_buffers_wanted = true;
   if (std::strcmp(name, "stdout") == 0) {
-    SetMaxComBufferSize(4096);
+    file_layer.small_buffers_wanted = true;
     return file_layer.stdout_handle = STDOUT_FILENO;
   }
   if (std::strcmp(name, "stdin") == 0) {
-    SetMaxComBufferSize(4096);
+    file_layer.small_buffers_wanted = true;
     return file_layer.stdin_handle = STDIN_FILENO;
   }
   switch (route()) {
@@ -237,7 +236,7 @@ long GETSIZE(const char *name) {
   return stat(name, &info) == 0 ? static_cast<long>(info.st_size) : -1;
 }
 
-int bf_open(const char *name, int mode) { return KIVopen(name, mode, 0); }
+int bf_open(const char *name, int mode) { return KIVopen(name, mode, kind_plain); }
 
 int truncate_at_position(int h) {
   if (route() != Route::local || is_standard_handle(h)) return 0;

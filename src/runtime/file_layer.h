@@ -17,20 +17,34 @@ inline constexpr int open_read = 1;
 inline constexpr int open_create = 2;   // create, replacing an existing file
 inline constexpr int open_update = 3;   // read-write, created if missing
 inline constexpr int open_append = 4;   // append, created if missing
+inline constexpr int kind_plain = 0;
+inline constexpr int kind_source = 1;     // the intermediate file
+inline constexpr int kind_target = 2;     // the converter's output
 inline constexpr int kind_temporary = 3;  // removed at shutdown (modes 2 and 3)
 
 inline constexpr int purge_slots = 40;
 inline constexpr int open_slots = 10;
 
-// Shutdown records of the local route and the handles of the standard streams.
+struct HostFileHooks;
+
+// Shutdown records of the local route (they outlive a conversion, until the
+// host's RemovePurgeableFiles) and what the conversion has opened.
 struct FileLayerState {
   std::array<int, purge_slots> PurgeableFileHandle = filled_array<purge_slots>(-1);
   std::array<char *, purge_slots> PurgeableFileName{};
   std::array<int, open_slots> OpenFileHandle = filled_array<open_slots>(-1);
   int stdin_handle = -1;
   int stdout_handle = -1;
+  // A pipe or a standard stream was opened in this conversion: buffered I/O
+  // then keeps its buffers small.
+  bool small_buffers_wanted = false;
+  const HostFileHooks *hook_override = nullptr;  // hooks set by tests instead of the host's
 };
 extern FileLayerState file_layer;
+
+// Returns the file layer to the start of a conversion; the shutdown records and
+// the hook override stay.
+void reset_file_layer();
 
 // The host's file hooks, looked up by name in the host program at run time.
 struct HostFileHooks {
@@ -65,6 +79,8 @@ int CheckExist(const char *name);
 // Size by the local stat, whatever the route; -1 when it fails.
 long GETSIZE(const char *name);
 int bf_open(const char *name, int mode);
+// Data files are not available on this platform: -1.
+inline int openDatFile(const char *) { return -1; }
 // Cuts a local file at its current position (what follows was taken back);
 // other routes keep their file as it is. 0, or -1.
 int truncate_at_position(int h);

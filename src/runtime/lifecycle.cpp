@@ -12,6 +12,7 @@
 #include "html/tables.h"
 #include "html/writer.h"
 #include "remote/pipe_protocol.h"
+#include "runtime/config_files.h"
 #include "runtime/error_exit.h"
 #include "runtime/exception_list.h"
 #include "runtime/file_layer.h"
@@ -58,7 +59,9 @@ void reset_conversion_state() {
   reset_output();
   bufcloseall();
   reset_options();
+  reset_config_files();
   reset_writer();
+  reset_file_layer();
   reset_buffered_io();
   reset_progress();
   reset_error_exit();

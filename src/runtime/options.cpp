@@ -103,7 +103,7 @@ std::uint32_t parse_c(std::string_view p) {
     return 0;
   }
   if (starts_with_nocase(p, "DC")) {
-    graphic_settings.GraphicsOptionFlag |= 0x1;
+    graphic_settings.GraphicsOptionFlag |= gfx_enabled;
     return 0;
   }
   if (starts_with_nocase(p, "MD")) {
@@ -120,11 +120,11 @@ std::uint32_t parse_g(std::string_view p) {
     g.KIVGraphMode = 1;
     g.GraphicsOptionFlag = 0;
   } else if (starts_with_nocase(p, "D")) {
-    g.GraphicsOptionFlag |= 0x2;
+    g.GraphicsOptionFlag |= gfx_keep_temporary;
   } else if (starts_with_nocase(p, "EX")) {
     set_string(settings.graphics_extents_name, p.substr(2));
   } else if (starts_with_nocase(p, "ER")) {
-    g.GraphicsOptionFlag |= 0x200 | 0x400;
+    g.GraphicsOptionFlag |= gfx_temporary_unconverted | gfx_add_header;
   } else if (starts_with_nocase(p, "S")) {
     std::string_view digits = p.substr(1);
     std::size_t i = 0;
@@ -141,22 +141,22 @@ std::uint32_t parse_g(std::string_view p) {
     if (g.GraphicTargetFormatCount < graphic_target_max)
       g.GraphicTargetFormat[static_cast<std::size_t>(g.GraphicTargetFormatCount++)] = static_cast<int>(n);
   } else if (starts_with_nocase(p, "RR")) {
-    g.GraphicsOptionFlag |= 0x10;
+    g.GraphicsOptionFlag |= gfx_reference;
   } else if (starts_with_nocase(p, "RER")) {
-    g.GraphicsOptionFlag |= 0x40;
+    g.GraphicsOptionFlag |= gfx_embed_file;
   } else if (starts_with_nocase(p, "RE")) {
-    g.GraphicsOptionFlag |= 0x20;
+    g.GraphicsOptionFlag |= gfx_reference_raw;
   } else if (starts_with_nocase(p, "RAP")) {
     std::string_view text;
     if (text_after_equals(p.substr(3), text)) set_string(settings.GraphicCatalogFileName, text);
   } else if (starts_with_nocase(p, "VX")) {
-    g.GraphicsOptionFlag |= 0x10 | 0x100;
+    g.GraphicsOptionFlag |= gfx_reference | gfx_description_only;
   } else if (starts_with_nocase(p, "VRH")) {
-    g.GraphicsOptionFlag |= 0x400 | 0x80 | 0x10;
+    g.GraphicsOptionFlag |= gfx_add_header | gfx_to_temporary | gfx_reference;
   } else if (starts_with_nocase(p, "VR")) {
-    g.GraphicsOptionFlag |= 0x80 | 0x10;
+    g.GraphicsOptionFlag |= gfx_to_temporary | gfx_reference;
   } else if (starts_with_nocase(p, "X")) {
-    g.GraphicsOptionFlag |= 0x4;
+    g.GraphicsOptionFlag |= gfx_drop;
   } else if (starts_with_nocase(p, "I=")) {
     const std::string_view hex = p.substr(2);
     settings.GeneralInfoPtr = {};
@@ -189,10 +189,10 @@ std::uint32_t parse_i(std::string_view p) {
 
 std::uint32_t parse_o(std::string_view p) {
   auto &flag = graphic_settings.OLEOptionFlag;
-  if (starts_with_nocase(p, "O")) flag = (flag & ~0x7) | 0x1;
-  else if (starts_with_nocase(p, "N")) flag = (flag & ~0x7) | 0x2;
-  else if (starts_with_nocase(p, "P")) flag = (flag & ~0x7) | 0x4;
-  else if (starts_with_nocase(p, "D")) flag |= 0x8;
+  if (starts_with_nocase(p, "O")) flag = (flag & ~ole_mode_mask) | ole_mode_o;
+  else if (starts_with_nocase(p, "N")) flag = (flag & ~ole_mode_mask) | ole_mode_n;
+  else if (starts_with_nocase(p, "P")) flag = (flag & ~ole_mode_mask) | ole_mode_p;
+  else if (starts_with_nocase(p, "D")) flag |= ole_keep_temporary;
   else if (starts_with_nocase(p, "U") && p.size() >= 4 && p[3] == '=') {
     settings.out_pipe = static_cast<int>(to_number(p.substr(4)));
     return opt_pipes;
@@ -415,7 +415,7 @@ int kivGetCmdLineOption(const char *name, const char **value) {
 
 int KIVRefListAddName(const char *file, int kind) {
   if (!settings.KIVRefListFileName) return 0;
-  const int h = KIVopen(settings.KIVRefListFileName, open_append, 0);
+  const int h = KIVopen(settings.KIVRefListFileName, open_append, kind_plain);
   if (h == -1) return 0;
   constexpr std::string_view kind_words[] = {"", "ole", "graphic", "stylesheet", "text",
                                              "spreadsheet", "formatting", "footnote", "dependent"};

@@ -25,6 +25,29 @@ enum OptionFlag : std::uint32_t {
   opt_a = 0x4000,
 };
 
+// Bits of GraphicsOptionFlag.
+enum GraphicsOption : int {
+  gfx_enabled = 0x1,            // pictures may be converted
+  gfx_keep_temporary = 0x2,     // temporary picture files are never removed
+  gfx_drop = 0x4,               // pictures are dropped
+  gfx_reference = 0x10,         // a picture written to disk is referred to, not embedded
+  gfx_reference_raw = 0x20,
+  gfx_embed_file = 0x40,        // a picture on disk is embedded
+  gfx_to_temporary = 0x80,      // picture data goes to a temporary file the stream refers to
+  gfx_description_only = 0x100,
+  gfx_temporary_unconverted = 0x200,
+  gfx_add_header = 0x400,       // a missing file header is added to picture data written out
+};
+
+// OLEOptionFlag: one of three object modes in its low bits, and a keep bit.
+enum OleOption : int {
+  ole_mode_mask = 0x7,
+  ole_mode_o = 0x1,
+  ole_mode_n = 0x2,
+  ole_mode_p = 0x4,
+  ole_keep_temporary = 0x8,
+};
+
 inline constexpr int name_value_slots = 25;
 inline constexpr int graphic_target_slots = 50;
 inline constexpr int graphic_target_max = 49;
@@ -75,11 +98,11 @@ extern OptionSettings settings;
 // Picture and object settings that the host may set before a conversion; they
 // keep their values across conversions.
 struct GraphicSettings {
-  int GraphicsOptionFlag = 1;
+  int GraphicsOptionFlag = gfx_enabled;
   int KIVGraphMode = 0;
   std::array<int, graphic_target_slots> GraphicTargetFormat{};
   int GraphicTargetFormatCount = 0;
-  int OLEOptionFlag = 4;
+  int OLEOptionFlag = ole_mode_p;
 };
 extern GraphicSettings graphic_settings;
 

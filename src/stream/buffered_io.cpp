@@ -15,22 +15,20 @@ namespace kiv {
 
 BufferedIoState bio;
 
-namespace {
-int configured_limit = -1;
-}  // namespace
-
-void set_buffer_size_limit(int n) { configured_limit = n; }
+void set_buffer_size_limit(int n) { bio.configured_limit = n; }
 
 void reset_buffered_io() {
+  const int limit = bio.configured_limit;
   bio = {};
-  bio.MaxSize = configured_limit;
+  bio.configured_limit = limit;
+  bio.MaxSize = limit;
 }
 
 namespace {
 
 constexpr int spare = 17;               // bytes past each buffer (the progress byte lives there)
 constexpr int minimum_size = 50000;     // buffer size when no limit is set
-constexpr int remote_size = 4096;       // buffer size with a message queue
+constexpr int remote_size = 4096;       // buffer size over a message queue, pipes or a standard stream
 constexpr int unget_capacity = 1024;
 constexpr int unget_spare = 16;
 constexpr int past_end_limit = 50;      // end state above this is reported as a warning
@@ -117,6 +115,7 @@ int window_getc(bool &source_end) {
 }  // namespace
 
 int b_open(int in, int out, int size) {
+  if (file_layer.small_buffers_wanted) SetMaxComBufferSize(remote_size);
   if (bio.MaxSize != -1 && size > bio.MaxSize) size = bio.MaxSize;
   if (bio.MaxSize == -1 && size < minimum_size) size = minimum_size;
   if (settings.IPCMsgQueueID != -1) size = remote_size;

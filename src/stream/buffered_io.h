@@ -33,6 +33,7 @@ struct BufferedIoState {
   int ungetcnt = 0;                    // bytes on it; ungetsiz + 1 while the overflow is used
   int ungettemp = -1;                  // overflow temporary buffer
   int MaxSize = -1;                    // upper limit of the buffer size, -1 none
+  int configured_limit = -1;           // limit set for every conversion; outlives the reset
   int ViewModeActive = 0;
   long BCntRead = 0;                   // calls of b_getc
   long BCntWritten = 0;                // bytes currently in the target
@@ -53,7 +54,8 @@ extern BufferedIoState bio;
 // conversions; the limit a conversion sets itself lasts only for it. Tests run
 // conversions with tiny buffers this way.
 void set_buffer_size_limit(int n);
-// Returns the buffered I/O to its state before any b_open, keeping the limit.
+// Returns the buffered I/O to its state before any b_open, keeping the
+// configured limit.
 void reset_buffered_io();
 
 // Opens the buffers over a source and a target handle (either may be -1) with

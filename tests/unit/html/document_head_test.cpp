@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "html/tables.h"
+#include "html/shading.h"
 #include "html/writer.h"
 #include "stream/buffered_io.h"
 #include "support/fake_host.h"

@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "runtime/options.h"
+#include "objects/byte_order.h"
+#include "runtime/file_names.h"
 #include "runtime/temp_names.h"
 #include "support/stream_fixture.h"
 
@@ -134,9 +136,17 @@ TEST_F(FileLayer, FileNameParts) {
   }
   kiv::GetFileName(out, "bare", 0);
   EXPECT_STREQ(out, "bare");
-  char built[64] = "pre-";
-  kiv::BuildFileName("dir/", "name", "gif", 0, built);
+  char built[kiv::max_filename] = "pre-";
+  EXPECT_EQ(kiv::BuildFileName("dir/", "name", "gif", 0, built), 0);
   EXPECT_STREQ(built, "pre-dir/name.gif");
+  EXPECT_EQ(kiv::BuildFileName(nullptr, "x", "", 0, built), 0);
+  EXPECT_STREQ(built, "pre-dir/name.gifx");
+  // A name that would not fit is refused whole, never cut.
+  const std::string long_part(kiv::max_filename - std::strlen(built) - 4, 'a');
+  EXPECT_EQ(kiv::BuildFileName(nullptr, long_part.c_str(), "gif", 0, built), -1);
+  EXPECT_STREQ(built, "pre-dir/name.gifx");
+  EXPECT_EQ(kiv::BuildFileName(nullptr, long_part.c_str(), "gi", 0, built), 0);
+  EXPECT_EQ(std::strlen(built), static_cast<std::size_t>(kiv::max_filename - 1));
   EXPECT_EQ(kiv::irev(0x1234, 0), 0x3412);
   EXPECT_EQ(kiv::lrev(0x12345678u, 1), 0x12345678u);
   EXPECT_EQ(kiv::lrev(0x12345678u, 0), 0x78563412u);
