@@ -70,7 +70,13 @@ bool allocate_buffers(int length) {
   return false;
 }
 
-bool ready() { return pipes.out_rec && pipes.in_rec; }
+// A configuration file named among the option words is read before the file
+// layer sets the buffers up; the first operation then makes them (and the
+// file layer's set-up later starts the serial numbers again).
+bool ready() {
+  if (!pipes.out_rec) InitIFSPipes();
+  return pipes.out_rec && pipes.in_rec;
+}
 
 // Fills the head of the request; CLOSE_FILE and WRITE_FILE keep the signature
 // that the previous request left in the buffer.
@@ -164,11 +170,20 @@ int ReadRecord(int fd, unsigned char *buffer, int size) {
   PrintRecord(buffer);
   const std::int32_t length = signed_word_at(buffer);
   if (length > size) {
-    // A longer claim than a record may have is cut: what follows it is then
-    // read as the next record, whose signature fails.
     const int whole = std::min(static_cast<int>(length), pipes.record_length);
     if (read_fully(fd, buffer + size, whole - size) != Filled::whole) return -1;
     pipes.reply_length = whole;
+    // A record longer than the buffer (the controller may not know that a
+    // smaller one had to do) is read to its end and dropped, so that the next
+    // reply starts in step; the operation fails.
+    if (length > whole) {
+      for (std::int32_t rest = length - whole; rest > 0;) {
+        const int piece = std::min(static_cast<int>(rest), whole - size);
+        if (read_fully(fd, buffer + size, piece) != Filled::whole) return -1;
+        rest -= piece;
+      }
+      return -1;
+    }
   }
   return word_at(buffer + 4) == record_signature ? 0 : -1;
 }

@@ -6,10 +6,12 @@
 #include <utility>
 #include <vector>
 
+#include "isolation_command.h"
 #include "messages.h"
 #include "single_conversion.h"
 
 int main(int argc, char **argv) {
+  if (icf2html::asks_for_isolation(argc, argv)) return icf2html::isolated_main(argc, argv);
   icf2html::ConversionRequest request;
   request.levels = "5";
   std::vector<const char *> files;

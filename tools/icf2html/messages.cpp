@@ -9,7 +9,8 @@ void usage(std::FILE *to) {
                "(\"-\" writes to standard output).\n"
                "  -l LEVELS   level letter 0-5 and modifier letters E, M, N, P, X (default 5)\n"
                "  -o WORD     an option word for the converter, e.g. -o PE=except.lst\n"
-               "  --progress  show the progress bar on standard output\n");
+               "  --progress  show the progress bar on standard output\n"
+               "  --isolate   convert in a child process under limits (icf2html --isolate --help)\n");
 }
 
 Cause cause_of(int code, bool output_written) {

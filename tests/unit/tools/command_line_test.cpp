@@ -2,32 +2,18 @@
 // shared object, reports failures in one line, and keeps the user's input.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include "support/temp_dir.h"
+#include "support/tool_run.h"
 
 namespace {
 
-struct ToolRun {
-  int status;
-  std::string output;  // standard output and standard error together
-};
-
-ToolRun run(const std::string &command) {
-  ToolRun result{-1, ""};
-  std::FILE *pipe = popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return result;
-  char chunk[4096];
-  std::size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) result.output.append(chunk, n);
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
+using test_support::ToolRun;
+ToolRun run(const std::string &command) { return test_support::run_tool(command); }
 
 const std::string tools = ICF_TOOLS_DIR;
 

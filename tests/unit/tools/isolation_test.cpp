@@ -1,0 +1,173 @@
+// icf2html --isolate as a user runs it: the same page as without isolation,
+// nothing printed, OUTPUT untouched after any failure, files outside the
+// conversion refused, and a child stopped at its limits or after a crash.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/temp_dir.h"
+#include "support/tool_run.h"
+
+extern char **environ;
+
+namespace {
+
+using test_support::read_file;
+using test_support::run_tool;
+using test_support::ToolRun;
+using test_support::write_file;
+
+const std::string tools = ICF_TOOLS_DIR;
+
+// The address-space limit does not suit a sanitized build, which reserves
+// terabytes of shadow memory: such builds run without one.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool sanitized = true;
+#else
+constexpr bool sanitized = false;
+#endif
+const std::string memory = sanitized ? " --memory 0" : "";
+
+// A stream of a billion NUL bytes: a sparse file that costs nothing to make
+// and keeps a converter busy far beyond a one-second limit.
+constexpr long long long_stream = 1500LL << 20;
+
+class Isolation : public testing::Test {
+ protected:
+  test_support::TempDir dir;
+  std::string stream(const std::string &notation_text, const std::string &name) {
+    write_file(dir.file(name + ".txt"), notation_text);
+    EXPECT_EQ(run_tool(tools + "/icfasm " + dir.file(name + ".txt") + " " + dir.file(name)).status, 0);
+    std::filesystem::remove(dir.file(name + ".txt"));
+    return dir.file(name);
+  }
+  std::string endless_stream() {
+    const std::string name = dir.file("endless.icf");
+    std::ofstream{name};
+    std::filesystem::resize_file(name, static_cast<std::uintmax_t>(long_stream));
+    return name;
+  }
+  ToolRun isolate(const std::string &arguments) { return run_tool(tools + "/icf2html --isolate" + memory + " " + arguments); }
+};
+
+TEST_F(Isolation, GivesThePageOfAPlainConversionOverEitherRoute) {
+  const std::string input = stream("Title{BBT}bold{EBT} & <more>{HNL}{FTN 1|}a note{EFN}end", "doc.icf");
+  ASSERT_EQ(run_tool(tools + "/icf2html -l 3 " + input + " " + dir.file("doc.html")).status, 0);
+  const std::string plain = read_file(dir.file("doc.html"));
+  const std::string plain_stdout = run_tool(tools + "/icf2html -l 3 " + input + " -").output;
+  for (const std::string route : {"", " --queue"}) {
+    std::filesystem::remove(dir.file("doc.html"));
+    ToolRun r = isolate("-l 3" + route + " " + input + " " + dir.file("doc.html"));
+    EXPECT_EQ(r.status, 0) << route;
+    EXPECT_EQ(r.output, "") << route;
+    EXPECT_EQ(read_file(dir.file("doc.html")), plain) << route;
+    r = isolate("-l 3" + route + " " + input + " -");
+    EXPECT_EQ(r.output, plain_stdout) << route;
+    // The input stays, and no private folder is left.
+    EXPECT_EQ(dir.listing(), (std::vector<std::string>{"doc.html", "doc.icf"})) << route;
+  }
+}
+
+TEST_F(Isolation, WritesThePipeTraceOnlyWhenAsked) {
+  const std::string input = stream("text", "doc.icf");
+  const ToolRun r = isolate("--trace " + dir.file("trace.txt") + " " + input + " " + dir.file("doc.html"));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.output, "");
+  const std::string trace = read_file(dir.file("trace.txt"));
+  EXPECT_EQ(trace.rfind("PIOopen: in_pipe: ", 0), 0u) << trace;
+  EXPECT_NE(trace.find("command:    END_OF_FILE"), std::string::npos);
+}
+
+TEST_F(Isolation, FailuresLeaveOutputAsItWasAndSayWhy) {
+  const std::string bad = stream("a|b", "bad.icf");
+  const std::string good = stream("text", "good.icf");
+  write_file(dir.file("out.html"), "the user's page");
+  struct Case {
+    std::string arguments;
+    int status;
+    std::string says;
+  };
+  const std::vector<Case> cases = {
+      {bad + " " + dir.file("out.html"), 1, "not a well-formed intermediate code stream"},
+      {"-o PE=" + dir.file("elsewhere.lst") + " -o PE " + good + " " + dir.file("out.html"), 6,
+       dir.file("elsewhere.lst") + ": refused"},
+      {"-o C=" + dir.file("settings.cfg") + " " + good + " " + dir.file("out.html"), 6, "settings.cfg: refused"},
+      {dir.file("missing.icf") + " " + dir.file("out.html"), 1, "missing.icf: the input cannot be read"},
+  };
+  write_file(dir.file("settings.cfg"), "N\n");
+  for (const Case &c : cases) {
+    const ToolRun r = isolate(c.arguments);
+    EXPECT_EQ(r.status, c.status) << c.arguments << "\n" << r.output;
+    EXPECT_NE(r.output.find(c.says), std::string::npos) << r.output;
+    EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << r.output;
+    EXPECT_EQ(read_file(dir.file("out.html")), "the user's page");
+  }
+  EXPECT_EQ(dir.listing(), (std::vector<std::string>{"bad.icf", "good.icf", "out.html", "settings.cfg"}));
+}
+
+TEST_F(Isolation, AChildThatRunsAwayIsStoppedAtTheTimeLimit) {
+  const std::string input = endless_stream();
+  const auto start = std::chrono::steady_clock::now();
+  const ToolRun r = isolate("--timeout 1 " + input + " " + dir.file("out.html"));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  EXPECT_EQ(r.status, 3);
+  EXPECT_NE(r.output.find("time limit of 1 s"), std::string::npos) << r.output;
+  EXPECT_EQ(dir.listing(), (std::vector<std::string>{"endless.icf"}));
+}
+
+TEST_F(Isolation, AChildWithoutMemoryEndsWithTheMemoryLimit) {
+  if (sanitized) GTEST_SKIP() << "a sanitized child needs its shadow memory";
+  // Sixty notes each want a buffer of their own.
+  std::string notes;
+  for (int i = 1; i <= 60; ++i) notes += "t{FTN " + std::to_string(i) + "|}" + std::string(100, 'n') + "{EFN}";
+  const std::string input = stream(notes, "doc.icf");
+  const ToolRun r = run_tool(tools + "/icf2html --isolate --memory 1 --timeout 20 " + input + " " + dir.file("out.html"));
+  EXPECT_EQ(r.status, 4) << r.output;
+  EXPECT_NE(r.output.find("memory limit of 1 MiB"), std::string::npos) << r.output;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out.html")));
+}
+
+TEST_F(Isolation, AChildThatCrashesIsReportedWithItsSignal) {
+  const std::string input = endless_stream();
+  // The controller runs in the background; its child is then made to crash.
+  const std::string log = dir.file("log.txt");
+  std::vector<std::string> words = {tools + "/icf2html", "--isolate", "--memory", sanitized ? "0" : "1024",
+                                    "--timeout", "60", input, dir.file("out.html")};
+  std::vector<char *> argv;
+  for (std::string &w : words) argv.push_back(w.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  pid_t controller = -1;
+  ASSERT_EQ(posix_spawn(&controller, argv[0], &actions, nullptr, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  pid_t child = -1;
+  const std::string children = "/proc/" + std::to_string(controller) + "/task/" + std::to_string(controller) + "/children";
+  for (int tries = 0; tries < 200 && child <= 0; ++tries) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::ifstream{children} >> child;
+  }
+  ASSERT_GT(child, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // well into the conversion
+  kill(child, SIGSEGV);
+  int status = 0;
+  ASSERT_EQ(waitpid(controller, &status, 0), controller);
+  EXPECT_EQ(WEXITSTATUS(status), 5);
+  EXPECT_NE(read_file(log).find("the converter crashed (a memory, bus or arithmetic fault)"), std::string::npos)
+      << read_file(log);
+  EXPECT_EQ(dir.listing(), (std::vector<std::string>{"endless.icf", "log.txt"}));
+}
+
+}  // namespace

@@ -1,0 +1,66 @@
+// The controller's side of remote file access: it carries out the file
+// operations a converter asks for, on the files of one conversion only. Every
+// name is checked against the conversion's policy; anything else is refused
+// and remembered.
+#pragma once
+
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace icf2html {
+
+// The files one isolated conversion may reach. The converter names the page
+// as the user did; the page, the pictures beside it (names that begin with
+// the page's stem) and the temporary files all live in the private folder.
+struct FilePolicy {
+  std::string private_dir;        // absolute, without a final '/'
+  std::string intermediate_name;  // the converter's name for its intermediate file
+  std::string input_path;         // the user's file behind it: read only, never removed
+  std::string target_dir;         // the folder part of the converter's page name ("" or ending in '/')
+  std::string page_name;          // the page's name without its folder
+  std::string picture_stem;       // the page's name without its extension
+};
+
+// Whether a name has the form of the library's temporary files ("KV", six digits, ".TMP").
+bool is_temporary_name(std::string_view name);
+
+class FileService {
+ public:
+  explicit FileService(FilePolicy policy) : policy_(std::move(policy)) {}
+  ~FileService();
+  FileService(const FileService &) = delete;
+  FileService &operator=(const FileService &) = delete;
+
+  // The file layer's operations and results (handles are the controller's own
+  // descriptors; a handle it did not hand out is refused with -1).
+  int open(std::string_view name, int mode, int kind);
+  // Reads up to count bytes, fewer only at the end of the file; -1 on error.
+  int read(int handle, unsigned char *to, int count);
+  int write(int handle, const unsigned char *from, int count);
+  long seek(int handle, long offset, int whence);
+  int close(int handle);
+  int unlink(std::string_view name);
+  int rename(std::string_view old_name, std::string_view new_name);
+  long size(std::string_view name);
+  int exists(std::string_view name);
+
+  // Names refused so far, in the order they were asked for.
+  const std::vector<std::string> &refused() const { return refused_; }
+  const FilePolicy &policy() const { return policy_; }
+
+ private:
+  enum class Access { refused, input, private_file };
+  struct Resolved {
+    Access access;
+    std::string path;
+  };
+  Resolved resolve(std::string_view name);
+
+  FilePolicy policy_;
+  std::set<int> handles_;
+  std::vector<std::string> refused_;
+};
+
+}  // namespace icf2html
