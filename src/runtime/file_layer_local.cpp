@@ -1,0 +1,124 @@
+// The local route: the system's own calls, and the records of what was
+// opened, which the shutdown calls close and remove.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "runtime/error_exit.h"
+#include "runtime/file_layer.h"
+#include "runtime/file_layer_routes.h"
+
+namespace kiv {
+
+namespace {
+
+constexpr mode_t create_permission = 0666;
+
+// Files are written synchronously; temporary files are not: they never outlive
+// the conversion, and waiting for the disk at every spill of a note buffer
+// would slow conversions with many notes severalfold.
+int local_flags_for(int kind) { return kind == kind_temporary ? O_NDELAY : O_SYNC | O_NDELAY; }
+
+int local_open(const char *name, int mode, int kind) {
+  const int local_flags = local_flags_for(kind);
+  switch (mode) {
+    case open_create: {
+      struct stat existing{};
+      if (lstat(name, &existing) == 0) {
+        // A directory is never replaced, nor its permissions touched.
+        if (S_ISDIR(existing.st_mode)) return -1;
+        if (unlink(name) != 0) {
+          if (chmod(name, create_permission) != 0) err_exit(exit_target_failed);
+          if (unlink(name) != 0) {
+            // Still there: the file is not ours to replace; it keeps its permissions.
+            chmod(name, existing.st_mode & 07777);
+            return -1;
+          }
+        }
+      }
+      int h = open(name, O_RDWR | O_CREAT | local_flags, create_permission);
+      if (h == -1) h = open(name, O_WRONLY | O_CREAT | local_flags, create_permission);
+      return h;
+    }
+    case open_update: {
+      int h = open(name, O_RDWR | local_flags);
+      if (h == -1) h = open(name, O_RDWR | O_CREAT | local_flags, create_permission);
+      return h;
+    }
+    case open_append: {
+      int h = open(name, O_RDWR | O_APPEND | local_flags);
+      if (h == -1) h = open(name, O_RDWR | O_CREAT | O_APPEND | local_flags, create_permission);
+      return h;
+    }
+    default: return open(name, O_RDONLY | local_flags);
+  }
+}
+
+// The library's own rename: a hard link under the new name, then removal of the old.
+int link_rename(const char *old_name, const char *new_name) {
+  if (link(old_name, new_name) != 0) return -1;
+  unlink(old_name);
+  return 0;
+}
+
+int local_open_logged(const char *name, int mode, int kind) {
+  const int h = local_open(name, mode, kind);
+  if (h == -1) return -1;
+  if ((mode == open_create || mode == open_update) && kind == kind_temporary) {
+    LogPurgeableFileClose(h);
+    LogPurgeableFileName(name, h);
+  } else {
+    LogOpenFileHandle(h);
+  }
+  return h;
+}
+
+int local_read(int h, void *buf, int n) {
+  for (;;) {
+    const ssize_t got = read(h, buf, static_cast<std::size_t>(n));
+    if (got >= 0 || errno != EINTR) return static_cast<int>(got);
+  }
+}
+
+int local_write(int h, const void *buf, int n) {
+  for (;;) {
+    const ssize_t done = write(h, buf, static_cast<std::size_t>(n));
+    if (done >= 0 || errno != EINTR) return static_cast<int>(done);
+  }
+}
+
+long local_lseek(int h, long offset, int whence) {
+  const int how = whence == 1 ? SEEK_CUR : (whence == 2 ? SEEK_END : SEEK_SET);
+  return static_cast<long>(lseek(h, offset, how));
+}
+
+int local_close(int h) {
+  if (h < 0) return -1;
+  LogPurgeableFileClose(h);
+  return close(h);
+}
+
+int local_unlink(const char *name) {
+  const int result = unlink(name) == 0 ? 0 : -1;
+  LogPurgeableFileUnlink(name);
+  return result;
+}
+
+int local_check_exist(const char *name) {
+  struct stat info{};
+  return stat(name, &info) == 0 ? 0 : -1;
+}
+
+int local_truncate(int h) {
+  const off_t here = lseek(h, 0, SEEK_CUR);
+  return here >= 0 && ftruncate(h, here) == 0 ? 0 : -1;
+}
+
+}  // namespace
+
+const FileRoute local_route = {local_open_logged, local_read,   local_write, local_lseek,       local_close,
+                               local_unlink,      link_rename,  GETSIZE,     local_check_exist, local_truncate};
+
+}  // namespace kiv
