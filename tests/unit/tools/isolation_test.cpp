@@ -165,8 +165,12 @@ TEST_F(Isolation, AChildThatCrashesIsReportedWithItsSignal) {
   int status = 0;
   ASSERT_EQ(waitpid(controller, &status, 0), controller);
   EXPECT_EQ(WEXITSTATUS(status), 5);
-  EXPECT_NE(read_file(log).find("the converter crashed (a memory, bus or arithmetic fault)"), std::string::npos)
-      << read_file(log);
+  // Within the conversion the library's handler turns the fault into status 16;
+  // before it, the signal itself ends the child.
+  const std::string said = read_file(log);
+  EXPECT_TRUE(said.find("the converter crashed (a memory, bus or arithmetic fault)") != std::string::npos ||
+              said.find("the converter crashed with signal 11") != std::string::npos)
+      << said;
   EXPECT_EQ(dir.listing(), (std::vector<std::string>{"endless.icf", "log.txt"}));
 }
 
