@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <sys/ipc.h>
 #include <sys/msg.h>
+#include <sys/shm.h>
 #include <sys/syscall.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -176,6 +177,18 @@ int wait_for_child(pid_t child, int timeout_seconds, bool &timed_out) {
   return status;
 }
 
+// Removes the shared-memory segments a child made and could not remove
+// itself because it was stopped during a transfer.
+void remove_segments_of(pid_t child) {
+  shm_info info{};
+  const int highest = shmctl(0, SHM_INFO, reinterpret_cast<shmid_ds *>(&info));
+  for (int index = 0; index <= highest; ++index) {
+    shmid_ds segment{};
+    const int id = shmctl(index, SHM_STAT, &segment);
+    if (id != -1 && segment.shm_cpid == child) shmctl(id, IPC_RMID, nullptr);
+  }
+}
+
 // Moves the finished page and the pictures beside it out of the private folder.
 bool deliver(const std::string &folder, const FilePolicy &policy, const IsolatedConversion &job,
              IsolationResult &result) {
@@ -293,7 +306,10 @@ IsolationResult run_isolated_conversion(const IsolatedConversion &job) {
   });
   bool timed_out = false;
   const int wait_status = wait_for_child(child, job.timeout_seconds, timed_out);
-  if (queue) QueueServer::request_stop(queue->id);
+  if (queue) {
+    QueueServer::request_stop(queue->id);
+    remove_segments_of(child);
+  }
   else stop.write_end.reset();  // the server sees the end of the stop pipe
   server.join();
 
