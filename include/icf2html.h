@@ -5,6 +5,13 @@
 
 #include <stddef.h>
 
+/* The version of this header; icf2html_version() gives the library's at run time.
+ * The major number is the shared object's soname version. */
+#define ICF2HTML_VERSION_MAJOR 1
+#define ICF2HTML_VERSION_MINOR 0
+#define ICF2HTML_VERSION_PATCH 0
+#define ICF2HTML_VERSION "1.0.0"
+
 #if defined(__GNUC__)
 #define ICF2HTML_API __attribute__((visibility("default")))
 #else

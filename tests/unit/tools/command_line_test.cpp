@@ -96,4 +96,26 @@ TEST_F(CommandLine, DumpAndAssembleAreInverse) {
   EXPECT_EQ(bad.status, 1);
 }
 
+// A malformed notation names its line and leaves no partial stream behind.
+TEST_F(CommandLine, MalformedNotationLeavesNoOutput) {
+  test_support::write_file(dir.file("bad.txt"), "fine\nfine\n\\q");
+  const ToolRun r = run(tools + "/icfasm " + dir.file("bad.txt") + " " + dir.file("bad.icf"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.output.find("line 3: unknown escape \\q"), std::string::npos) << r.output;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("bad.icf")));
+}
+
+// Both translators stream: 32 MB of notation pass through each under a 24 MB address-space
+// limit, which reading the whole input first could not fit.
+TEST_F(CommandLine, TranslatorsStreamInConstantMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer's shadow memory does not fit an address-space limit";
+#endif
+  const std::string input = "yes 'x{BBT}\\|abcdefg' | head -c 32000000";  // 16 bytes a line
+  const ToolRun r = run("ulimit -v 24576; " + input + " | " + tools + "/icfasm | " + tools +
+                        "/icfdump | " + tools + "/icfasm | wc -c");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(r.output, "30000000\n");  // 15 bytes a line
+}
+
 }  // namespace
