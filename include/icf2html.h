@@ -43,6 +43,10 @@ ICF2HTML_API int RemoveTempFiles(void);
 ICF2HTML_API int RemovePurgeableFiles(void);
 ICF2HTML_API void KIVFreeAll(void);
 
+/* The library's version as "MAJOR.MINOR.PATCH", a static string: the copy actually
+ * loaded, which may be newer than the header the host was compiled with. */
+ICF2HTML_API const char *icf2html_version(void);
+
 /* ---- Format recognition ------------------------------------------------------ */
 
 /* The host's file functions for AutoRecFile, in this order: open(name, 1, 1)
