@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <string>
 
+#include <icf2html.h>
+
 #include "support/temp_dir.h"
 
 namespace {
@@ -84,6 +86,11 @@ TEST_F(CommandLine, HelpAndUsage) {
   EXPECT_NE(run(tools + "/icf2html --help").output.find("usage: icf2html"), std::string::npos);
   EXPECT_EQ(run(tools + "/icf2html only-one").status, 2);
   EXPECT_EQ(run(tools + "/icfasm --help").status, 0);
+  for (const char *tool : {"icf2html", "icfasm", "icfdump", "icf-identify"}) {
+    const ToolRun r = run(tools + "/" + tool + " --version");
+    EXPECT_EQ(r.status, 0) << tool;
+    EXPECT_EQ(r.output.rfind(std::string(tool) + " " ICF2HTML_VERSION, 0), 0u) << r.output;
+  }
 }
 
 TEST_F(CommandLine, DumpAndAssembleAreInverse) {
@@ -94,6 +101,21 @@ TEST_F(CommandLine, DumpAndAssembleAreInverse) {
   EXPECT_EQ(test_support::read_file(dir.file("s2.icf")), test_support::read_file(input));
   const ToolRun bad = run(tools + "/icfasm " + dir.file("missing.txt"));
   EXPECT_EQ(bad.status, 1);
+}
+
+// A regular input file is not copied but linked under the private name the
+// converter deletes: a 3 MB input converts under a 1 MB file-size limit, and
+// stays whole. Standard input still has to be copied.
+TEST_F(CommandLine, InputIsLinkedNotCopied) {
+  const std::string input = asm_to_file("Hello {ZZZ " + std::string(3000000, 'a') + "|} world", "big.icf");
+  ToolRun r = run("ulimit -f 1024; " + tools + "/icf2html " + input + " " + dir.file("big.html"));
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(test_support::read_file(dir.file("big.html")).find("Hello  world"), std::string::npos);
+  EXPECT_EQ(std::filesystem::file_size(input), 3000019u);
+  EXPECT_EQ(std::filesystem::hard_link_count(input), 1u);
+  r = run(tools + "/icf2html - " + dir.file("piped.html") + " < " + input);
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(test_support::read_file(dir.file("piped.html")).find("Hello  world"), std::string::npos);
 }
 
 // A malformed notation names its line and leaves no partial stream behind.
