@@ -42,13 +42,13 @@ void free_arguments() {
 }
 
 // Builds the argument vector; the number of entries, or -1 when no memory is left.
-int build_arguments(char *target, char *icf, char *levels, char **option_words) {
+int build_arguments(const char *target, const char *icf, const char *levels, char *const *option_words) {
   auto &args = host_entry.args;
   // An intermediate name too long for its entry is not cut (a shorter name could
   // be another file, which the converter removes at its end): it stays empty.
   if (icf && std::strlen(icf) > icf_block - 4) icf = nullptr;
   args[0] = prefixed_block(program_block, "KIVMainEntry", "");
-  args[1] = target;
+  args[1] = const_cast<char *>(target);  // only read: the writer keeps it as a const name
   args[2] = prefixed_block(icf_block, "-t=", icf);
   args[3] = prefixed_block(levels_block, "-v", levels);
   if (!args[0] || !args[2] || !args[3]) return -1;
@@ -65,7 +65,7 @@ int build_arguments(char *target, char *icf, char *levels, char **option_words) 
 
 }  // namespace kiv
 
-extern "C" ICF2HTML_API int MainEntryPoint(char *target, char *icf, char *levels, char **options,
+extern "C" ICF2HTML_API int MainEntryPoint(const char *target, const char *icf, const char *levels, char *const *options,
                                            void *(*mallocHook)(size_t), void (*freeHook)(void *)) {
   using namespace kiv;
   save_signal_dispositions();

@@ -1,6 +1,7 @@
 #include "input_copy.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -23,6 +24,20 @@ int make_temporary(const std::string &dir, std::string &name) {
   return fd;
 }
 
+// A second link to the regular file input under a new name in dir; the name,
+// or "" when none can be made there (another file system, no permission).
+std::string link_as_temporary(const char *input, const std::string &dir) {
+  std::string name;
+  const int fd = make_temporary(dir, name);
+  if (fd == -1) return "";
+  close(fd);
+  unlink(name.c_str());
+  // A link never replaces a file: should another program take the name
+  // meanwhile, this fails and the input is copied instead.
+  if (linkat(AT_FDCWD, input, AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return name;
+  return "";
+}
+
 }  // namespace
 
 std::string directory_of(const std::string &path) {
@@ -36,6 +51,12 @@ std::string temporary_directory() {
 }
 
 std::string copy_to_intermediate(const char *input, const std::string &dir, bool &input_failed) {
+  struct stat info{};
+  if (std::strcmp(input, "-") != 0 && stat(input, &info) == 0 && S_ISREG(info.st_mode)) {
+    for (const std::string &where : {dir, temporary_directory()}) {
+      if (std::string linked = link_as_temporary(input, where); !linked.empty()) return linked;
+    }
+  }
   std::string name;
   int out = make_temporary(dir, name);
   if (out == -1) out = make_temporary(temporary_directory(), name);

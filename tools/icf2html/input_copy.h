@@ -1,5 +1,6 @@
 // The converter removes its intermediate file when it is done, so icf2html
-// hands it a private copy of the input.
+// hands it a private name for the input: a second link to the same file when
+// the file system allows, else a copy.
 #pragma once
 
 #include <string>
@@ -9,10 +10,11 @@ namespace icf2html {
 std::string directory_of(const std::string &path);
 std::string temporary_directory();
 
-// Copies input ("-" is standard input) into a new temporary file, beside the
-// output when possible (its spill files go there too), else in the temporary
-// directory. Its name, or "" when the input cannot be read (input_failed) or
-// no file can be made.
+// Gives input ("-" is standard input) a new temporary name, beside the output
+// when possible (its spill files go there too), else in the temporary
+// directory: a hard link to a regular file on the same file system, else a
+// copy. The name, or "" when the input cannot be read (input_failed) or no
+// file can be made.
 std::string copy_to_intermediate(const char *input, const std::string &dir, bool &input_failed);
 
 }  // namespace icf2html

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include <icf2html.h>
+
 #include "isolation_command.h"
 #include "messages.h"
 #include "single_conversion.h"
@@ -19,6 +21,10 @@ int main(int argc, char **argv) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       icf2html::usage(stdout);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::printf("icf2html %s (library %s)\n", ICF2HTML_VERSION, icf2html_version());
       return 0;
     }
     if ((arg == "-l" || arg == "-o") && i + 1 < argc) {

@@ -1,4 +1,4 @@
-// The stream notation.
+// The stream notation, translated in both directions piece by piece.
 #include "stream_notation.h"
 
 namespace notation {
@@ -7,6 +7,13 @@ namespace {
 
 constexpr char hex_digits[] = "0123456789ABCDEF";
 constexpr unsigned char ESC = 0x1B, GS = 0x1D, RS = 0x1E, US = 0x1F;
+
+// A code is ESC GS and three name characters; the byte after it decides
+// whether a separating space follows the name. The dumper decides a byte only
+// when this many bytes from it are known (or the input has ended).
+constexpr std::size_t dump_lookahead = 6;
+// The longest notation item after its first character: "{ABC " and "\xNN".
+constexpr std::size_t assemble_lookahead = 5;
 
 bool is_name_character(unsigned char c, int position) {
   if (c >= 'A' && c <= 'Z') return true;
@@ -36,23 +43,31 @@ void put_escaped_byte(std::string &out, unsigned char c) {
 
 }  // namespace
 
-std::string to_notation(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size() + bytes.size() / 4);
-  int depth = 0;
-  bool after_name = false;  // a leading space of the first parameter must be escaped
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
+void Dumper::feed(std::string_view bytes, std::string &out) {
+  pending_.append(bytes);
+  translate(false, out);
+}
+
+void Dumper::finish(std::string &out) {
+  translate(true, out);
+  *this = {};
+}
+
+void Dumper::translate(bool at_end, std::string &out) {
+  const std::string_view bytes = pending_;
+  std::size_t i = 0;
+  for (; i < bytes.size() && (at_end || i + dump_lookahead <= bytes.size()); ++i) {
     const auto c = static_cast<unsigned char>(bytes[i]);
-    const bool first_after_name = after_name;
-    after_name = false;
+    const bool first_after_name = after_name_;
+    after_name_ = false;
     if (opens_code(bytes, i)) {
       out += '{';
       out.append(bytes.substr(i + 2, 3));
       i += 4;
-      ++depth;
+      ++depth_;
       if (i + 1 < bytes.size() && static_cast<unsigned char>(bytes[i + 1]) != RS) {
         out += ' ';
-        after_name = true;
+        after_name_ = true;
       }
       continue;
     }
@@ -60,7 +75,7 @@ std::string to_notation(std::string_view bytes) {
       case US: out += '|'; break;
       case RS:
         out += '}';
-        if (depth > 0 && --depth == 0) out += '\n';
+        if (depth_ > 0 && --depth_ == 0) out += '\n';
         break;
       case '{': out += "\\{"; break;
       case '|': out += "\\|"; break;
@@ -74,28 +89,40 @@ std::string to_notation(std::string_view bytes) {
         else put_escaped_byte(out, c);
     }
   }
-  return out;
+  pending_.erase(0, i);
 }
 
-bool from_notation(std::string_view text, std::string &bytes, std::string &error) {
-  bytes.clear();
-  std::size_t line = 1;
+bool Assembler::feed(std::string_view text, std::string &out, std::string &error) {
+  pending_.append(text);
+  return translate(false, out, error);
+}
+
+bool Assembler::finish(std::string &out, std::string &error) {
+  const bool ok = translate(true, out, error);
+  *this = {};
+  return ok;
+}
+
+bool Assembler::translate(bool at_end, std::string &out, std::string &error) {
+  const std::string_view text = pending_;
   const auto fail = [&](std::string_view what) {
-    error = "line " + std::to_string(line) + ": " + std::string(what);
+    error = "line " + std::to_string(line_) + ": " + std::string(what);
+    *this = {};
     return false;
   };
-  for (std::size_t i = 0; i < text.size(); ++i) {
+  std::size_t i = 0;
+  for (; i < text.size() && (at_end || i + assemble_lookahead <= text.size()); ++i) {
     const char c = text[i];
     switch (c) {
-      case '\n': ++line; break;
+      case '\n': ++line_; break;
       case '\r': break;
-      case '|': bytes += static_cast<char>(US); break;
-      case '}': bytes += static_cast<char>(RS); break;
+      case '|': out += static_cast<char>(US); break;
+      case '}': out += static_cast<char>(RS); break;
       case '{': {
         if (i + 4 > text.size()) return fail("a code name needs three characters after {");
-        bytes += static_cast<char>(ESC);
-        bytes += static_cast<char>(GS);
-        bytes.append(text.substr(i + 1, 3));
+        out += static_cast<char>(ESC);
+        out += static_cast<char>(GS);
+        out.append(text.substr(i + 1, 3));
         i += 3;
         if (i + 1 < text.size() && text[i + 1] == ' ') ++i;
         break;
@@ -104,15 +131,15 @@ bool from_notation(std::string_view text, std::string &bytes, std::string &error
         if (i + 1 >= text.size()) return fail("a backslash at the end");
         const char e = text[++i];
         switch (e) {
-          case '{': case '|': case '}': case '\\': bytes += e; break;
-          case 'n': bytes += '\n'; break;
-          case 'r': bytes += '\r'; break;
-          case 't': bytes += '\t'; break;
+          case '{': case '|': case '}': case '\\': out += e; break;
+          case 'n': out += '\n'; break;
+          case 'r': out += '\r'; break;
+          case 't': out += '\t'; break;
           case 'x': {
             const int high = i + 1 < text.size() ? hex_value(text[i + 1]) : -1;
             const int low = i + 2 < text.size() ? hex_value(text[i + 2]) : -1;
             if (high < 0 || low < 0) return fail("\\x needs two hexadecimal digits");
-            bytes += static_cast<char>(high * 16 + low);
+            out += static_cast<char>(high * 16 + low);
             i += 2;
             break;
           }
@@ -120,10 +147,26 @@ bool from_notation(std::string_view text, std::string &bytes, std::string &error
         }
         break;
       }
-      default: bytes += c;
+      default: out += c;
     }
   }
+  pending_.erase(0, i);
   return true;
+}
+
+std::string to_notation(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 4);
+  Dumper dumper;
+  dumper.feed(bytes, out);
+  dumper.finish(out);
+  return out;
+}
+
+bool from_notation(std::string_view text, std::string &bytes, std::string &error) {
+  bytes.clear();
+  Assembler assembler;
+  return assembler.feed(text, bytes, error) && assembler.finish(bytes, error);
 }
 
 }  // namespace notation
