@@ -1,6 +1,6 @@
 // The recognisers and their fixed order. Each one reads the working copy of the
-// driver (bufr, len, MinorVal), answers a result code or 0 and, on a match, sets
-// ver. The order decides between formats whose signatures overlap: specific
+// driver (bufr, len, MinorVal) only through the bounds-checked readers of
+// match.h, answers a result code or 0 and, on a match, sets ver. The order decides between formats whose signatures overlap: specific
 // signatures first, loose heuristics later, plain text last.
 #pragma once
 

@@ -118,7 +118,7 @@ int auto_tst_jpeg() {
   // Without the JFIF segment every FF must start a marker or be stuffed.
   int markers = 0;
   for (std::int64_t i = 2; i < len; ++i) {
-    if (st().bufr[i] != 0xFF) continue;
+    if (byte_at(i) != 0xFF) continue;
     const int next = byte_at(i + 1);
     if (next != 0 && next < 0xC0) return 0;
     ++markers;
@@ -315,33 +315,32 @@ int auto_tst_cgm() {
 
 int auto_tst_hpgl() {
   const std::int64_t stop = static_cast<std::int64_t>(st().len) - 5;
-  const unsigned char *data = st().bufr;
   int good = 0;
   int bad = 0;
   std::int64_t i = 0;
   auto skip_line_ends = [&] {
-    while (i < stop && line_end(data[i])) ++i;
+    while (i < stop && line_end(byte_at(i))) ++i;
   };
   // Every pass takes at least one byte, so the scan ends at stop.
   while (i < stop && good < hpgl_good_enough && bad < hpgl_too_bad) {
     skip_line_ends();
     if (i >= stop) break;
-    if (hpgl_letter(data[i])) ++good; else ++bad;
+    if (hpgl_letter(byte_at(i))) ++good; else ++bad;
     ++i;
     skip_line_ends();
     if (i >= stop) break;
-    const int second = data[i];
+    const int second = byte_at(i);
     if (hpgl_letter(second)) ++good; else ++bad;
     if (second > 'Z') ++good;
     ++i;
     const std::int64_t parameters = i;
-    while (i < stop && data[i] != ';' && data[i] != ' ' && !hpgl_letter(data[i])) ++i;
-    const int after = i < stop ? data[i] : -1;
+    while (i < stop && byte_at(i) != ';' && byte_at(i) != ' ' && !hpgl_letter(byte_at(i))) ++i;
+    const int after = i < stop ? byte_at(i) : -1;
     if (i == parameters && after != ';') ++bad;
     if (after == ' ') {
-      while (i < stop && data[i] != ';' && !hpgl_letter(data[i])) ++i;
+      while (i < stop && byte_at(i) != ';' && !hpgl_letter(byte_at(i))) ++i;
     }
-    if (i < stop && data[i] == ';') {
+    if (i < stop && byte_at(i) == ';') {
       good += 5;
       ++i;
     }

@@ -229,25 +229,24 @@ int auto_tst_def() {
 
 int auto_tst_xyw() {
   const std::int64_t stop = static_cast<std::int64_t>(st().len) - 10;
-  const unsigned char *data = st().bufr;
   int commands = 0;
   int line_ends = 0;
   int nuls = 0;
   bool marked = false;
   for (std::int64_t i = 0; i < stop; ++i) {
-    const int c = data[i];
+    const int c = byte_at(i);
     if (c == 0) ++nuls;
-    if (c == CR && data[i + 1] == LF) ++line_ends;
+    if (c == CR && byte_at(i + 1) == LF) ++line_ends;
     if (c != 0xAE) continue;
-    if ((data[i + 1] & 0x80) != 0 || (data[i + 2] & 0x80) != 0) return 0;
+    if ((byte_at(i + 1) & 0x80) != 0 || (byte_at(i + 2) & 0x80) != 0) return 0;
     if (matches(i + 1, text("MD+"))) return answer(17, 2);
     // A command: the closing guillemet within the next nine bytes.
     for (std::int64_t j = i + 1; j < i + 9; ++j) {
-      if (data[j] == 0xAF) {
+      if (byte_at(j) == 0xAF) {
         ++commands;
         break;
       }
-      if (is_digit(data[j]) &&
+      if (is_digit(byte_at(j)) &&
           (matches(j + 1, text("DI")) || matches(j + 1, text("CM")) || matches(j + 1, text("LI")) ||
            matches(j + 1, text("PI")))) {
         marked = true;
@@ -261,14 +260,13 @@ int auto_tst_xyw() {
 
 int auto_tst_uniplex() {
   const std::int64_t len = st().len;
-  const unsigned char *data = st().bufr;
   bool marked = false;
   bool ruler = true;
   int dots = 0;
   int ells = 0;
   for (std::int64_t i = 0; i <= len; ++i) {
     // The end of the data closes the last line as an LF would.
-    const int c = i < len ? data[i] : LF;
+    const int c = i < len ? byte_at(i) : LF;
     if (c == CR) continue;  // the CR of a CR LF line end
     if (c == LF) {
       if (ruler && dots >= 21 && ells >= 1) marked = true;
@@ -314,12 +312,11 @@ int auto_tst_ptx() {
 int auto_tst_asc() {
   const AutoRecState &s = st();
   const std::int64_t len = s.len;
-  const unsigned char *data = s.bufr;
   long crcrlf = 0, crlf = 0, lone_cr = 0, lone_lf = 0, blanks = 0, ats = 0, low = 0, high = 0, controls = 0;
   // The second CR of a CR CR LF belongs to that line end and is no CR LF of its own.
   std::int64_t second_cr = -1;
   for (std::int64_t i = 0; i < len - 1; ++i) {
-    const int c = data[i];
+    const int c = byte_at(i);
     if (c < 32 && c != TAB && c != 0x12 && c != 0x08 && c != CR && c != LF) {
       // Deliberate: the walk stops at the first other control byte and counts it.
       ++controls;
@@ -330,15 +327,15 @@ int auto_tst_asc() {
     else if (c == '@') ++ats;
     else if (c == CR) {
       if (i == second_cr) continue;
-      if (data[i + 1] == CR && byte_at(i + 2) == LF) {
+      if (byte_at(i + 1) == CR && byte_at(i + 2) == LF) {
         ++crcrlf;
         second_cr = i + 1;
-      } else if (data[i + 1] == LF) {
+      } else if (byte_at(i + 1) == LF) {
         ++crlf;
       } else {
         ++lone_cr;
       }
-    } else if (c == LF && (i == 0 || data[i - 1] != CR)) {
+    } else if (c == LF && (i == 0 || byte_at(i - 1) != CR)) {
       ++lone_lf;
     }
   }

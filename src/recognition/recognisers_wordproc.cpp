@@ -388,7 +388,7 @@ int auto_tst_wp4() {
   int count = 0;
   std::int64_t i = 0;
   for (; i < stop && count < threshold; ++i) {
-    const int c = s.bufr[i];
+    const int c = byte_at(i);
     if (!wp_is_code[static_cast<std::size_t>(c)]) continue;
     const WpFunction *found = nullptr;
     for (const WpFunction &row : wp_lst) {
@@ -409,7 +409,7 @@ int auto_tst_wp4() {
   if (version == 0) {
     // Look on for a function that shows a later release.
     for (; i < stop; ++i) {
-      const int c = s.bufr[i];
+      const int c = byte_at(i);
       if (!wp_is_code[static_cast<std::size_t>(c)]) continue;
       bool raised = false;
       for (const WpFunction &row : wp_lst) {
@@ -436,7 +436,6 @@ int auto_tst_ws() {
   if (matches(0, text(".****")) || matches(0, text(".se ttname '"))) return 0;
   const int threshold = s.MinorVal == 1 ? 3 : 5;
   const std::int64_t stop = static_cast<std::int64_t>(s.len) - 5;
-  const unsigned char *data = s.bufr;
 
   // The scan answers at the first place where either count is reached; each
   // count is taken over the positions of its own lead byte, and the earlier
@@ -445,7 +444,7 @@ int auto_tst_ws() {
   int version = 0;
   int dot_commands = 0;
   for (std::int64_t i = find_byte(0, stop, '.'); i < stop; i = find_byte(i + 1, stop, '.')) {
-    if (i != 0 && data[i - 1] != LF && data[i - 1] != 0x8A) continue;
+    if (i != 0 && byte_at(i - 1) != LF && byte_at(i - 1) != 0x8A) continue;
     // The command letters in either case ("h1" and "f1" hold a digit).
     const int a = auto_lwr(byte_at(i + 1));
     const int b = auto_lwr(byte_at(i + 2));
@@ -476,8 +475,8 @@ int auto_tst_ws() {
   // A printable byte, a byte of 128 or more outside B0 to DF, then a blank.
   int word_ends = 0;
   for (std::int64_t j = find_byte(2, stop + 2, ' '); j < stop + 2; j = find_byte(j + 1, stop + 2, ' ')) {
-    const unsigned c = data[j - 2];
-    const unsigned next = data[j - 1];
+    const unsigned c = byte_at(j - 2);
+    const unsigned next = byte_at(j - 1);
     if (c - 33u <= 94u && next >= 128u && next - 0xB0u >= 0x30u) ++word_ends;
   }
   if (word_ends >= 100) return answer(4, 2);
@@ -491,7 +490,7 @@ int auto_tst_wpm1() {
   std::int64_t i = 0;
   // Every step moves forward, so the scan ends at stop.
   while (i < stop) {
-    const int c = s.bufr[i];
+    const int c = byte_at(i);
     if (c < 0xC0) {
       ++i;
       continue;
@@ -499,7 +498,7 @@ int auto_tst_wpm1() {
     const int length = MacWP1Len[static_cast<std::size_t>(c - 0xC0)];
     if (length == 0) {
       std::int64_t j = i + 1;
-      while (j < stop && s.bufr[j] != c) ++j;
+      while (j < stop && byte_at(j) != c) ++j;
       if (j >= stop) return 0;
       i = j + 1;
     } else if (length == -1) {

@@ -56,7 +56,8 @@ int local_open(const char *name, int mode, int kind) {
   }
 }
 
-// The library's own rename: a hard link under the new name, then removal of the old.
+// The local route's rename, private to this file: a hard link under the new
+// name, then removal of the old, so that an existing file is never replaced.
 int link_rename(const char *old_name, const char *new_name) {
   if (link(old_name, new_name) != 0) return -1;
   unlink(old_name);
