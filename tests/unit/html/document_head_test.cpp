@@ -1,12 +1,11 @@
-// The document head: the target name as the default title, summary fields at
-// their limits, and the page background colour rule.
+// The document head: the target name as the default title and summary fields
+// at their limits.
 #include "html/document_head.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "html/shading.h"
 #include "html/writer.h"
 #include "stream/buffered_io.h"
 #include "support/fake_host.h"
@@ -28,16 +27,6 @@ TEST(DocumentHead, WithoutSummaryOrOptionTheTitleIsTheTargetName) {
   settings.levels = "2";
   const auto result = test_support::convert_notation(dir.path().string(), "a", settings);
   EXPECT_EQ(title_of(result.html), "out.html");  // the target name as the host passed it
-}
-
-TEST(DocumentHead, ASummaryAfterTheFirstTextLeavesTheTargetName) {
-  test_support::TempDir dir;
-  test_support::ConversionSettings settings;
-  settings.levels = "2";
-  const auto result =
-      test_support::convert_notation(dir.path().string(), "a{SSI s|||||||||||||||||||||Late}b", settings);
-  EXPECT_EQ(title_of(result.html), "out.html");  // the target name as the host passed it
-  EXPECT_EQ(result.html.find("<META"), std::string::npos);
 }
 
 TEST(DocumentHead, ASummaryStringOfTheLargestSizeIsKept) {
@@ -93,29 +82,5 @@ INSTANTIATE_TEST_SUITE_P(
         FieldCase{"byte_ff_is_text", "\xff" + US, 255, "\xff", ""},
         FieldCase{"size_one_keeps_nothing", "abc" + US + "n", 1, "", "n"}),
     [](const testing::TestParamInfo<FieldCase> &info) { return std::string(info.param.label); });
-
-// The background colour of a shading percentage.
-struct ShadeCase {
-  std::int32_t shade;
-  std::array<std::int32_t, 3> given;
-  std::array<std::int32_t, 3> result;
-};
-
-class BackgroundColour : public testing::TestWithParam<ShadeCase> {};
-
-TEST_P(BackgroundColour, Rule) {
-  std::array<std::int32_t, 3> rgb = GetParam().given;
-  kiv::background_colour(GetParam().shade, rgb);
-  EXPECT_EQ(rgb, GetParam().result);
-}
-
-INSTANTIATE_TEST_SUITE_P(Shades, BackgroundColour,
-                         testing::Values(ShadeCase{50, {1, 2, 3}, {1, 2, 3}},
-                                         ShadeCase{100, {0, 0, 0}, {0, 0, 0}},
-                                         ShadeCase{49, {0, 0, 0}, {127, 127, 127}},
-                                         ShadeCase{30, {0, 0, 255}, {127, 127, 255}},
-                                         ShadeCase{30, {200, 200, 10}, {200, 127, 127}},
-                                         ShadeCase{1, {10, 20, 20}, {127, 20, 127}},
-                                         ShadeCase{-5, {0, 90, 0}, {127, 90, 127}}));
 
 }  // namespace

@@ -80,18 +80,6 @@ TEST_F(LineBreaks, ParagraphEndsOnlyWhenItHadText) {
   EXPECT_EQ(handle(tt_attr1, "{HNL}"), "<BR>\r\n");
 }
 
-TEST_F(LineBreaks, AlignmentInMidLineWaitsForTheBreak) {
-  EXPECT_EQ(handle(tt_just, "{BRA}"), "");
-  EXPECT_EQ(rec.align, align_left);
-  EXPECT_EQ(rec.pending_align, align_right);
-  handle(tt_attr1, "{HNL}");
-  EXPECT_EQ(rec.align, align_right);
-  EXPECT_EQ(rec.pending_align, -1);
-  EXPECT_EQ(rec.changed, 1);
-  handle(tt_just, "{BRJ}");  // now at a line start: at once
-  EXPECT_EQ(rec.align, align_justified);
-}
-
 TEST_F(LineBreaks, AWaitingSubDocumentFollowsTheBreakInItsOwnFont) {
   writer.Extensions = ext_netscape;
   writer.FontApplied = 1;
@@ -144,23 +132,6 @@ TEST_F(LineBreaks, MarginsAndPageSizes) {
   handle(tt_single, "{HNP}");
   handle(tt_single, "{SNP}");
   EXPECT_EQ(rec.page_count, 3);
-}
-
-TEST_F(LineBreaks, BlocksAtTheirLevels) {
-  writer.Extensions = ext_e;
-  EXPECT_EQ(handle(tt_center, "{CTX 0}"), "");
-  EXPECT_EQ(rec.block_align, align_centred);
-  EXPECT_NE(rec.attrs & attr_centred_block, 0);
-  EXPECT_EQ(handle(tt_center, "{CTX 3}"), " ");
-  EXPECT_EQ(handle(tt_single, "{SNL 0}"), " ");
-  EXPECT_EQ(rec.block_align, 0);  // a soft break forgets the block, the bit stays
-  EXPECT_NE(rec.attrs & attr_centred_block, 0);
-  handle(tt_center, "{ECT}");
-  EXPECT_EQ(rec.attrs & attr_centred_block, 0);
-  writer.ver_code = 1;
-  EXPECT_EQ(handle(tt_single, "{AFR 65}"), "");
-  EXPECT_EQ(rec.attrs & attr_right_block, 0);
-  EXPECT_EQ(handle(tt_single, "{AFR 44}"), " ");
 }
 
 }  // namespace
