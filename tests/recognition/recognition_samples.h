@@ -1,5 +1,5 @@
-// Signature bytes for the recognition tests, built here byte by byte: a small
-// block builder, the compound-file builder and the per-recogniser samples.
+// Signature bytes for the recognition tests: a small block builder, the
+// compound-file builder, and the per-recogniser samples read from samples/.
 #pragma once
 
 #include <algorithm>
@@ -195,7 +195,7 @@ struct Sample {
 
 inline std::ostream &operator<<(std::ostream &os, const Sample &s) { return os << s.label; }
 
-// Samples for every recogniser.
+// Samples for every recogniser, read from the samples folder.
 std::vector<Sample> recogniser_samples();
 
 }  // namespace recognition_test
