@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 #include "support/temp_dir.h"
@@ -97,6 +98,10 @@ std::vector<ConversionCase> parse_case_file(const std::string &file, const std::
       const std::string content = text.substr(next, end == std::string::npos ? std::string::npos : end - next);
       if (marker == "--- input") c.input = content;
       else if (marker == "--- expected") c.expected = content;
+      else if (marker == "--- body") {
+        c.body = content;
+        c.framed = true;
+      }
       else if (marker == "--- no final line end")
         while (!c.expected.empty() && (c.expected.back() == '\n' || c.expected.back() == '\r')) c.expected.pop_back();
       at = end;
@@ -111,10 +116,22 @@ std::vector<ConversionCase> load_case_directory(const std::string &directory) {
   for (const auto &entry : std::filesystem::directory_iterator(directory))
     if (entry.path().extension() == ".case") files.push_back(entry.path().string());
   std::sort(files.begin(), files.end());
+  std::map<std::string, std::string> frames;
+  const std::string frames_file = directory + "/frames.txt";
+  if (std::filesystem::exists(frames_file))
+    for (const ConversionCase &frame : parse_case_file("frames.txt", read_file(frames_file)))
+      frames[frame.name] = frame.expected;
   std::vector<ConversionCase> all;
   for (const std::string &file : files) {
-    const auto cases = parse_case_file(std::filesystem::path(file).filename().string(), read_file(file));
-    all.insert(all.end(), cases.begin(), cases.end());
+    for (ConversionCase c : parse_case_file(std::filesystem::path(file).filename().string(), read_file(file))) {
+      if (c.framed) {
+        const auto frame = frames.find(c.levels);
+        const std::string::size_type place = frame == frames.end() ? std::string::npos : frame->second.find("{body}\r\n");
+        c.expected = place == std::string::npos ? "(no frame for levels " + c.levels + ")"
+                                                : std::string(frame->second).replace(place, 8, c.body);
+      }
+      all.push_back(std::move(c));
+    }
   }
   return all;
 }

@@ -10,6 +10,11 @@
 //   the exact HTML, with its own line ends (CR LF unless the levels say otherwise)
 //   --- no final line end   (optional: the output stops inside a line)
 //
+// Instead of "--- expected", "--- body" gives only what stands between the
+// frame that every case at its level shares: frames.txt beside the cases holds
+// one frame per level letters, in the same form, with the line {body} where
+// the body goes.
+//
 // A line that starts with "#" before the first "===" is a comment. Markers are
 // recognised at the start of the file or after CR or LF.
 #pragma once
@@ -27,9 +32,12 @@ struct ConversionCase {
   int code = 0;
   std::string input;     // notation
   std::string expected;  // exact HTML
+  std::string body;      // the body inside the level's frame, when framed
+  bool framed = false;
 };
 
 std::vector<ConversionCase> parse_case_file(const std::string &file, const std::string &text);
+// Every case of the directory's .case files, framed cases put into their frames.
 std::vector<ConversionCase> load_case_directory(const std::string &directory);
 // A readable line-by-line difference of two outputs ("" when equal).
 std::string describe_difference(const std::string &expected, const std::string &actual);
