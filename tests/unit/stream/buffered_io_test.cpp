@@ -6,7 +6,6 @@
 
 #include "runtime/error_exit.h"
 #include "runtime/file_layer.h"
-#include "runtime/error_exit.h"
 #include "support/stream_fixture.h"
 
 namespace {
@@ -129,6 +128,69 @@ TEST_F(BufferedIo, RedirectModeTwoTakesEveryByteFromTheCallback) {
   EXPECT_EQ(kiv::b_getc(), 'y');
   EXPECT_EQ(kiv::b_getc(), -1);
   kiv::RedirectInputClose();
+}
+
+std::string copied_get, copied_unget;
+int copy_get(int c) {
+  copied_get += static_cast<char>(c);
+  return 0;
+}
+int copy_unget(int c) {
+  copied_unget += static_cast<char>(c);
+  return 0;
+}
+
+TEST_F(BufferedIo, CopyingSeesEveryByteReadAndPushedBackButNotTheEnd) {
+  open_streams("abc");
+  copied_get.clear();
+  copied_unget.clear();
+  kiv::CopyGetUnget(copy_get, copy_unget);
+  EXPECT_EQ(kiv::b_getc(), 'a');
+  kiv::b_unget('a');
+  EXPECT_EQ(read_rest(), "abc");
+  EXPECT_EQ(copied_get, "aabc");
+  EXPECT_EQ(copied_unget, "a");
+  kiv::CopyGetUngetClose();
+  kiv::b_unget('z');
+  EXPECT_EQ(kiv::b_getc(), 'z');
+  EXPECT_EQ(copied_get, "aabc");
+  EXPECT_EQ(copied_unget, "a");
+}
+
+TEST_F(BufferedIo, QGetcIgnoresRedirectionAndCopyingButNotPushBack) {
+  open_streams("ab");
+  feed = "x";
+  copied_get.clear();
+  kiv::RedirectInput(get_fed);
+  kiv::CopyGetUnget(copy_get, copy_unget);
+  EXPECT_EQ(kiv::qGetc(), 'a');
+  kiv::b_unget('p');
+  EXPECT_EQ(kiv::qGetc(), 'p');
+  EXPECT_EQ(kiv::b_getc(), 'x');  // b_getc follows the redirection
+  EXPECT_EQ(kiv::qGetc(), 'b');
+  EXPECT_EQ(kiv::qGetc(), -1);
+  EXPECT_EQ(copied_get, "x");
+  kiv::CopyGetUngetClose();
+  kiv::RedirectInputClose();
+}
+
+TEST_F(BufferedIo, SetBGetPositionMovesInAnyWindowAndClearsPushBackOnlyWhenAsked) {
+  const std::string source = pattern(120000);
+  open_streams(source);
+  kiv::SetBGetPosition(70000, 1);  // beyond the first window
+  EXPECT_EQ(kiv::b_getc(), static_cast<unsigned char>(source[70000]));
+  kiv::b_unget('Z');
+  kiv::SetBGetPosition(10, 0);
+  EXPECT_EQ(kiv::b_getc(), 'Z');
+  EXPECT_EQ(kiv::b_getc(), static_cast<unsigned char>(source[10]));
+  kiv::b_unget('Z');
+  kiv::SetBGetPosition(5, 1);
+  EXPECT_EQ(kiv::b_getc(), static_cast<unsigned char>(source[5]));
+  kiv::SetBGetPosition(119999, 1);
+  EXPECT_EQ(kiv::b_getc(), static_cast<unsigned char>(source[119999]));
+  EXPECT_EQ(kiv::b_getc(), -1);
+  kiv::SetBGetPosition(0, 1);  // the end state goes with the move
+  EXPECT_EQ(read_rest(), source);
 }
 
 TEST_F(BufferedIo, RewindReadsTheSourceAgain) {

@@ -1,5 +1,5 @@
 // Temporary buffers: spill and replay in both directions, push-back to the
-// head, slots, and the removal of spill files.
+// head, slots, closing all but one, and the removal of spill files.
 #include "stream/temp_buffers.h"
 
 #include <gtest/gtest.h>
@@ -81,6 +81,21 @@ TEST_F(TempBuffers, SixHundredSlotsAndNoMore) {
   EXPECT_EQ(kiv::bufinit(1), 17);  // the first free slot is reused
   kiv::bufcloseall();
   EXPECT_EQ(kiv::temp_buffers.totused, 0);
+}
+
+TEST_F(TempBuffers, ClosingAllButOneKeepsItsContentAndSlot) {
+  const int a = kiv::bufinit(30000), b = kiv::bufinit(30000), c = kiv::bufinit(10);
+  for (int i = 0; i < 40000; ++i) kiv::bufput(byte_at(i), b);  // spilled to disk
+  kiv::bufput('a', a);
+  kiv::bufput('c', c);
+  kiv::BufCloseAllButOne(b);
+  EXPECT_EQ(kiv::temp_buffers.totused, 1);
+  EXPECT_EQ(spill_files(), 1);
+  for (int i = 0; i < 40000; ++i) ASSERT_EQ(kiv::bufget(b), byte_at(i)) << i;
+  EXPECT_EQ(kiv::bufinit(1), a);  // the closed slots are free again
+  kiv::BufCloseAllButOne(-1);     // no buffer to keep: all go
+  EXPECT_EQ(kiv::temp_buffers.totused, 0);
+  EXPECT_EQ(spill_files(), 0);
 }
 
 TEST_F(TempBuffers, ClosingASpilledBufferRemovesItsFile) {
