@@ -2,9 +2,6 @@
 // The first byte chooses the level letter and modifiers, the second the option
 // words; the rest is the stream. After the host's shutdown calls no temporary
 // file may remain and every block of the host allocator must be back.
-#include <dirent.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -16,38 +13,11 @@
 #include <icf2html.h>
 
 #include "support/fake_host.h"
-
-namespace {
-
-// The folder every run works in; it goes when the fuzzer or the replay ends.
-// Its name lives in a plain array, which no destructor clears before the
-// exit handler runs.
-char work_dir_name[] = "/tmp/icf2html-fuzz-XXXXXX";
-
-const std::string &work_dir() {
-  static const std::string dir = [] {
-    if (!mkdtemp(work_dir_name)) std::abort();
-    std::atexit([] { std::filesystem::remove_all(work_dir_name); });
-    return std::string(work_dir_name);
-  }();
-  return dir;
-}
-
-bool temporary_files_left(const std::string &dir) {
-  DIR *d = opendir(dir.c_str());
-  if (!d) return false;
-  bool found = false;
-  while (const dirent *entry = readdir(d))
-    if (std::strncmp(entry->d_name, "KV", 2) == 0 || std::strcmp(entry->d_name, "in.icf") == 0) found = true;
-  closedir(d);
-  return found;
-}
-
-}  // namespace
+#include "support/fuzz_workspace.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   if (size < 2) return 0;
-  const std::string &dir = work_dir();
+  const std::string &dir = test_support::fuzz_work_dir();
   static constexpr const char *level_choices[] = {"0", "1", "2", "3", "4", "5", "2p", "5x", "3m", "9", "1e", "2n"};
   std::string levels = level_choices[data[0] % (sizeof level_choices / sizeof *level_choices)];
   std::vector<std::string> words = {"N"};
@@ -75,6 +45,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   RemovePurgeableFiles();
   KIVFreeAll();
   if (test_support::blocks_outstanding() != 0) std::abort();
-  if (temporary_files_left(dir)) std::abort();
+  if (test_support::temporary_files_left(dir, "in.icf")) std::abort();
   return 0;
 }

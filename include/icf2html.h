@@ -32,23 +32,43 @@ extern "C" {
  * warning was recorded after the output was written; 2 reading failed; 3 the
  * intermediate file or a temporary file cannot be opened (also a name longer than
  * 124 characters); 4 writing failed; 6 the exception list cannot be opened, 7 it
- * cannot be written; 8 not enough memory; 10 the disk is full; 16 a malformed stream.
+ * cannot be written; 8 not enough memory (also when any allocation failed during
+ * the conversion: the output may then lack a part); 10 the disk is full; 16 a
+ * malformed stream; 17 interrupted by SIGINT or SIGTERM (with KEEPSIGNALS).
  *
  * Option words (case-blind, an optional leading "-" or "/"; unknown words are
  * ignored), for instance:
  *   N            no progress display         P     progress as a percentage
  *   PE=FILE      list the codes the writer does not handle in FILE ("except.lst")
  *   PC           mark such codes in the document instead
- *   DT           keep the intermediate file (it is deleted at the end otherwise)
  *   C=FILE       read further option words from FILE, one a line
  *   IF           every file operation through the host's IFS* functions below
  *   IF and Qn    file access through the System V message queue n instead
  *   INx=n OUxx=n file access through pipes n to a controlling process
  *   BT=FILE, RL=FILE, GTF=n, G..., OO/ON/OP/OD   body text, reference list,
- *                picture target formats and modes, OLE object handling */
+ *                picture target formats and modes, OLE object handling
+ *   UNTRUSTED    the document is untrusted (pages shown by viewers and indexers):
+ *                every attribute value that comes from the document, and every
+ *                document text the writer would copy unescaped (link texts, note
+ *                marks, the title), has &, ", <, > written as entities and control
+ *                characters dropped; a link whose target is not relative, not a
+ *                fragment, and not http, https, mailto, ftp or file (read as a
+ *                browser reads it: references decoded, case and blanks ignored) is
+ *                written as its text alone. All other bytes are as without the word.
+ *   KEEPSIGNALS  SIGINT and SIGTERM stay the host's during the call: the library
+ *                passes them to the host's handlers (an ignored one stays ignored)
+ *                and ends the conversion with 17 at its next safe point, instead
+ *                of the design's handler ending the process.
+ *
+ * Files: a device, FIFO or socket given as target or input is used as it stands
+ * and never removed or replaced (a FIFO or device input is read as a stream); a
+ * directory is refused untouched (as input with code 3, before the target is
+ * touched); a symbolic link is never followed into its target (as target, the
+ * link itself is replaced). */
 
-/* Converts the intermediate file `icf` into the HTML file `target` and deletes
- * `icf` when it is done, successfully or not (unless the word DT is given).
+/* Converts the intermediate file `icf` into the HTML file `target`. When `icf` is a
+ * regular file (or a link to one) it is deleted by the time the call returns,
+ * whatever the exit code; an input of any other kind is left as it is.
  * `levels`: level letter 0-5 (HTML Level 1, 2, 3; 3-5 with the Netscape extensions)
  * and modifiers E, N (extension sets), P (every paragraph in P), M (CR line ends),
  * X (LF line ends). `options`: NULL-terminated option words, or NULL; read only.

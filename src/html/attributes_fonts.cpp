@@ -374,7 +374,7 @@ void BeginFont(fmt_info *rec, const FontBlock &block, int flag) {
   // Deliberate: the size comes from the block, the face from the record's font
   // (every caller passes that font, or a block with the same face).
   put_str(" FACE=\"");
-  put_str(rec->font.face);
+  put_document_text(rec->font.face);
   put_str("\" COLOR=\"#");
   put_str(digits);
   put_str("\"");

@@ -19,7 +19,7 @@ constexpr int ssi_fields = 21;
 void put_meta(char *&text, const char *open) {
   if (!text) return;
   put_str(open);
-  put_str(text);
+  put_document_text(text);
   put_str("\">", end_line);
   KIVfree(text);
   text = nullptr;
@@ -50,7 +50,7 @@ void DropHeading(fmt_info *rec) {
   if (kivGetCmdLineOption("TITLE", &value)) {
     if (value) put_str(value);
   } else if (rec->title) {
-    put_str(rec->title);
+    put_document_text(rec->title);
     KIVfree(rec->title);
     rec->title = nullptr;
   } else if (writer.p_tgtnm) {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 #include "html/format_record.h"
 
@@ -16,6 +17,7 @@ inline constexpr int link_text_max = 254;
 struct LinksState {
   std::array<char, link_text_max + 1> target{};
   std::array<char, link_text_max + 1> text{};
+  bool open_link_hidden = false;  // the open link (in_xrf) was written as its text alone
 };
 extern LinksState links;
 
@@ -31,5 +33,13 @@ int tt_xrf(fmt_info *rec, std::int32_t code);
 // run with 16 (code stack). 0.
 int tt_cmt(fmt_info *rec, std::int32_t code);
 void reset_links_comments();
+// Ends a link left open by XRF kind 4 (at its kind 5 or the hard line break).
+void close_open_link();
+// Whether a link target outside the document may become a link when the
+// document is untrusted: a relative reference, a fragment, or one of the
+// schemes http, https, mailto, ftp and file. The scheme is read as a browser
+// reads it: character references decoded, case, blanks and control
+// characters ignored.
+bool link_target_allowed(std::string_view target);
 
 }  // namespace kiv

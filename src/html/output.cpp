@@ -6,6 +6,7 @@
 
 #include "html/writer.h"
 #include "runtime/memory.h"
+#include "runtime/options.h"
 #include "stream/buffered_io.h"
 #include "stream/code_numbers.h"
 
@@ -34,6 +35,27 @@ const char *put_str(const char *text, int flags) {
   if (flags & end_line) put_line_end();
   return text;
 }
+
+void put_document_bytes(const char *bytes, std::size_t length) {
+  if (!settings.untrusted_output) {
+    b_putn(reinterpret_cast<const unsigned char *>(bytes), static_cast<long>(length));
+    return;
+  }
+  for (std::size_t i = 0; i < length; ++i) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    switch (c) {
+      case '&': put_str("&amp;"); break;
+      case '"': put_str("&quot;"); break;
+      case '<': put_str("&lt;"); break;
+      case '>': put_str("&gt;"); break;
+      default:
+        if (c >= 0x20 && c != 0x7F) b_putc(c);
+        break;
+    }
+  }
+}
+
+void put_document_text(const char *text) { put_document_bytes(text, std::strlen(text)); }
 
 void put_num(std::int32_t n) {
   char digits[16];

@@ -2,6 +2,7 @@
 // rule, string parameters, and the stack of saved format records.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "html/format_record.h"
@@ -17,6 +18,12 @@ inline constexpr int own_line = 3;
 void put_line_end();
 // Writes text (up to its NUL) under flags; returns text.
 const char *put_str(const char *text, int flags = 0);
+// Writes a text that comes from the document where the main loop's escaping
+// does not reach it (attribute values, link texts, note marks, the title): as it
+// is, or, for untrusted documents (the UNTRUSTED option word), with "&", the
+// double quote, "<" and ">" as entities and control characters dropped.
+void put_document_text(const char *text);
+void put_document_bytes(const char *bytes, std::size_t length);
 // Writes n in decimal, with a minus sign when negative.
 void put_num(std::int32_t n);
 // Reads one string parameter into buffer (max + 1 bytes): nested codes are

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "html/attributes_fonts.h"
+#include "html/links_comments.h"
 #include "html/notes_headers.h"
 #include "html/output.h"
 #include "html/output_redirect.h"
@@ -70,10 +71,7 @@ int hard_line_break(fmt_info *rec) {
     rec->changed = 1;
   }
   bring_up_to_date(rec);
-  if (writer.in_xrf) {
-    put_str("</A>");  // a link left open ends with its line
-    writer.in_xrf = 0;
-  }
+  close_open_link();  // a link left open ends with its line
   if (writer.GenPTags == 0 && rec->align == align_left) {
     put_str("<BR>", end_line);
   } else if (rec->para_start == 0) {

@@ -13,6 +13,7 @@
 #include "html/links_comments.h"
 #include "html/notes_headers.h"
 #include "html/output.h"
+#include "objects/signal_handler.h"
 #include "runtime/error_exit.h"
 #include "runtime/exception_list.h"
 #include "runtime/file_layer.h"
@@ -180,6 +181,7 @@ int run_converter(int count, char **arguments) {
 
 int main_loop(fmt_info *rec) {
   for (;;) {
+    stop_if_interrupted();
     const int c = b_getc();
     if (c == end_of_input) return 0;
     if (c >= 32 && c <= 126) {

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <array>
-#include <csignal>
 
 #include "runtime/error_exit.h"
 
@@ -20,11 +19,42 @@ constexpr std::array handled_signals = {
     SIGFPE, SIGBUS, SIGSEGV,
 };
 
+// The interruptions a host may keep for itself, and every signal whose
+// disposition a call may change.
+constexpr std::array interrupt_signals = {SIGINT, SIGTERM};
+constexpr auto saved_signals = [] {
+  std::array<int, handled_signals.size() + 1> all{};
+  for (std::size_t i = 0; i < handled_signals.size(); ++i) all[i] = handled_signals[i];
+  all.back() = SIGTERM;
+  return all;
+}();
+
 struct SavedDispositions {
-  std::array<struct sigaction, handled_signals.size()> actions;
+  std::array<struct sigaction, saved_signals.size()> actions;
   bool saved;
 };
 SavedDispositions saved_dispositions{};
+
+volatile std::sig_atomic_t interrupting_signal = 0;
+
+// The host's disposition of signal as saved when the call began, or null.
+const struct sigaction *saved_action_of(int signal) {
+  if (!saved_dispositions.saved) return nullptr;
+  for (std::size_t i = 0; i < saved_signals.size(); ++i)
+    if (saved_signals[i] == signal) return &saved_dispositions.actions[i];
+  return nullptr;
+}
+
+void interrupt_handle(int signal, siginfo_t *info, void *context) {
+  interrupting_signal = signal;
+  const struct sigaction *host = saved_action_of(signal);
+  if (!host) return;
+  if (host->sa_flags & SA_SIGINFO) {
+    if (host->sa_sigaction) host->sa_sigaction(signal, info, context);
+  } else if (host->sa_handler != SIG_DFL && host->sa_handler != SIG_IGN) {
+    host->sa_handler(signal);
+  }
+}
 
 }  // namespace
 
@@ -42,16 +72,38 @@ int KIVInititialization() {
   return 0;
 }
 
+void keep_host_interrupts() {
+  struct sigaction action{};
+  action.sa_sigaction = interrupt_handle;
+  action.sa_flags = SA_SIGINFO;  // no restart: a blocked read returns and sees the request
+  sigemptyset(&action.sa_mask);
+  for (int signal : interrupt_signals) {
+    const struct sigaction *host = saved_action_of(signal);
+    if (host && !(host->sa_flags & SA_SIGINFO) && host->sa_handler == SIG_IGN) {
+      sigaction(signal, host, nullptr);
+      continue;
+    }
+    sigaction(signal, &action, nullptr);
+  }
+}
+
+int interrupt_pending() { return interrupting_signal; }
+
+void stop_if_interrupted() {
+  if (interrupting_signal != 0) err_exit(exit_interrupted);
+}
+
 void save_signal_dispositions() {
-  for (std::size_t i = 0; i < handled_signals.size(); ++i)
-    sigaction(handled_signals[i], nullptr, &saved_dispositions.actions[i]);
+  for (std::size_t i = 0; i < saved_signals.size(); ++i)
+    sigaction(saved_signals[i], nullptr, &saved_dispositions.actions[i]);
   saved_dispositions.saved = true;
+  interrupting_signal = 0;
 }
 
 void restore_signal_dispositions() {
   if (!saved_dispositions.saved) return;
-  for (std::size_t i = 0; i < handled_signals.size(); ++i)
-    sigaction(handled_signals[i], &saved_dispositions.actions[i], nullptr);
+  for (std::size_t i = 0; i < saved_signals.size(); ++i)
+    sigaction(saved_signals[i], &saved_dispositions.actions[i], nullptr);
   saved_dispositions.saved = false;
 }
 

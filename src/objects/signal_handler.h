@@ -1,7 +1,11 @@
 // The library's signal handler: a fatal signal during a conversion ends the
 // process with a known status. The host's own dispositions are saved when a
-// conversion starts and put back when it returns.
+// conversion starts and put back when it returns. A host that asks to keep
+// SIGINT and SIGTERM gets them passed to its own handlers; the conversion then
+// ends at the next safe point instead of the process.
 #pragma once
+
+#include <csignal>
 
 namespace kiv {
 
@@ -11,7 +15,17 @@ int KIVInititialization();
 // the signal's number for the others. Async-signal-safe.
 void sig_handle(int signal);
 
-// Saves the dispositions that KIVInititialization changes.
+// SIGINT and SIGTERM no longer end the process: each is recorded, handed to the
+// host's saved handler (an ignored signal stays ignored) and ends the
+// conversion at the next safe point (interrupt_pending).
+void keep_host_interrupts();
+// The signal that asked the conversion to stop, or 0.
+int interrupt_pending();
+// Ends the conversion with the interruption code when a signal asked for it.
+void stop_if_interrupted();
+
+// Saves the dispositions that KIVInititialization and keep_host_interrupts change,
+// and forgets an earlier interruption.
 void save_signal_dispositions();
 // Puts the saved dispositions back (when any were saved).
 void restore_signal_dispositions();

@@ -50,6 +50,7 @@ const char *exit_code_text(int code) {
     case exit_disk_full: return "a write wrote nothing (disk full)";
     case exit_warning: return "a warning was recorded";
     case exit_fatal: return "the stream is malformed or a fatal signal arrived";
+    case exit_interrupted: return "interrupted by a signal";
     default: return "unknown error";
   }
 }

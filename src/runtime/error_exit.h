@@ -19,6 +19,7 @@ enum ExitCode : int {
   exit_disk_full = 10,
   exit_warning = 12,           // warning
   exit_fatal = 16,             // fatal signal, a broken code stack, or an unexpected failure
+  exit_interrupted = 17,       // SIGINT or SIGTERM, when the host keeps those signals
 };
 
 struct ErrorState {

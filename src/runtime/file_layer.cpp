@@ -68,6 +68,11 @@ long GETSIZE(const char *name) {
   return stat(name, &info) == 0 ? static_cast<long>(info.st_size) : -1;
 }
 
+int remove_input_file(const char *name) {
+  if (&current_route() == &local_route && !removable_input(name)) return -1;
+  return KIVunlink(name);
+}
+
 int bf_open(const char *name, int mode) { return KIVopen(name, mode, kind_plain); }
 
 int truncate_at_position(int h) {

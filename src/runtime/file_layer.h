@@ -81,6 +81,9 @@ long GETSIZE(const char *name);
 int bf_open(const char *name, int mode);
 // Data files are not available on this platform: -1.
 inline int openDatFile(const char *) { return -1; }
+// Removes an input file when it is done with; a directory, device, FIFO or
+// socket given as input is left as it is. 0, or -1.
+int remove_input_file(const char *name);
 // Cuts a local file at its current position (what follows was taken back);
 // other routes keep their file as it is. 0, or -1.
 int truncate_at_position(int h);

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "objects/signal_handler.h"
 #include "runtime/error_exit.h"
 #include "runtime/file_layer.h"
 #include "runtime/file_layer_routes.h"
@@ -21,38 +22,69 @@ constexpr mode_t create_permission = 0666;
 // would slow conversions with many notes severalfold.
 int local_flags_for(int kind) { return kind == kind_temporary ? O_NDELAY : O_SYNC | O_NDELAY; }
 
+// Devices, FIFOs and sockets are files the library writes or reads as they
+// stand: they are never removed or replaced, and they are used blocking.
+constexpr bool is_special(mode_t mode) {
+  return S_ISCHR(mode) || S_ISBLK(mode) || S_ISFIFO(mode) || S_ISSOCK(mode);
+}
+
+// Opens an existing special file for writing as it stands.
+int open_special_for_writing(const char *name, int mode) {
+  return open(name, O_WRONLY | (mode == open_append ? O_APPEND : 0) | O_NOFOLLOW);
+}
+
+// A file opened for reading: a FIFO or device is read blocking, as a stream
+// (a FIFO waits for its writer); a directory is no input.
+int open_for_reading(const char *name, int local_flags) {
+  struct stat info{};
+  if (stat(name, &info) == 0 && is_special(info.st_mode)) local_flags &= ~O_NONBLOCK;
+  const int h = open(name, O_RDONLY | local_flags);
+  if (h == -1) return -1;
+  if (fstat(h, &info) != 0 || S_ISDIR(info.st_mode)) {
+    close(h);
+    errno = EISDIR;
+    return -1;
+  }
+  if (is_special(info.st_mode)) fcntl(h, F_SETFL, fcntl(h, F_GETFL) & ~O_NONBLOCK);
+  return h;
+}
+
 int local_open(const char *name, int mode, int kind) {
   const int local_flags = local_flags_for(kind);
+  if (mode != open_create && mode != open_update && mode != open_append) return open_for_reading(name, local_flags);
+  // A symbolic link is never followed into its target: the link itself is
+  // replaced (mode 2), or the open fails (modes 3 and 4).
+  struct stat existing{};
+  const bool exists = lstat(name, &existing) == 0;
+  if (exists && is_special(existing.st_mode)) return open_special_for_writing(name, mode);
+  // A directory is never replaced, nor its permissions touched.
+  if (exists && S_ISDIR(existing.st_mode)) return -1;
+  const int flags = local_flags | O_NOFOLLOW;
   switch (mode) {
     case open_create: {
-      struct stat existing{};
-      if (lstat(name, &existing) == 0) {
-        // A directory is never replaced, nor its permissions touched.
-        if (S_ISDIR(existing.st_mode)) return -1;
+      if (exists && unlink(name) != 0) {
+        if (chmod(name, create_permission) != 0) err_exit(exit_target_failed);
         if (unlink(name) != 0) {
-          if (chmod(name, create_permission) != 0) err_exit(exit_target_failed);
-          if (unlink(name) != 0) {
-            // Still there: the file is not ours to replace; it keeps its permissions.
-            chmod(name, existing.st_mode & 07777);
-            return -1;
-          }
+          // Still there: the file is not ours to replace; it keeps its permissions.
+          chmod(name, existing.st_mode & 07777);
+          return -1;
         }
       }
-      int h = open(name, O_RDWR | O_CREAT | local_flags, create_permission);
-      if (h == -1) h = open(name, O_WRONLY | O_CREAT | local_flags, create_permission);
+      // Exclusive: whatever appeared under the name since is not written through.
+      int h = open(name, O_RDWR | O_CREAT | O_EXCL | flags, create_permission);
+      if (h == -1 && errno != EEXIST) h = open(name, O_WRONLY | O_CREAT | O_EXCL | flags, create_permission);
       return h;
     }
     case open_update: {
-      int h = open(name, O_RDWR | local_flags);
-      if (h == -1) h = open(name, O_RDWR | O_CREAT | local_flags, create_permission);
+      int h = open(name, O_RDWR | flags);
+      if (h == -1 && errno == ENOENT) h = open(name, O_RDWR | O_CREAT | flags, create_permission);
       return h;
     }
-    case open_append: {
-      int h = open(name, O_RDWR | O_APPEND | local_flags);
-      if (h == -1) h = open(name, O_RDWR | O_CREAT | O_APPEND | local_flags, create_permission);
+    default: {
+      int h = open(name, O_RDWR | O_APPEND | flags);
+      if (h == -1 && errno == ENOENT) h = open(name, O_RDWR | O_CREAT | O_APPEND | flags, create_permission);
       return h;
     }
-    default: return open(name, O_RDONLY | local_flags);
   }
 }
 
@@ -80,6 +112,7 @@ int local_read(int h, void *buf, int n) {
   for (;;) {
     const ssize_t got = read(h, buf, static_cast<std::size_t>(n));
     if (got >= 0 || errno != EINTR) return static_cast<int>(got);
+    stop_if_interrupted();
   }
 }
 
@@ -87,6 +120,7 @@ int local_write(int h, const void *buf, int n) {
   for (;;) {
     const ssize_t done = write(h, buf, static_cast<std::size_t>(n));
     if (done >= 0 || errno != EINTR) return static_cast<int>(done);
+    stop_if_interrupted();
   }
 }
 
@@ -118,6 +152,11 @@ int local_truncate(int h) {
 }
 
 }  // namespace
+
+bool removable_input(const char *name) {
+  struct stat info{};
+  return lstat(name, &info) != 0 || !(S_ISDIR(info.st_mode) || is_special(info.st_mode));
+}
 
 const FileRoute local_route = {local_open_logged, local_read,   local_write, local_lseek,       local_close,
                                local_unlink,      link_rename,  GETSIZE,     local_check_exist, local_truncate};

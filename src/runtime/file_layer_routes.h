@@ -27,6 +27,10 @@ extern const FileRoute queue_route;
 // The route of the next operation, from optflags and IPCMsgQueueID.
 const FileRoute &current_route();
 
+// Whether a local input may be removed when the conversion is done with it: a
+// directory, device, FIFO or socket stays.
+bool removable_input(const char *name);
+
 // The remote routes' answer to a cut: the file stays as it is; 0.
 int keep_file_as_is(int h);
 

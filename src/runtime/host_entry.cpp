@@ -1,6 +1,9 @@
 // The host entries.
 #include "runtime/host_entry.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -61,6 +64,14 @@ int build_arguments(const char *target, const char *icf, const char *levels, cha
   return count;
 }
 
+// Whatever the exit code, an intermediate file that is a local regular file (or
+// a link to one) does not outlive the call; the writer removes it on its own
+// paths, this covers the failures before it runs. Other kinds of input stay.
+void remove_intermediate(const char *icf) {
+  struct stat info{};
+  if (icf && *icf && lstat(icf, &info) == 0 && (S_ISREG(info.st_mode) || S_ISLNK(info.st_mode))) unlink(icf);
+}
+
 }  // namespace
 
 }  // namespace kiv
@@ -74,6 +85,7 @@ extern "C" ICF2HTML_API int MainEntryPoint(const char *target, const char *icf, 
   const int code = count < 0 ? static_cast<int>(exit_no_memory) : run_conversion(count, host_entry.args).code;
   free_arguments();
   restore_signal_dispositions();
+  remove_intermediate(icf);
   return code;
 }
 

@@ -34,7 +34,7 @@ namespace {
 int release_conversion(fmt_info *rec) {
   const int failure = close_conversion_files(rec);
   if (settings.optflags & opt_exception_list) exclose();
-  KIVunlink(settings.icfname);
+  remove_input_file(settings.icfname);
   reset_output_redirect();
   bufcloseall();
   reset_output();
@@ -48,6 +48,8 @@ int end_conversion(int code) {
     if (code == 0) code = failure;
   }
   if (code == 0) code = errors.w_err;
+  // What was written may lack a part that had no memory, whatever else happened.
+  if (memory.request_refused) code = exit_no_memory;
   errors.return_val = code;
   return code;
 }
@@ -55,6 +57,7 @@ int end_conversion(int code) {
 }  // namespace
 
 void reset_conversion_state() {
+  memory.request_refused = false;
   reset_output_redirect();
   reset_output();
   bufcloseall();

@@ -61,9 +61,12 @@ void OSDirectFree(void *p) {
 }
 
 void *KIVmalloc(std::size_t n) {
-  if (n > SIZE_MAX - sizeof(BlockHeader) - spare_bytes) return nullptr;
-  void *raw = OSDirectMalloc(n + sizeof(BlockHeader) + spare_bytes);
-  if (!raw) return nullptr;
+  void *raw = n > SIZE_MAX - sizeof(BlockHeader) - spare_bytes ? nullptr
+                                                                : OSDirectMalloc(n + sizeof(BlockHeader) + spare_bytes);
+  if (!raw) {
+    memory.request_refused = true;
+    return nullptr;
+  }
   auto *b = static_cast<BlockHeader *>(raw);
   b->release = memory.oem_free ? memory.oem_free : system_free;
   b->prev = memory.MemoryChainLast;

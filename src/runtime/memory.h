@@ -17,6 +17,9 @@ struct MemoryState {
   BlockHeader *MemoryChainLast = nullptr;  // last block of the chain
   HostMalloc oem_malloc = nullptr;         // host allocator, null = the system's
   HostFree oem_free = nullptr;
+  // Set when a request was refused since the last clear: a conversion in which
+  // that happened ends with 8 (no memory), since what it wrote may lack a part.
+  bool request_refused = false;
 };
 extern MemoryState memory;
 

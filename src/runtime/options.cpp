@@ -321,6 +321,9 @@ std::uint32_t CmdParseLine(const char *word) {
     case 'F': set_string(settings.KIVDefinitionFile, p); return 0;
     case 'G': return parse_g(p);
     case 'I': return parse_i(p);
+    case 'K':
+      if (starts_with_nocase(p, "EEPSIGNALS")) settings.keep_host_signals = 1;
+      return 0;
     case 'L':
       opt_look(p.empty() ? "" : p.substr(1).data());
       settings.BFBModeFlag = 0;
@@ -342,6 +345,9 @@ std::uint32_t CmdParseLine(const char *word) {
     case 'T':
       if (starts_with_nocase(p, "=")) set_file_name(settings.icfname, p.substr(1));
       else if (starts_with_nocase(p, "W")) return opt_progress_type5;
+      return 0;
+    case 'U':
+      if (starts_with_nocase(p, "NTRUSTED")) settings.untrusted_output = 1;
       return 0;
     case 'V': copy_bounded(settings.ver_lvl, ver_lvl_characters + 1, p); return 0;
     case 'W': settings.BFBModeFlag = 0; return 0;
@@ -375,6 +381,7 @@ int options(int argc, char **argv) {
   settings.optflags = opt_progress_default;
   for (int i = 0; i < argc; ++i)
     if (argv[i]) settings.optflags |= CmdParseLine(argv[i]);
+  if (settings.keep_host_signals) keep_host_interrupts();
   KIVOSInitialize();
   return 0;
 }

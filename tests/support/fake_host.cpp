@@ -90,6 +90,23 @@ Conversion convert_notation(const std::string &dir, const std::string &notation_
   return convert_bytes(dir, assemble(notation_text), settings);
 }
 
+int convert_names(const std::string &target, const std::string &icf, const std::string &levels,
+                  const std::vector<std::string> &options) {
+  std::string target_name = target, icf_name = icf, level_letters = levels;
+  std::vector<std::string> words = options;
+  words.emplace_back("N");
+  std::vector<char *> option_words;
+  for (std::string &word : words) option_words.push_back(word.data());
+  option_words.push_back(nullptr);
+  const int code = MainEntryPoint(target_name.data(), icf_name.data(), level_letters.data(), option_words.data(),
+                                  nullptr, nullptr);
+  GlobalShutDown();
+  RemoveTempFiles();
+  RemovePurgeableFiles();
+  KIVFreeAll();
+  return code;
+}
+
 long peak_blocks_outstanding() { return peak_outstanding; }
 
 }  // namespace test_support

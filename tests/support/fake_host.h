@@ -39,6 +39,10 @@ Conversion convert_bytes(const std::string &dir, const std::string &bytes, const
 // The same from the stream notation.
 Conversion convert_notation(const std::string &dir, const std::string &notation_text,
                             const ConversionSettings &settings = {});
+// One quiet conversion through MainEntryPoint with the names given, as they
+// are, and further option words; then the four shutdown calls. The exit code.
+int convert_names(const std::string &target, const std::string &icf, const std::string &levels = "5",
+                  const std::vector<std::string> &options = {});
 // The bytes a notation stands for (the test fails on a malformed notation).
 std::string assemble(const std::string &notation_text);
 

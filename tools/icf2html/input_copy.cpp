@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -50,7 +51,7 @@ std::string temporary_directory() {
   return std::string(tmp && *tmp ? tmp : "/tmp") + "/";
 }
 
-std::string copy_to_intermediate(const char *input, const std::string &dir, bool &input_failed) {
+std::string copy_to_intermediate(const char *input, const std::string &dir, bool &input_failed, int &error) {
   struct stat info{};
   if (std::strcmp(input, "-") != 0 && stat(input, &info) == 0 && S_ISREG(info.st_mode)) {
     for (const std::string &where : {dir, temporary_directory()}) {
@@ -60,18 +61,32 @@ std::string copy_to_intermediate(const char *input, const std::string &dir, bool
   std::string name;
   int out = make_temporary(dir, name);
   if (out == -1) out = make_temporary(temporary_directory(), name);
-  if (out == -1) return "";
+  if (out == -1) {
+    error = errno;
+    return "";
+  }
   const int in = std::strcmp(input, "-") == 0 ? STDIN_FILENO : open(input, O_RDONLY);
   input_failed = in == -1;
   bool ok = in != -1;
+  if (!ok) error = errno;
   char chunk[65536];
   while (ok) {
     const ssize_t n = read(in, chunk, sizeof chunk);
     if (n == 0) break;
-    ok = n > 0 && write(out, chunk, static_cast<std::size_t>(n)) == n;
+    if (n < 0) {
+      error = errno;
+      input_failed = true;
+      ok = false;
+      break;
+    }
+    ok = write(out, chunk, static_cast<std::size_t>(n)) == n;
+    if (!ok) error = errno;
   }
   if (in > STDIN_FILENO) close(in);
-  ok = close(out) == 0 && ok;
+  if (close(out) != 0 && ok) {
+    error = errno;
+    ok = false;
+  }
   if (!ok) {
     unlink(name.c_str());
     return "";

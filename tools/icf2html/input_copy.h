@@ -14,7 +14,7 @@ std::string temporary_directory();
 // when possible (its spill files go there too), else in the temporary
 // directory: a hard link to a regular file on the same file system, else a
 // copy. The name, or "" when the input cannot be read (input_failed) or no
-// file can be made.
-std::string copy_to_intermediate(const char *input, const std::string &dir, bool &input_failed);
+// file can be made; error then holds the system's reason.
+std::string copy_to_intermediate(const char *input, const std::string &dir, bool &input_failed, int &error);
 
 }  // namespace icf2html

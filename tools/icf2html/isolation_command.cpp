@@ -48,7 +48,7 @@ std::string describe_failure(const IsolationResult &result, const IsolatedConver
   switch (result.cause) {
     case IsolationCause::none: return "";
     case IsolationCause::conversion_failed: {
-      const Cause cause = cause_of(result.code, false);
+      const Cause cause = cause_of(result.code);
       return (cause.input ? job.input : job.output) + ": " + cause.text + " (code " + std::to_string(result.code) + ")";
     }
     case IsolationCause::time_limit:

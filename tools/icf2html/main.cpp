@@ -15,13 +15,12 @@
 int main(int argc, char **argv) {
   if (icf2html::asks_for_isolation(argc, argv)) return icf2html::isolated_main(argc, argv);
   icf2html::ConversionRequest request;
-  request.levels = "5";
-  std::vector<const char *> files;
+  std::vector<std::string> files;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       icf2html::usage(stdout);
-      return 0;
+      return icf2html::status_converted;
     }
     if (arg == "--version") {
       std::printf("icf2html %s (library %s)\n", ICF2HTML_VERSION, icf2html_version());
@@ -31,17 +30,19 @@ int main(int argc, char **argv) {
       (arg == "-l" ? request.levels : request.words.emplace_back()) = argv[++i];
     } else if (arg == "--progress") {
       request.show_progress = true;
+    } else if (arg == "--trusted") {
+      request.trusted = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
-      std::fprintf(stderr, "icf2html: unknown option %s\n", arg.c_str());
+      icf2html::report(arg, "unknown option");
       icf2html::usage(stderr);
-      return 2;
+      return icf2html::status_usage;
     } else {
-      files.push_back(argv[i]);
+      files.push_back(arg);
     }
   }
   if (files.size() != 2) {
     icf2html::usage(stderr);
-    return 2;
+    return icf2html::status_usage;
   }
   request.input = files[0];
   request.output = files[1];

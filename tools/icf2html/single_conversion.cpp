@@ -3,51 +3,132 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #include <icf2html.h>
 
 #include "input_copy.h"
+#include "interruptions.h"
 #include "messages.h"
+#include "output_guard.h"
+#include "progress_bar.h"
 
 namespace icf2html {
+namespace {
 
-int convert_one(ConversionRequest request) {
-  const char *input = request.input;
-  const std::string &output = request.output;
-  const bool to_stdout = output == "-";
-  if (!request.show_progress || to_stdout) request.words.emplace_back("N");  // the bar would mix with the HTML
-
-  bool input_failed = false;
-  const std::string intermediate =
-      copy_to_intermediate(input, to_stdout ? temporary_directory() : directory_of(output), input_failed);
-  if (intermediate.empty()) {
-    if (input_failed) std::fprintf(stderr, "icf2html: %s: the input cannot be read\n", input);
-    else std::fprintf(stderr, "icf2html: %s: no temporary file can be written\n", temporary_directory().c_str());
-    return 1;
-  }
+// The converter's run, with the host's shutdown calls after it.
+int run_converter(std::string target, const std::string &intermediate, std::string levels,
+                  std::vector<std::string> words) {
   std::vector<char *> option_words;
-  for (std::string &word : request.words) option_words.push_back(word.data());
+  for (std::string &word : words) option_words.push_back(word.data());
   option_words.push_back(nullptr);
-  std::string target = to_stdout ? "stdout" : output;
-
-  const int code = MainEntryPoint(target.data(), const_cast<char *>(intermediate.c_str()), request.levels.data(),
-                                  option_words.data(), nullptr, nullptr);
+  std::string icf = intermediate;
+  const int code = MainEntryPoint(target.data(), icf.data(), levels.data(), option_words.data(), nullptr, nullptr);
   GlobalShutDown();
   RemoveTempFiles();
   RemovePurgeableFiles();
   KIVFreeAll();
-  unlink(intermediate.c_str());  // normally gone already: the writer removes it
+  return code;
+}
 
-  if (code != 0) {
-    struct stat info{};
-    const bool written = !to_stdout && stat(output.c_str(), &info) == 0;
-    const Cause cause = cause_of(code, written);
-    std::fprintf(stderr, "icf2html: %s: %s (code %d)\n", cause.input ? input : output.c_str(), cause.text, code);
-    return 1;
+// Checks that can name the cause before anything is made; a status, or 0.
+int refuse_early(const std::string &input, const std::string &output) {
+  struct stat info{};
+  if (input != "-") {
+    if (stat(input.c_str(), &info) != 0) {
+      report(input, with_reason("cannot be read", errno));
+      return status_input_unreadable;
+    }
+    if (S_ISDIR(info.st_mode)) {
+      report(input, with_reason("cannot be read", EISDIR));
+      return status_input_unreadable;
+    }
   }
-  if (to_stdout) std::fflush(stdout);
+  if (output == "-") return 0;
+  if (stat(output.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    report(output, with_reason("cannot be written", EISDIR));
+    return status_output_unwritable;
+  }
+  const std::string directory = directory_of(output).empty() ? "." : directory_of(output);
+  const bool found = stat(directory.c_str(), &info) == 0;
+  if (!found || !S_ISDIR(info.st_mode)) {
+    report(output, with_reason("cannot be created", found ? ENOTDIR : errno));
+    return status_output_unwritable;
+  }
   return 0;
+}
+
+// The name the converter is given for OUTPUT: only "-" means standard output,
+// so a file that the converter would take for a standard stream is named by
+// its path.
+std::string target_name(const std::string &output) {
+  if (output == "-") return "stdout";
+  if (output == "stdout" || output == "stdin") return "./" + output;
+  return output;
+}
+
+int interrupted_status() { return status_interrupted + interruption(); }
+
+}  // namespace
+
+int convert_one(ConversionRequest request) {
+  catch_interruptions();
+  const std::string &input = request.input;
+  const std::string &output = request.output;
+  const bool to_stdout = output == "-";
+  if (const int refused = refuse_early(input, output)) return refused;
+
+  bool input_failed = false;
+  int input_error = 0;
+  const std::string intermediate = copy_to_intermediate(
+      input.c_str(), to_stdout ? temporary_directory() : directory_of(output), input_failed, input_error);
+  if (interruption()) {
+    if (!intermediate.empty()) unlink(intermediate.c_str());
+    return interrupted_status();
+  }
+  if (intermediate.empty()) {
+    if (input_failed) {
+      report(input, with_reason("cannot be read", input_error));
+      return status_input_unreadable;
+    }
+    report(temporary_directory(), with_reason("no temporary file can be written", input_error));
+    return status_conversion_failed;
+  }
+
+  OutputGuard guard;
+  if (!to_stdout && !guard.protect(output)) {
+    const int error = errno;
+    unlink(intermediate.c_str());
+    report(output, with_reason("cannot be replaced", error));
+    return status_output_unwritable;
+  }
+  request.words.emplace_back("KEEPSIGNALS");
+  if (!request.trusted) request.words.emplace_back("UNTRUSTED");
+  request.words.push_back(request.show_progress ? start_progress_bar() : "N");
+
+  const int code = run_converter(target_name(output), intermediate, request.levels, request.words);
+  finish_progress_bar();
+  unlink(intermediate.c_str());  // normally gone already: the converter removes it
+
+  if (interruption()) {
+    guard.restore();
+    return interrupted_status();
+  }
+  struct stat info{};
+  // The converter's 1 is also its warning flag: the page is then complete.
+  const bool warning = code == 1 && (to_stdout || (lstat(output.c_str(), &info) == 0 && S_ISREG(info.st_mode)));
+  if (code == 0 || warning) {
+    guard.commit();
+    if (to_stdout) std::fflush(stdout);
+    if (!warning) return status_converted;
+    report(input, "warning: the input ended inside a code");
+    return status_converted_with_warning;
+  }
+  guard.restore();
+  const Cause cause = cause_of(code);
+  report(cause.input ? input : output, std::string(cause.text) + " (converter code " + std::to_string(code) + ")");
+  return cause.status;
 }
 
 }  // namespace icf2html

@@ -1,5 +1,5 @@
 // One conversion of INPUT into OUTPUT through the shared library, as any host
-// program runs it.
+// program runs it, with OUTPUT kept intact when the conversion fails.
 #pragma once
 
 #include <string>
@@ -8,14 +8,16 @@
 namespace icf2html {
 
 struct ConversionRequest {
-  const char *input;           // "-" is standard input
-  std::string output;          // "-" is standard output
-  std::string levels;
+  std::string input;               // "-" is standard input
+  std::string output;              // "-" is standard output
+  std::string levels = "5";
   std::vector<std::string> words;  // option words for the converter
   bool show_progress = false;
+  bool trusted = false;            // the design's bytes: document texts written as they are
 };
 
-// Runs the conversion and reports a failure on stderr; the program's exit status.
+// Runs the conversion and reports a failure on stderr in one line; the
+// program's exit status (see messages.h).
 int convert_one(ConversionRequest request);
 
 }  // namespace icf2html

@@ -23,18 +23,7 @@ const std::string sample =
     "{SSI s|a||k|||||||||||||||||Title|}Some text & more <text>{ZZZ 1|}"
     "{CMT a comment|}{FNI 0|1|4|}{SHD 6|80|FF|00|00|}\\xE9 end";
 
-// One quiet conversion through the host entry with names the test chooses,
-// then the four shutdown calls; the exit code.
-int convert_names(const std::string &target_name, const std::string &icf_name, const std::string &level_letters = "5") {
-  std::string target = target_name, icf = icf_name, levels = level_letters, quiet = "N";
-  char *words[] = {quiet.data(), nullptr};
-  const int code = MainEntryPoint(target.data(), icf.data(), levels.data(), words, nullptr, nullptr);
-  GlobalShutDown();
-  RemoveTempFiles();
-  RemovePurgeableFiles();
-  KIVFreeAll();
-  return code;
-}
+using test_support::convert_names;
 
 TEST(HostEntry, EveryFailedAllocationEndsWithNoMemoryAndNoLeak) {
   TempDir dir;

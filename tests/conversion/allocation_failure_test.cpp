@@ -1,0 +1,64 @@
+// Every allocation of every conversion case fails in turn. A conversion either
+// recovers completely (its exact expected HTML and exit code) or ends with 8;
+// either way every block goes back to the host, the intermediate file is gone
+// and no temporary file stays.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "support/case_file.h"
+#include "support/fake_host.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using test_support::ConversionCase;
+
+std::vector<std::string> case_files() {
+  std::vector<std::string> files;
+  for (const auto &entry : std::filesystem::directory_iterator(ICF_CASES_DIR))
+    if (entry.path().extension() == ".case") files.push_back(entry.path().filename().string());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+class AllocationFailure : public testing::TestWithParam<std::string> {};
+
+TEST_P(AllocationFailure, RecoversCompletelyOrEndsWithNoMemory) {
+  const std::string path = std::string(ICF_CASES_DIR) + "/" + GetParam();
+  long conversions = 0;
+  for (const ConversionCase &c : test_support::parse_case_file(path, test_support::read_file(path))) {
+    test_support::TempDir dir;
+    test_support::ConversionSettings settings;
+    settings.levels = c.levels;
+    settings.options = c.options;
+    settings.host_allocator = true;
+    const auto whole = test_support::convert_notation(dir.path().string(), c.input, settings);
+    ASSERT_EQ(whole.code, c.code) << c.name;
+    const long requests = test_support::allocations_made();
+    for (long n = 1; n <= requests; ++n) {
+      settings.fail_allocation = n;
+      const auto result = test_support::convert_notation(dir.path().string(), c.input, settings);
+      ++conversions;
+      const std::string where = c.name + ", allocation " + std::to_string(n) + " of " + std::to_string(requests);
+      if (result.code != 8) {
+        EXPECT_EQ(result.code, c.code) << where;
+        EXPECT_EQ(result.html, c.expected) << where << test_support::describe_difference(c.expected, result.html);
+      }
+      EXPECT_EQ(test_support::blocks_outstanding(), 0) << where;
+      for (const std::string &name : dir.listing())
+        EXPECT_TRUE(name == "out.html" || name == "except.lst") << name << " left after " << where;
+      std::filesystem::remove(dir.file("out.html"));
+      std::filesystem::remove(dir.file("except.lst"));
+    }
+  }
+  RecordProperty("conversions", std::to_string(conversions));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, AllocationFailure, testing::ValuesIn(case_files()),
+                         [](const testing::TestParamInfo<std::string> &info) {
+                           return info.param.substr(0, info.param.find('.'));
+                         });
+
+}  // namespace

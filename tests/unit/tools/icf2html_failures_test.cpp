@@ -1,0 +1,202 @@
+// icf2html when things go wrong: a failed or interrupted conversion leaves
+// OUTPUT exactly as it was, files that are not regular files are used as they
+// stand, every failure is one line naming the file and the cause, progress
+// never enters the page, and untrusted documents cannot put live content in it.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/fake_host.h"
+#include "support/temp_dir.h"
+
+extern char **environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using test_support::read_file;
+using test_support::write_file;
+
+const std::string program = std::string(ICF_TOOLS_DIR) + "/icf2html";
+
+// A started icf2html: standard output and error go to files in the folder
+// (or standard error to the descriptor given).
+struct Started {
+  pid_t pid = -1;
+  int wait() const {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 256 + WTERMSIG(status);
+  }
+};
+
+class Icf2htmlFailures : public testing::Test {
+ protected:
+  test_support::TempDir dir;
+
+  Started start(const std::vector<std::string> &arguments, int stderr_fd = -1) {
+    std::vector<std::string> all = {program};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    std::vector<char *> argv;
+    for (std::string &a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, dir.path().c_str());
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, (dir.path() / ".stdout").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (stderr_fd >= 0) posix_spawn_file_actions_adddup2(&actions, stderr_fd, STDERR_FILENO);
+    else posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, (dir.path() / ".stderr").c_str(),
+                                          O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    Started started;
+    EXPECT_EQ(posix_spawn(&started.pid, program.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    return started;
+  }
+  int run(const std::vector<std::string> &arguments) { return start(arguments).wait(); }
+  std::string out() { return read_file(dir.file(".stdout")); }
+  std::string err() { return read_file(dir.file(".stderr")); }
+  std::string stream(const std::string &notation_text, const std::string &name) {
+    write_file(dir.file(name), test_support::assemble(notation_text));
+    return name;
+  }
+  // Everything in the folder but the captured streams.
+  std::vector<std::string> files() {
+    std::vector<std::string> names;
+    for (const std::string &n : dir.listing())
+      if (n != ".stdout" && n != ".stderr") names.push_back(n);
+    return names;
+  }
+  // The one line a failure writes, checked for its form.
+  void expect_one_line(const std::string &file, const std::string &cause) {
+    const std::string e = err();
+    EXPECT_EQ(e, "icf2html: " + file + ": " + cause + "\n");
+  }
+};
+
+TEST_F(Icf2htmlFailures, FailedConversionKeepsThePreviousPageAndItsPermissions) {
+  stream("good text", "good.icf");
+  stream("bad | stream", "bad.icf");
+  write_file(dir.file("page.html"), "the previous good page");
+  fs::permissions(dir.file("page.html"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  const auto before = files();
+  EXPECT_EQ(run({"bad.icf", "page.html"}), 1);
+  EXPECT_EQ(read_file(dir.file("page.html")), "the previous good page");
+  EXPECT_EQ(files(), before);
+  EXPECT_EQ(run({"bad.icf", "absent.html"}), 1);
+  EXPECT_EQ(files(), before);  // absent stays absent, nothing stray beside it
+
+  // On success the page is the library's own conversion to that name, and
+  // keeps the permissions of the page it replaced.
+  EXPECT_EQ(run({"good.icf", "page.html"}), 0) << err();
+  const std::string converted = read_file(dir.file("page.html"));
+  EXPECT_EQ(fs::status(dir.file("page.html")).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  fs::copy_file(dir.file("good.icf"), dir.file("copy.icf"));
+  const fs::path previous = fs::current_path();
+  fs::current_path(dir.path());
+  EXPECT_EQ(test_support::convert_names("page.html", "copy.icf", "5", {"UNTRUSTED"}), 0);
+  fs::current_path(previous);
+  EXPECT_EQ(read_file(dir.file("page.html")), converted);
+}
+
+TEST_F(Icf2htmlFailures, InterruptedConversionRemovesWhatItMadeAndEndsWith130) {
+  // The converter reads its stream from a FIFO that never ends, so the signal
+  // arrives while it converts.
+  const std::string fifo = dir.file("endless");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  stream("unused", "in.icf");
+  for (const bool existed : {true, false}) {
+    if (existed) write_file(dir.file("page.html"), "the previous good page");
+    const auto before = files();
+    const Started cli = start({"-o", "T=" + fifo, "in.icf", "page.html"});
+    const int feed = open(fifo.c_str(), O_WRONLY);
+    ASSERT_EQ(write(feed, "some text ", 10), 10);
+    usleep(200000);
+    kill(cli.pid, SIGINT);
+    EXPECT_EQ(cli.wait(), 130);
+    close(feed);
+    EXPECT_EQ(files(), before);
+    if (existed) EXPECT_EQ(read_file(dir.file("page.html")), "the previous good page");
+    fs::remove(dir.file("page.html"));
+  }
+}
+
+TEST_F(Icf2htmlFailures, FifoOutputIsWrittenAsItStands) {
+  stream("into a pipe", "in.icf");
+  ASSERT_EQ(mkfifo(dir.file("out.fifo").c_str(), 0600), 0);
+  std::string received;
+  std::thread reader([&] { received = read_file(dir.file("out.fifo")); });
+  EXPECT_EQ(run({"in.icf", "out.fifo"}), 0) << err();
+  reader.join();
+  EXPECT_TRUE(fs::is_fifo(fs::symlink_status(dir.file("out.fifo"))));
+  EXPECT_NE(received.find("into a pipe"), std::string::npos);
+}
+
+TEST_F(Icf2htmlFailures, EachFailureIsOneLineNamingTheFileAndTheCause) {
+  stream("text", "in.icf");
+  fs::create_directory(dir.file("folder"));
+  EXPECT_EQ(run({"in.icf", "folder"}), 4);
+  expect_one_line("folder", "cannot be written: Is a directory");
+  EXPECT_EQ(run({"folder", "out.html"}), 3);
+  expect_one_line("folder", "cannot be read: Is a directory");
+  EXPECT_EQ(run({"missing.icf", "out.html"}), 3);
+  expect_one_line("missing.icf", "cannot be read: No such file or directory");
+  EXPECT_EQ(run({"in.icf", "no/dir/out.html"}), 4);
+  expect_one_line("no/dir/out.html", "cannot be created: No such file or directory");
+  stream("a|b", "bad.icf");
+  EXPECT_EQ(run({"bad.icf", "out.html"}), 1);
+  expect_one_line("bad.icf", "the input is not a well-formed intermediate code stream (converter code 16)");
+  EXPECT_EQ(files(), (std::vector<std::string>{"bad.icf", "folder", "in.icf"}));
+}
+
+TEST_F(Icf2htmlFailures, OnlyDashIsStandardOutput) {
+  stream("text", "in.icf");
+  EXPECT_EQ(run({"in.icf", "stdout"}), 0) << err();
+  EXPECT_EQ(out(), "");
+  EXPECT_NE(read_file(dir.file("stdout")).find("text"), std::string::npos);
+}
+
+TEST_F(Icf2htmlFailures, ProgressNeverEntersThePageOrARedirectedStream) {
+  stream("text " + std::string(20000, 'x'), "in.icf");
+  EXPECT_EQ(run({"in.icf", "-"}), 0);
+  const std::string plain = out();
+  EXPECT_EQ(run({"--progress", "in.icf", "-"}), 0);
+  EXPECT_EQ(out(), plain);
+  EXPECT_EQ(err(), "");
+  // On a terminal the bar is drawn there, to its end.
+  int terminal = -1, device = -1;
+  ASSERT_EQ(openpty(&terminal, &device, nullptr, nullptr, nullptr), 0);
+  const Started cli = start({"--progress", "in.icf", "page.html"}, device);
+  close(device);
+  std::string drawn;
+  char chunk[256];
+  for (ssize_t n; (n = read(terminal, chunk, sizeof chunk)) > 0;) drawn.append(chunk, static_cast<std::size_t>(n));
+  EXPECT_EQ(cli.wait(), 0);
+  close(terminal);
+  EXPECT_NE(drawn.find("[" + std::string(50, '#') + "]"), std::string::npos) << drawn;
+  EXPECT_EQ(read_file(dir.file("page.html")).find("##"), std::string::npos);
+}
+
+TEST_F(Icf2htmlFailures, UntrustedByDefaultAndTheDesignsBytesOnRequest) {
+  stream("see {XRF 0|12|x\"><script>alert(3)</script>|here|}", "in.icf");
+  EXPECT_EQ(run({"in.icf", "safe.html"}), 0);
+  EXPECT_EQ(read_file(dir.file("safe.html")).find("<script>"), std::string::npos);
+  EXPECT_EQ(run({"--trusted", "in.icf", "raw.html"}), 0);
+  EXPECT_NE(read_file(dir.file("raw.html")).find("<A HREF=\"x\"><script>alert(3)</script>\">here</A>"),
+            std::string::npos);
+}
+
+}  // namespace
