@@ -343,6 +343,9 @@ std::uint32_t CmdParseLine(const char *word) {
       if (starts_with_nocase(p, "=")) set_file_name(settings.icfname, p.substr(1));
       else if (starts_with_nocase(p, "W")) return opt_progress_type5;
       return 0;
+    case 'U':
+      if (p.size() == 6 && starts_with_nocase(p, "NICODE")) settings.unicode_references = 1;
+      return 0;
     case 'V': copy_bounded(settings.ver_lvl, ver_lvl_characters + 1, p); return 0;
     case 'W': settings.BFBModeFlag = 0; return 0;
     case 'X':

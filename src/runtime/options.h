@@ -92,6 +92,7 @@ struct OptionSettings {
   std::array<char *, name_value_slots> kivCmdName{};
   std::array<char *, name_value_slots> kivCmdValue{};
   int kivCmdCount = 0;
+  int unicode_references = 0;  // UNICODE: characters without an entity as numeric references
 };
 extern OptionSettings settings;
 
