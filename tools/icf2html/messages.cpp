@@ -10,7 +10,11 @@ void usage(std::FILE *to) {
                "  -l LEVELS   level letter 0-5 and modifier letters E, M, N, P, X (default 5)\n"
                "  -o WORD     an option word for the converter, e.g. -o PE=except.lst\n"
                "  --progress  show the progress bar on standard output\n"
-               "  --isolate   convert in a child process under limits (icf2html --isolate --help)\n");
+               "  --isolate   convert in a child process under limits (icf2html --isolate --help)\n"
+               "INPUT may also be a document that a reader program of the suite converts into\n"
+               "an intermediate stream first (RTF: w019funx, beside icf2html); for documents\n"
+               "the option word UNICODE is on, so characters beyond the writer's character sets\n"
+               "are written as numeric character references.\n");
 }
 
 Cause cause_of(int code, bool output_written) {

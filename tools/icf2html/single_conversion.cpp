@@ -4,9 +4,11 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <string_view>
 
 #include <icf2html.h>
 
+#include "document_input.h"
 #include "input_copy.h"
 #include "messages.h"
 
@@ -19,8 +21,14 @@ int convert_one(ConversionRequest request) {
   if (!request.show_progress || to_stdout) request.words.emplace_back("N");  // the bar would mix with the HTML
 
   bool input_failed = false;
+  const std::string work_dir = to_stdout ? temporary_directory() : directory_of(output);
+  DocumentInput document;
+  if (std::string_view(input) != "-") {
+    if (read_document_input(request.program, input, work_dir, document) != 0) return 1;
+    if (!document.stream.empty()) request.words.emplace_back("UNICODE");
+  }
   const std::string intermediate =
-      copy_to_intermediate(input, to_stdout ? temporary_directory() : directory_of(output), input_failed);
+      document.stream.empty() ? copy_to_intermediate(input, work_dir, input_failed) : document.stream;
   if (intermediate.empty()) {
     if (input_failed) std::fprintf(stderr, "icf2html: %s: the input cannot be read\n", input);
     else std::fprintf(stderr, "icf2html: %s: no temporary file can be written\n", temporary_directory().c_str());

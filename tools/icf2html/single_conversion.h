@@ -8,6 +8,7 @@
 namespace icf2html {
 
 struct ConversionRequest {
+  const char *program = nullptr;  // how icf2html was started: reader programs are looked up beside it
   const char *input;           // "-" is standard input
   std::string output;          // "-" is standard output
   std::string levels;
