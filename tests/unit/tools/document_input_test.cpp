@@ -14,8 +14,9 @@ namespace {
 
 const std::string tools = ICF_TOOLS_DIR;
 
-using test_support::run;
 using test_support::ToolRun;
+
+ToolRun run(const std::string &command) { return test_support::run_tool(command); }
 
 TEST(DocumentInput, AnRtfFileIsReadAndConverted) {
   test_support::TempDir dir;
