@@ -147,6 +147,10 @@ char32_t symbol_private_use(char32_t c) {
   return byte;
 }
 
+void restart_code_pages() {
+  for (CodePageDecoder &decoder : cache.decoders) decoder.pending_len = 0;
+}
+
 void release_code_pages() {
   for (CodePageDecoder &decoder : cache.decoders)
     if (decoder.converter != nullptr) iconv_close(static_cast<iconv_t>(decoder.converter));

@@ -33,6 +33,8 @@ char32_t decode_byte(CodePageDecoder &decoder, unsigned char byte);
 // Symbol fonts reach Unicode text in the private use area at U+F020 to U+F0FF;
 // the character the font shows there, or c itself outside that range.
 char32_t symbol_private_use(char32_t c);
+// Forgets the bytes of an unfinished character in every decoder (a new document).
+void restart_code_pages();
 // Releases every cached decoder.
 void release_code_pages();
 

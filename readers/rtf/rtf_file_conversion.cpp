@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "rtf_code_pages.h"
 #include "rtf_reader.h"
 #include "runtime/file_layer.h"
 #include "runtime/memory.h"
@@ -30,6 +31,7 @@ int convert_rtf_file(const char *rtf_name, const char *icf_name) {
   if (out != -1) KIVclose(out);
   if (status != rtf_status_ok) KIVunlink(icf_name);
   rtf_input_close(input);
+  release_code_pages();
   close(in_fd);
   KIVFreeAll();
   return status;

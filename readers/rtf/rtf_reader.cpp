@@ -1024,6 +1024,7 @@ bool starts_like_rtf(const unsigned char *bytes, std::size_t len) {
 int read_rtf(RtfInput &in) {
   reader = {};
   pending_high_surrogate = 0;
+  restart_code_pages();  // the decoders' tables stay: building them costs more than a small document
   reader.input = &in;
   RtfToken token;
   if (!read_header(in, token)) return in.failed ? rtf_status_read_failed : rtf_status_not_rtf;
@@ -1056,7 +1057,6 @@ int read_rtf(RtfInput &in) {
   }
   if (reader.out.para_open) put_line_break();
   if (reader.out.table_open) end_table();
-  release_code_pages();
   return in.failed ? rtf_status_read_failed : rtf_status_ok;
 }
 
