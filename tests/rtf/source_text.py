@@ -8,7 +8,7 @@ headers and footers does not matter.
     source_text.py SOURCE > NAME.ref
 
 HTML sources are read with the standard parser, the flat OpenDocument source
-with the XML parser, Markdown and LaTeX through pandoc's plain-text writer,
+with the XML parser, Markdown and LaTeX through pandoc's plain-text writer (LaTeX sections with their numbers),
 plain text as it is (Latin-1)."""
 import html.parser
 import re
@@ -101,14 +101,19 @@ def odt_blocks(path):
     return blocks
 
 
-def pandoc_blocks(path, reader):
+def pandoc_blocks(path, reader, numbered=False):
     text = subprocess.run(["pandoc", "-s", "-f", reader, "-t", "plain", "--wrap=none", path],
                           check=True, capture_output=True, text=True).stdout
+    # LaTeX numbers its sections; the plain-text writer does not show the numbers.
+    sections = re.findall(r"\\section\{([^}]*)\}", open(path).read()) if numbered else []
     body, notes = [], []
     for line in text.splitlines():
         line = " ".join(line.split())
         if not line:
             continue
+        if line in sections:
+            line = "%d %s" % (sections.index(line) + 1, line)
+            sections[sections.index(line.split(" ", 1)[1])] = None
         note = re.match(r"^\[(\d+)\] (.*)$", line)
         if note:
             notes.append([note.group(2)])
@@ -131,7 +136,7 @@ def main():
     elif path.endswith(".md"):
         blocks = pandoc_blocks(path, "markdown")
     elif path.endswith(".tex"):
-        blocks = pandoc_blocks(path, "latex")
+        blocks = pandoc_blocks(path, "latex", numbered=True)
     else:
         blocks = text_blocks(path)
     for name, lines in blocks:
