@@ -361,7 +361,8 @@ void prepare_paragraph() {
       out.align = para.align;
     }
     out.cell_first_para = false;
-    if (!para.in_table && para.left_indent >= 720) put_indent(para.left_indent / 144);
+    // A list level per half inch, at most ten of them.
+    if (!para.in_table && para.left_indent >= 720) put_indent(std::min(para.left_indent, 7200) / 144);
     out.para_open = true;
   }
 }
@@ -901,7 +902,10 @@ void handle_word(const RtfToken &token) {
       return;
     }
   }
-  if (entry == nullptr) return;
+  if (entry == nullptr) {
+    if (reader.skip_chars > 0 && top().dest != Dest::skip) --reader.skip_chars;  // any word stands for one character
+    return;
+  }
   if (entry->word == RtfWord::bin) {
     if (token.has_param && token.param > 0) rtf_skip_bytes(*reader.input, token.param);
     if (reader.skip_chars > 0) --reader.skip_chars;
