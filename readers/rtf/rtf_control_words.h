@@ -30,6 +30,8 @@ enum class RtfWord : std::uint8_t {
   clvertalb, trqc, trqr, trrh, border_side, border_style, border_none,
   // dates in the information group
   yr, mo, dy, hr, min,
+  // pictures
+  picture_format, picw, pich, picwgoal, pichgoal, picscalex, picscaley,
 };
 
 struct RtfWordEntry {

@@ -85,7 +85,7 @@ const Case cases[] = {
     {"the_symbol_font_shows_greek", R"({\rtf1{\fonttbl{\f3\fcharset2 Symbol;}}\f3 ab\'b7})",
      "{SPF 0|0|0|0|240|Symbol|}{XCS 10646|3B1|}_{XCS 10646|3B2|}_{XCS 10646|2022|}_{HNL}"},
     {"unknown_and_skipped_destinations_leave_no_text",
-     R"({\rtf1{\*\unknown zzz{\x yyy}}{\stylesheet{\s0 Normal;}}{\*\pn\pnlvlblt{\pntxtb q}}{\pict\pngblip 89504e47}a\bin3 {}}b})",
+     R"({\rtf1{\*\unknown zzz{\x yyy}}{\stylesheet{\s0 Normal;}}{\*\pn\pnlvlblt{\pntxtb q}}{\*\objdata 0102}a\bin3 {}}b})",
      times + "ab{HNL}"},
     {"alignment_and_indentation_open_the_paragraph",
      R"({\rtf1\pard\qc one\par\pard\qr\li1440 two\par\pard three\par})",
@@ -109,6 +109,10 @@ const Case cases[] = {
      R"({\rtf1{\*\bkmkstart top}{\*\bkmkend top}{\field{\*\fldinst HYPERLINK "http://x.org/a b"}{\fldrslt go}})"
      R"({\field{\*\fldinst HYPERLINK \\l "top"}{\fldrslt up}}{\field{\*\fldinst PAGE}{\fldrslt 7}}})",
      times + "{XRF 01|3|top||}{XRF 04|12|http://x.org/a%20b||}go{XRF 05|}{XRF 04|3|top||}up{XRF 05|}7{HNL}"},
+    {"pictures_become_a_description_and_their_data",
+     R"({\rtf1 a{\*\shppict{\pict{\*\blipuid 0f}\pngblip\picw4\pich2\picwgoal1440\pichgoal720\picscalex50 89 50 4e 4}})"
+     R"({\nonshppict{\pict\wmetafile8 0100}}{\pict\wmetafile8\bin2 xy}b})",
+     times + "a{PDS 504|0|0|0|720|720|0|0|}{PCT 89504E|}{PDS 610|0|0|0|0|0|0|0|}{PCT 0|7879|}b{HNL}"},
     {"list_text_is_kept", R"({\rtf1{\listtext 1.\tab}First\par})", times + "1.{TAB}First{HNL}"},
 };
 
