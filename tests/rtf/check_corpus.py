@@ -254,9 +254,12 @@ def convert(converter, rtf, work, tools, reuse):
             subprocess.run(["unrtf", "--html", rtf], stdout=out, stderr=subprocess.DEVNULL, check=False,
                            cwd=os.path.dirname(target))
     else:
-        subprocess.run(["soffice", "-env:UserInstallation=file://" + os.path.join(work, "profile"), "--headless",
-                        "--convert-to", "html", "--outdir", os.path.dirname(target), rtf],
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+        for _ in range(2):  # a first start of the office suite on a busy machine may give up
+            subprocess.run(["soffice", "-env:UserInstallation=file://" + os.path.join(work, "profile"), "--headless",
+                            "--convert-to", "html", "--outdir", os.path.dirname(target), rtf],
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+            if os.path.exists(target):
+                break
     return target
 
 
