@@ -21,25 +21,11 @@
 
 #include <icf2html.h>
 
+#include "bench_folder.h"
+
 namespace {
 
 constexpr long megabyte = 1024 * 1024;
-
-// The folder of the generated streams, which are large: it goes when the
-// benchmark ends. Its name lives in a plain array, which no destructor clears
-// before the exit handler runs.
-char bench_dir_name[64];
-
-std::string bench_dir() {
-  static const std::string dir = [] {
-    const char *base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    std::snprintf(bench_dir_name, sizeof bench_dir_name, "%s/icf2html-bench-XXXXXX", base);
-    if (!mkdtemp(bench_dir_name)) std::abort();
-    std::atexit([] { std::filesystem::remove_all(bench_dir_name); });
-    return std::string(bench_dir_name);
-  }();
-  return dir;
-}
 
 // A stream of at least size bytes made by repeating unit; written once per name.
 std::string make_stream(const std::string &name, const std::string &unit, long size) {

@@ -2,9 +2,12 @@
 // entities by level through one table.
 #include "html/entities.h"
 
+#include <string_view>
+
 #include "html/attributes_fonts.h"
 #include "html/output.h"
 #include "html/writer.h"
+#include "runtime/options.h"
 #include "stream/buffered_io.h"
 #include "stream/code_numbers.h"
 #include "stream/code_params.h"
@@ -193,6 +196,43 @@ constexpr std::int16_t no_row = -1;
 // the table defines, done once when the library is built.
 using RowIndex = std::array<std::array<std::int16_t, byte_values>, char_set_count>;
 
+// The Unicode scalar value of each row's character (0: the row names none), for
+// numeric character references when the row's text needs a higher level.
+constexpr std::array<std::uint32_t, entity_count> entity_unicode = {{
+    /*   0 */ 0x00C6, 0x00C1, 0x00C2, 0x00C0, 0x00C5, 0x00C3, 0x00C4, 0x00C7, 0x00D0, 0x00C9,
+    /*  10 */ 0x00CA, 0x00C8, 0x00CB, 0x00CD, 0x00CE, 0x00CC, 0x00CF, 0x00D1, 0x00D3, 0x00D4,
+    /*  20 */ 0x00D2, 0x00D8, 0x00D5, 0x00D6, 0x00DE, 0x00DA, 0x00DB, 0x00D9, 0x00DC, 0x00DD,
+    /*  30 */ 0x00E1, 0x00E2, 0x00E6, 0x00E0, 0x00E5, 0x00E3, 0x00E4, 0x00E7, 0x00F0, 0x00E9,
+    /*  40 */ 0x00EA, 0x00E8, 0x00EB, 0x00ED, 0x00EE, 0x00EC, 0x00EF, 0x00F1, 0x00F3, 0x00F4,
+    /*  50 */ 0x00F2, 0x00F8, 0x00F5, 0x00F6, 0x00DF, 0x00FE, 0x00FA, 0x00FB, 0x00F9, 0x00FC,
+    /*  60 */ 0x00FD, 0x00FF, 0x0022, 0x0027, 0x00A0, 0x00A2, 0x00A3, 0x00A5, 0x00A6, 0x00A7,
+    /*  70 */ 0x00A9, 0x00A9, 0x00AB, 0x00BB, 0x00AC, 0x00AE, 0x00AE, 0x00B0, 0x00B1, 0x00B9,
+    /*  80 */ 0x00B2, 0x00B3, 0x00B5, 0x00B6, 0x00B7, 0x00B7, 0x00BC, 0x00BD, 0x00BE, 0x00BF,
+    /*  90 */ 0x222B, 0x221E, 0x00A1, 0x00A4, 0x00A8, 0x00AA, 0x00AF, 0x00B8, 0x00BA, 0x00D7,
+    /* 100 */ 0x00F7, 0x2122, 0x2014, 0x2013, 0x2026, 0x22EF, 0x22EE, 0x22F1, 0x0000, 0x2009,
+    /* 110 */ 0x0020, 0x2001, 0x2003, 0x2002, 0x00B4, 0x0060, 0x02C6, 0x02DC, 0x02DA, 0x02DB,
+    /* 120 */ 0x2126, 0x2192, 0x2191, 0x2190, 0x2193, 0x2015, 0x02D9, 0x02D8, 0x02C7, 0x02DD,
+    /* 130 */ 0x266A, 0x03B1, 0x03B2, 0x03B3, 0x03B4, 0x03B5, 0x03F5, 0x03B6, 0x03B7, 0x03B8,
+    /* 140 */ 0x03D1, 0x03B9, 0x03BA, 0x03BB, 0x03BC, 0x03BD, 0x03BE, 0x03BF, 0x03C0, 0x03D6,
+    /* 150 */ 0x03C1, 0x03F1, 0x03C3, 0x03C2, 0x03C4, 0x03C5, 0x03C6, 0x03D5, 0x03C7, 0x03C8,
+    /* 160 */ 0x03C9,
+}};
+
+// Row texts that are no entities of HTML 4 (the table's own names): with
+// numeric references on, the character's reference is written instead.
+constexpr std::array<std::string_view, 25> private_texts = {
+    "&degree;", "&hibar;", "&ldots;", "&cdots;", "&vdots;", "&ddots;", "&dotfill;", "&sp;", "&quad;",
+    "&grave;", "&ring;", "&ogon;", "&ohm;", "&horbar;", "&dot;", "&breve;", "&caron;", "&dblac;",
+    "&sung;", "&vepsilon;", "&vtheta;", "&varpi;", "&varrho;", "&vsigma;", "&varphi;"};
+
+consteval std::array<bool, entity_count> build_private_rows() {
+  std::array<bool, entity_count> rows{};
+  for (std::size_t row = 0; row < entity_count; ++row)
+    for (const std::string_view text : private_texts) rows[row] = rows[row] || text == html_ext[row].text;
+  return rows;
+}
+constexpr std::array<bool, entity_count> private_row = build_private_rows();
+
 consteval RowIndex build_row_index() {
   RowIndex index{};
   for (auto &column : index) column.fill(no_row);
@@ -233,13 +273,34 @@ int find_row(std::int32_t set, std::int32_t value) {
 
 int LookUpXChar(std::int32_t set, std::int32_t value) { return find_row(set, value) == no_row ? -1 : 0; }
 
+// The Unicode scalar value for value of set when numeric references are on, or 0.
+std::uint32_t reference_value(std::int32_t set, std::int32_t value) {
+  if (settings.unicode_references == 0) return 0;
+  const int row = find_row(set, value);
+  if (row != no_row) return entity_unicode[static_cast<std::size_t>(row)];
+  if (set != unicode_char_set && set != CharSets[4]) return 0;  // ISO 8859-1 values are Unicode values
+  const auto c = static_cast<std::uint32_t>(value);
+  const bool control = c < 0x20 || (c >= 0x7F && c < 0xA0);
+  const bool surrogate = c >= 0xD800 && c < 0xE000;
+  return value <= 0 || control || surrogate || c > 0x10FFFF ? 0 : c;
+}
+
 void PutXChar(fmt_info *, std::int32_t set, std::int32_t value) {
   const int row = find_row(set, value);
-  if (row == no_row || html_ext[static_cast<std::size_t>(row)].level > writer.ver_code) {
-    b_putc('_');
+  const bool referenced = settings.unicode_references != 0 && row != no_row && private_row[static_cast<std::size_t>(row)] &&
+                          entity_unicode[static_cast<std::size_t>(row)] != 0;
+  if (row != no_row && html_ext[static_cast<std::size_t>(row)].level <= writer.ver_code && !referenced) {
+    put_str(html_ext[static_cast<std::size_t>(row)].text);
     return;
   }
-  put_str(html_ext[static_cast<std::size_t>(row)].text);
+  if (const std::uint32_t c = reference_value(set, value); c != 0) {
+    b_putc('&');
+    b_putc('#');
+    put_num(static_cast<std::int32_t>(c));
+    b_putc(';');
+    return;
+  }
+  b_putc('_');
 }
 
 int tt_xcs(fmt_info *rec, std::int32_t) {
@@ -247,7 +308,7 @@ int tt_xcs(fmt_info *rec, std::int32_t) {
   const std::int32_t set = get_dec();
   const std::int32_t value = get_hex();
   x_icf();
-  if (LookUpXChar(set, value) == 0) {
+  if (LookUpXChar(set, value) == 0 || reference_value(set, value) != 0) {
     PutXChar(rec, set, value);
     // The substitute character that follows stands for the same character.
     if (b_getc() == ESC) x_icf();

@@ -1,7 +1,9 @@
 // Characters outside ASCII: XCS names one character of one of seven character
 // sets, UCS and HEX give characters of the IBM PC set as hexadecimal values,
 // NBR is a non-breaking space. One table turns them into entities by level;
-// a character with no usable row becomes "_".
+// a character with no usable row becomes "_". With the option word UNICODE, a
+// further set carries Unicode scalar values, and every character whose value is
+// known but has no entity at the chosen level is written as "&#N;".
 #pragma once
 
 #include <array>
@@ -14,6 +16,9 @@ namespace kiv {
 inline constexpr std::size_t char_set_count = 7;
 // The character-set numbers, in the column order of html_ext.
 extern const std::array<std::int32_t, char_set_count> CharSets;
+// The set of Unicode scalar values; it has no column: its characters are written
+// as numeric references when the option is on, else the substitute stands.
+inline constexpr std::int32_t unicode_char_set = 10646;
 
 // One row of html_ext: the level it needs (0 any, 2 only at ver_code 2), the
 // text written, and the character's value in each set (-1: the set lacks it).
@@ -29,7 +34,8 @@ extern const std::array<EntityRow, entity_count> html_ext;
 // 0 when some row holds value in the column of character set set, else -1.
 int LookUpXChar(std::int32_t set, std::int32_t value);
 // Writes the entity for value of set, or "_" when there is no row or the row
-// needs a higher level than ver_code.
+// needs a higher level than ver_code (a numeric reference instead when the
+// option is on and the character's Unicode value is known).
 void PutXChar(fmt_info *rec, std::int32_t set, std::int32_t value);
 
 // XCS: one character of a named set. When a row is found its entity is written

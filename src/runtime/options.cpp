@@ -348,6 +348,7 @@ std::uint32_t CmdParseLine(const char *word) {
       return 0;
     case 'U':
       if (starts_with_nocase(p, "NTRUSTED")) settings.untrusted_output = 1;
+      else if (p.size() == 6 && starts_with_nocase(p, "NICODE")) settings.unicode_references = 1;
       return 0;
     case 'V': copy_bounded(settings.ver_lvl, ver_lvl_characters + 1, p); return 0;
     case 'W': settings.BFBModeFlag = 0; return 0;

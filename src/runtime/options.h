@@ -92,8 +92,9 @@ struct OptionSettings {
   std::array<char *, name_value_slots> kivCmdName{};
   std::array<char *, name_value_slots> kivCmdValue{};
   int kivCmdCount = 0;
-  int untrusted_output = 0;   // UNTRUSTED: document texts never become markup or script links
-  int keep_host_signals = 0;  // KEEPSIGNALS: SIGINT and SIGTERM stay the host's; they end the conversion
+  int untrusted_output = 0;    // UNTRUSTED: document texts never become markup or script links
+  int keep_host_signals = 0;   // KEEPSIGNALS: SIGINT and SIGTERM stay the host's; they end the conversion
+  int unicode_references = 0;  // UNICODE: characters without an entity as numeric references
 };
 extern OptionSettings settings;
 

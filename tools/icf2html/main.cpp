@@ -44,6 +44,7 @@ int main(int argc, char **argv) {
     icf2html::usage(stderr);
     return icf2html::status_usage;
   }
+  request.program = argv[0];
   request.input = files[0];
   request.output = files[1];
   return icf2html::convert_one(std::move(request));

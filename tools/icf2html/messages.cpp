@@ -19,7 +19,11 @@ void usage(std::FILE *to) {
                "A failed conversion leaves OUTPUT as it was. Exit status: 0 converted,\n"
                "1 the conversion failed, 2 usage, 3 INPUT cannot be read, 4 OUTPUT cannot\n"
                "be written, 5 converted with a warning, 130 and 143 interrupted by SIGINT\n"
-               "or SIGTERM.\n");
+               "or SIGTERM.\n"
+               "INPUT may also be a document that a reader program of the suite converts into\n"
+               "an intermediate stream first (RTF: w019funx, beside icf2html); for documents\n"
+               "the option word UNICODE is on, so characters beyond the writer's character sets\n"
+               "are written as numeric character references.\n");
 }
 
 void report(const std::string &file, const std::string &cause) {

@@ -8,6 +8,7 @@
 
 #include <icf2html.h>
 
+#include "document_input.h"
 #include "input_copy.h"
 #include "interruptions.h"
 #include "messages.h"
@@ -79,10 +80,17 @@ int convert_one(ConversionRequest request) {
   const bool to_stdout = output == "-";
   if (const int refused = refuse_early(input, output)) return refused;
 
+  const std::string work_dir = to_stdout ? temporary_directory() : directory_of(output);
+  DocumentInput document;
+  if (input != "-") {
+    if (read_document_input(request.program, input.c_str(), work_dir, document) != 0) return status_input_unreadable;
+    if (!document.stream.empty()) request.words.emplace_back("UNICODE");
+  }
   bool input_failed = false;
   int input_error = 0;
-  const std::string intermediate = copy_to_intermediate(
-      input.c_str(), to_stdout ? temporary_directory() : directory_of(output), input_failed, input_error);
+  const std::string intermediate = document.stream.empty()
+                                       ? copy_to_intermediate(input.c_str(), work_dir, input_failed, input_error)
+                                       : document.stream;
   if (interruption()) {
     if (!intermediate.empty()) unlink(intermediate.c_str());
     return interrupted_status();

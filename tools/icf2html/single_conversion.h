@@ -8,6 +8,7 @@
 namespace icf2html {
 
 struct ConversionRequest {
+  const char *program = nullptr;   // how icf2html was started: reader programs are looked up beside it
   std::string input;               // "-" is standard input
   std::string output;              // "-" is standard output
   std::string levels = "5";

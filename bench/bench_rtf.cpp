@@ -1,0 +1,129 @@
+// RTF to HTML end to end on generated RTF documents of 10 MB and 50 MB: the
+// reader program w019funx (RTF to intermediate stream) then icf2html (stream
+// to HTML), each as its own process, against unrtf --html on the same file in
+// the same run. Counters: MB/s of RTF, and the peak resident memory of the
+// processes (the larger of the two steps for ours).
+//
+//   build/release/bench/bench_rtf [--benchmark_filter=...]
+//
+// The programs are looked up beside this benchmark (../tools) and unrtf along
+// the search path; a missing unrtf skips its runs.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bench_folder.h"
+
+namespace {
+
+constexpr long megabyte = 1024 * 1024;
+
+std::string tools_dir() {
+  return (std::filesystem::canonical("/proc/self/exe").parent_path().parent_path() / "tools").string();
+}
+
+// One page of an ordinary word-processor document: styled runs, accented
+// letters in the code page, Unicode characters, a small table, a link and a
+// footnote.
+const char *const page =
+    "\\pard\\plain\\qj\\f0\\fs24 The northern basin was surveyed over three weeks. {\\b Bold findings} and "
+    "{\\i italic caveats} with {\\ul underlined actions}; caf\\'e9 na\\'efve \\u945?\\u946? \\u1044?\\u1086? "
+    "{\\f1\\cf2 coloured monospaced text} and more ordinary words to fill the line of the page.\\par\n"
+    "\\pard\\plain\\f0\\fs24 See {\\field{\\*\\fldinst HYPERLINK \"https://example.org/tides\"}{\\fldrslt tide "
+    "tables}} and a note{\\super\\chftn}{\\footnote\\pard\\plain\\fs20{\\super\\chftn} Measured at dawn.}.\\par\n"
+    "\\trowd\\trgaph108\\clbrdrt\\brdrs\\cellx3000\\clbrdrt\\brdrs\\cellx6000\\pard\\intbl East quay\\cell "
+    "4.6\\cell\\row\n\\trowd\\trgaph108\\clbrdrt\\brdrs\\cellx3000\\clbrdrt\\brdrs\\cellx6000\\pard\\intbl "
+    "West quay\\cell 4.4\\cell\\row\n\\pard\\plain\\f0\\fs24 A closing paragraph of plain text follows the table "
+    "and ends the page with a few more words than the others have.\\par\n";
+
+std::string make_rtf(long size) {
+  static std::map<long, std::string> made;
+  if (auto it = made.find(size); it != made.end()) return it->second;
+  const std::string path = bench_dir() + "/doc" + std::to_string(size / megabyte) + ".rtf";
+  std::FILE *f = std::fopen(path.c_str(), "wb");
+  if (!f) std::abort();
+  std::fputs("{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\froman Times New Roman;}{\\f1\\fmodern Courier "
+             "New;}}{\\colortbl;\\red0\\green0\\blue0;\\red192\\green0\\blue0;}{\\info{\\title Generated}}\n", f);
+  long written = 0;
+  const std::string unit = page;
+  while (written < size) {
+    std::fwrite(unit.data(), 1, unit.size(), f);
+    written += static_cast<long>(unit.size());
+  }
+  std::fputs("}\n", f);
+  std::fclose(f);
+  made[size] = path;
+  return path;
+}
+
+// Runs a program to its end; its peak resident memory in KB, or -1 when it failed.
+long run(const std::vector<std::string> &arguments, const std::string &stdout_file) {
+  const pid_t child = fork();
+  if (child == 0) {
+    if (!stdout_file.empty() && !std::freopen(stdout_file.c_str(), "wb", stdout)) _exit(127);
+    if (!std::freopen("/dev/null", "wb", stderr)) _exit(127);
+    std::vector<char *> argv;
+    for (const std::string &a : arguments) argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  if (wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+  return usage.ru_maxrss;
+}
+
+void report(benchmark::State &state, long size, long peak) {
+  state.SetBytesProcessed(state.iterations() * size);
+  state.counters["peak_rss_MB"] = static_cast<double>(peak) / 1024.0;
+}
+
+void BM_Ours(benchmark::State &state) {
+  const long size = state.range(0) * megabyte;
+  const std::string rtf = make_rtf(size);
+  const std::string icf = bench_dir() + "/ours.icf", html = bench_dir() + "/ours.html";
+  long peak = 0;
+  for (auto _ : state) {
+    const long reader = run({tools_dir() + "/w019funx", rtf, "-t=" + icf, "-v1", "-n"}, "");
+    const long writer = run({tools_dir() + "/icf2html", "-o", "UNICODE", icf, html}, "");
+    if (reader < 0 || writer < 0) {
+      state.SkipWithError("the conversion failed");
+      return;
+    }
+    peak = std::max({peak, reader, writer});
+  }
+  report(state, size, peak);
+}
+
+void BM_Unrtf(benchmark::State &state) {
+  const long size = state.range(0) * megabyte;
+  const std::string rtf = make_rtf(size);
+  const std::string html = bench_dir() + "/unrtf.html";
+  long peak = 0;
+  for (auto _ : state) {
+    const long used = run({"unrtf", "--html", rtf}, html);
+    if (used < 0) {
+      state.SkipWithError("unrtf is missing or failed");
+      return;
+    }
+    peak = std::max(peak, used);
+  }
+  report(state, size, peak);
+}
+
+BENCHMARK(BM_Ours)->Arg(10)->Arg(50)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_Unrtf)->Arg(10)->Arg(50)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,138 @@
+// The table of control words, sorted by name for binary search.
+#include "rtf_control_words.h"
+
+#include <algorithm>
+#include <array>
+
+namespace kiv {
+namespace {
+
+using enum RtfWord;
+
+constexpr std::array rtf_words = std::to_array<RtfWordEntry>({
+    {"aftnsep", skip_destination, 0},  {"aftnsepc", skip_destination, 0},
+    {"annotation", skip_destination, 0}, {"ansi", ansi, 0},
+    {"ansicpg", ansicpg, 0},           {"atnauthor", skip_destination, 0},
+    {"atndate", skip_destination, 0},  {"atnicn", skip_destination, 0},
+    {"atnid", skip_destination, 0},    {"atnparent", skip_destination, 0},
+    {"atnref", skip_destination, 0},   {"atntime", skip_destination, 0},
+    {"author", info_author, 0},        {"b", b, 1},
+    {"background", skip_destination, 0}, {"bin", bin, 0},
+    {"bkmkend", skip_destination, 0},  {"bkmkstart", bkmkstart, 0},
+    {"blue", blue, 0},                 {"brdrb", border_side, 0},
+    {"brdrbar", border_side, 0},       {"brdrdash", border_style, 0},
+    {"brdrdb", border_style, 0},       {"brdrdot", border_style, 0},
+    {"brdrhair", border_style, 0},     {"brdrl", border_side, 0},
+    {"brdrnil", border_none, 0},       {"brdrnone", border_none, 0},
+    {"brdrr", border_side, 0},         {"brdrs", border_style, 0},
+    {"brdrsh", border_style, 0},       {"brdrt", border_side, 0},
+    {"brdrtbl", border_none, 0},       {"brdrth", border_style, 0},
+    {"bullet", character, 0x2022},     {"buptim", skip_destination, 0},
+    {"caps", caps, 1},                 {"cell", cell, 0},
+    {"cellx", cellx, 0},               {"cf", cf, 0},
+    {"chftn", chftn, 0},               {"clbrdrb", border_side, 1},
+    {"clbrdrl", border_side, 1},       {"clbrdrr", border_side, 1},
+    {"clbrdrt", border_side, 1},       {"clmgf", clmgf, 0},
+    {"clmrg", clmrg, 0},               {"clvertalb", clvertalb, 0},
+    {"clvertalc", clvertalc, 0},       {"clvertalt", clvertalt, 0},
+    {"clvmgf", clvmgf, 0},             {"clvmrg", clvmrg, 0},
+    {"colorschememapping", skip_destination, 0}, {"colortbl", colortbl, 0},
+    {"comment", skip_destination, 0},  {"cpg", cpg, 0},
+    {"creatim", info_created, 0},      {"datastore", skip_destination, 0},
+    {"deff", deff, 0},                 {"dibitmap", picture_format, 699},
+    {"dn", dn, 0},                     {"doccomm", info_comment, 0},
+    {"docvar", skip_destination, 0},   {"dy", dy, 0},
+    {"emdash", character, 0x2014},     {"emfblip", picture_format, 699},
+    {"emspace", character, 0x2003},    {"endash", character, 0x2013},
+    {"enspace", character, 0x2002},    {"f", f, 0},
+    {"falt", skip_destination, 0},     {"fcharset", fcharset, 0},
+    {"field", field, 0},               {"filetbl", skip_destination, 0},
+    {"fldinst", fldinst, 0},           {"fldrslt", fldrslt, 0},
+    {"fonttbl", fonttbl, 0},           {"footer", footer, 0},
+    {"footerf", footer, 0},            {"footerl", footer, 0},
+    {"footerr", footer, 0},            {"footnote", footnote, 0},
+    {"fs", fs, 24},                    {"ftnalt", ftnalt, 0},
+    {"ftncn", skip_destination, 0},    {"ftnsep", skip_destination, 0},
+    {"ftnsepc", skip_destination, 0},  {"generator", skip_destination, 0},
+    {"green", green, 0},               {"header", header, 0},
+    {"headerf", header, 0},            {"headerl", header, 0},
+    {"headerr", header, 0},            {"hr", hr, 0},
+    {"i", i, 1},                       {"info", info, 0},
+    {"intbl", intbl, 0},               {"itap", itap, 1},
+    {"jpegblip", picture_format, 521}, {"keywords", info_keywords, 0},
+    {"lang", lang, 0},                 {"ldblquote", character, 0x201C},
+    {"li", li, 0},                     {"line", line, 0},
+    {"listoverridetable", skip_destination, 0}, {"listtable", skip_destination, 0},
+    {"listtext", text_destination, 0}, {"lquote", character, 0x2018},
+    {"ltrmark", none, 0},              {"mac", mac, 0},
+    {"macpict", picture_format, 602},  {"min", min, 0},
+    {"mmathPr", skip_destination, 0},  {"mo", mo, 0},
+    {"nestcell", nestcell, 0},         {"nestrow", nestrow, 0},
+    {"nesttableprops", skip_destination, 0}, {"nonesttables", skip_destination, 0},
+    {"nonshppict", skip_destination, 0}, {"nosupersub", nosupersub, 0},
+    {"objdata", skip_destination, 0},  {"object", text_destination, 0},
+    {"operator", info_operator, 0},    {"page", page, 0},
+    {"panose", skip_destination, 0},   {"par", par, 0},
+    {"pard", pard, 0},                 {"pc", pc, 0},
+    {"pca", pca, 0},                   {"pgdsctbl", skip_destination, 0},
+    {"pich", pich, 0},                 {"pichgoal", pichgoal, 0},
+    {"picscalex", picscalex, 100},     {"picscaley", picscaley, 100},
+    {"pict", pict, 0},                 {"picw", picw, 0},
+    {"picwgoal", picwgoal, 0},         {"plain", plain, 0},
+    {"pn", skip_destination, 0},       {"pngblip", picture_format, 504},
+    {"pntext", text_destination, 0},   {"printim", skip_destination, 0},
+    {"private", skip_destination, 0},  {"qc", qc, 0},
+    {"qd", qj, 0},                     {"qj", qj, 0},
+    {"ql", ql, 0},                     {"qmspace", character, 0x2005},
+    {"qr", qr, 0},                     {"rdblquote", character, 0x201D},
+    {"red", red, 0},                   {"result", text_destination, 0},
+    {"revtbl", skip_destination, 0},   {"revtim", info_revised, 0},
+    {"row", row, 0},                   {"rquote", character, 0x2019},
+    {"rsidtbl", skip_destination, 0},  {"rtlmark", none, 0},
+    {"scaps", scaps, 1},               {"sect", sect, 0},
+    {"shpinst", skip_destination, 0},  {"shppict", text_destination, 0},
+    {"shprslt", skip_destination, 0},  {"sn", skip_destination, 0},
+    {"sp", skip_destination, 0},       {"strike", strike, 1},
+    {"striked", striked, 1},           {"stylesheet", skip_destination, 0},
+    {"sub", sub, 0},                   {"subject", info_subject, 0},
+    {"super", super, 0},               {"sv", skip_destination, 0},
+    {"tab", tab, 0},                   {"tc", skip_destination, 0},
+    {"template", skip_destination, 0}, {"themedata", skip_destination, 0},
+    {"title", info_title, 0},          {"trbrdrb", border_side, 1},
+    {"trbrdrh", border_side, 1},       {"trbrdrl", border_side, 1},
+    {"trbrdrr", border_side, 1},       {"trbrdrt", border_side, 1},
+    {"trbrdrv", border_side, 1},       {"trowd", trowd, 0},
+    {"trqc", trqc, 0},                 {"trqr", trqr, 0},
+    {"trrh", trrh, 0},                 {"txe", skip_destination, 0},
+    {"u", u, 0},                       {"uc", uc, 1},
+    {"ul", ul, 1},                     {"uld", ul, 1},
+    {"uldash", ul, 1},                 {"uldashd", ul, 1},
+    {"uldashdd", ul, 1},               {"uldb", uldb, 1},
+    {"ulhwave", ul, 1},                {"ulldash", ul, 1},
+    {"ulnone", ulnone, 0},             {"ulth", ul, 1},
+    {"ulthd", ul, 1},                  {"ulthdash", ul, 1},
+    {"ulw", ul, 1},                    {"ulwave", ul, 1},
+    {"up", up, 0},                     {"userprops", skip_destination, 0},
+    {"v", v, 1},                       {"wbitmap", picture_format, 699},
+    {"wgrffmtfilter", skip_destination, 0}, {"wmetafile", picture_format, 610},
+    {"xe", skip_destination, 0},       {"xmlnstbl", skip_destination, 0},
+    {"yr", yr, 0},                     {"zwj", none, 0},
+    {"zwnj", none, 0},
+});
+
+constexpr bool sorted_and_unique() {
+  for (std::size_t k = 1; k < rtf_words.size(); ++k)
+    if (!(rtf_words[k - 1].name < rtf_words[k].name)) return false;
+  return true;
+}
+static_assert(sorted_and_unique(), "the control words are sorted by name, each once");
+
+}  // namespace
+
+const RtfWordEntry *find_rtf_word(std::string_view name) {
+  const auto it = std::lower_bound(rtf_words.begin(), rtf_words.end(), name,
+                                   [](const RtfWordEntry &entry, std::string_view key) { return entry.name < key; });
+  return it != rtf_words.end() && it->name == name ? &*it : nullptr;
+}
+
+}  // namespace kiv

@@ -1,0 +1,46 @@
+// The control words the RTF reader acts on, in one sorted table. Words not in
+// the table are ignored; destinations not in it are skipped whole when marked
+// with \*, as RTF asks.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace kiv {
+
+enum class RtfWord : std::uint8_t {
+  none,
+  // destinations
+  skip_destination, fonttbl, colortbl, info, info_title, info_author, info_subject, info_keywords,
+  info_comment, info_operator, info_created, info_revised, header, footer, footnote, field, fldinst,
+  fldrslt, bkmkstart, pict, text_destination,
+  // document and code pages
+  ansi, mac, pc, pca, ansicpg, deff, uc, u, bin,
+  // fonts and colour table entries
+  f, fcharset, cpg, red, green, blue,
+  // character format
+  plain, b, i, ul, uldb, ulnone, strike, striked, super, sub, nosupersub, up, dn, caps, scaps, v, fs,
+  cf, lang, chftn, ftnalt,
+  // paragraph format
+  pard, ql, qc, qr, qj, li, intbl, itap,
+  // breaks and special characters
+  par, line, page, sect, tab, character,
+  // tables
+  trowd, cellx, cell, row, nestcell, nestrow, clmgf, clmrg, clvmgf, clvmrg, clvertalt, clvertalc,
+  clvertalb, trqc, trqr, trrh, border_side, border_style, border_none,
+  // dates in the information group
+  yr, mo, dy, hr, min,
+  // pictures
+  picture_format, picw, pich, picwgoal, pichgoal, picscalex, picscaley,
+};
+
+struct RtfWordEntry {
+  std::string_view name;
+  RtfWord word;
+  std::int32_t value;  // the character of a character word; a default for flags
+};
+
+// The entry for a control word, or null.
+const RtfWordEntry *find_rtf_word(std::string_view name);
+
+}  // namespace kiv

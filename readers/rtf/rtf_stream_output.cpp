@@ -1,0 +1,191 @@
+// Writing the reader's codes through beg_icf, the parameter writers and end_icf.
+#include "rtf_stream_output.h"
+
+#include "html/entities.h"
+#include "stream/code_numbers.h"
+
+namespace kiv {
+namespace {
+
+// A string parameter: its printable bytes, then the parameter's end.
+void put_string(const char *text) {
+  for (const char *p = text; p != nullptr && *p != '\0'; ++p) {
+    const auto c = static_cast<unsigned char>(*p);
+    if (c >= 0x20 && c != 0x7F) b_putc(c);
+  }
+  b_putc(US);
+}
+
+// A hexadecimal parameter of up to 32 bits, without leading zeros.
+void put_hex(std::uint32_t value) {
+  int shift = 28;
+  while (shift > 0 && (value >> shift) == 0) shift -= 4;
+  for (; shift >= 0; shift -= 4) OutHexNibble(static_cast<int>(value >> shift));
+  b_putc(US);
+}
+
+void put_toggle(bool have, bool want, IcfCode on, IcfCode off, bool turning_on) {
+  if (have != want && want == turning_on) out_icf(want ? on : off);
+}
+
+}  // namespace
+
+void put_code(IcfCode code) { out_icf(code); }
+void put_tab() { out_icf(code("TAB")); }
+void put_line_break() { out_icf(code("HNL")); }
+void put_nonbreaking_space() { out_icf(code("NBR")); }
+
+void put_character(char32_t c) {
+  beg_icf(code("XCS"));
+  dec_out(c <= 0xFF ? CharSets[4] : unicode_char_set);
+  put_hex(static_cast<std::uint32_t>(c));
+  end_icf();
+  b_putc('_');
+}
+
+void put_attribute_changes(const CharFormat &have, const CharFormat &want) {
+  // Attributes that go off first, then those that come on.
+  for (const bool turning_on : {false, true}) {
+    put_toggle(have.bold, want.bold, code("BBT"), code("EBT"), turning_on);
+    put_toggle(have.italic, want.italic, code("ITO"), code("ITF"), turning_on);
+    put_toggle(have.underline == 1, want.underline == 1, code("BUL"), code("EUL"), turning_on);
+    put_toggle(have.underline == 2, want.underline == 2, code("BDU"), code("EDU"), turning_on);
+    put_toggle(have.strike, want.strike, code("BSO"), code("ESO"), turning_on);
+    put_toggle(have.script == 1, want.script == 1, code("SPS"), code("EPS"), turning_on);
+    put_toggle(have.script == 2, want.script == 2, code("SBS"), code("EBS"), turning_on);
+    put_toggle(have.caps, want.caps, code("BCU"), code("ECU"), turning_on);
+  }
+}
+
+void put_font(std::int32_t size, const char *face) {
+  beg_icf(code("SPF"));
+  dec_out(0);
+  dec_out(0);
+  dec_out(0);
+  dec_out(0);
+  dec_out(size * 10);
+  put_string(face);
+  end_icf();
+}
+
+void put_color(std::int32_t red, std::int32_t green, std::int32_t blue) {
+  beg_icf(code("BCL"));
+  dec_out(0);
+  dec_out(red);
+  dec_out(green);
+  dec_out(blue);
+  end_icf();
+}
+
+void put_color_off() { out_icf(code("ECL")); }
+
+void put_language(std::int32_t lang) {
+  beg_icf(code("SLG"));
+  dec_out(lang);
+  end_icf();
+}
+
+void put_alignment(std::uint8_t align) {
+  constexpr IcfCode codes[4] = {code("ERJ"), code("BRJ"), code("BCA"), code("BRA")};
+  out_icf(codes[align & 3]);
+}
+
+void put_indent(std::int32_t tenths) {
+  beg_icf(code("STM"));
+  dec_out(0);
+  dec_out(tenths);
+  end_icf();
+}
+
+void put_table_start(std::uint8_t align, const std::int32_t *rights, int count) {
+  beg_icf(code("CDS"));
+  hex_out(0x08 | (align << 4), 1);  // a real table, aligned as its rows
+  dec_out(count);
+  for (int k = 0; k < count; ++k) dec_out(rights[k]);
+  end_icf();
+}
+
+void put_row(std::int32_t height, bool border) {
+  beg_icf(code("BRO"));
+  dec_out(0);
+  dec_out(0);
+  dec_out(height);
+  dec_out(border ? 1 : 0);
+  end_icf();
+}
+
+void put_cell(int column, int colspan, int rowspan, bool covered, std::uint8_t align, std::uint8_t valign) {
+  beg_icf(code("BCO"));
+  dec_out(column);
+  dec_out(colspan);
+  dec_out(rowspan);
+  dec_out(covered ? 1 : 0);
+  dec_out(align);
+  dec_out(0);
+  dec_out(valign);
+  end_icf();
+}
+
+void put_table_end() { out_icf(code("ECM")); }
+
+void put_note_start(bool endnote, std::int32_t number) {
+  beg_icf(code("FNT"));
+  hex_out(endnote ? 2 : 0, 1);
+  hex_out(number >> 8, 1);
+  hex_out(number, 1);
+  end_icf();
+}
+
+void put_link_start(const char *target, bool internal) {
+  beg_icf(code("XRF"));
+  hex_out(4, 1);
+  dec_out(internal ? 3 : 12);
+  put_string(target);
+  put_string("");
+  end_icf();
+}
+
+void put_link_end() {
+  beg_icf(code("XRF"));
+  hex_out(5, 1);
+  end_icf();
+}
+
+void put_anchor(const char *name) {
+  beg_icf(code("XRF"));
+  hex_out(1, 1);
+  dec_out(3);
+  put_string(name);
+  put_string("");
+  end_icf();
+}
+
+void put_picture_start(std::int32_t format, std::int32_t width, std::int32_t height) {
+  beg_icf(code("PDS"));
+  dec_out(format);
+  dec_out(0);  // not anchored: the picture stands in the text
+  dec_out(0);
+  dec_out(0);
+  dec_out(width);
+  dec_out(height);
+  dec_out(0);
+  dec_out(0);
+  end_icf();
+  beg_icf(code("PCT"));
+  if (format == windows_metafile) dec_out(0);
+}
+
+void put_picture_byte(int byte) { HexOut8NoTerm(byte); }
+
+void put_picture_end() {
+  b_putc(US);
+  end_icf();
+}
+
+void put_summary_fields(const char *const *fields, int count) {
+  beg_icf(code("SSI"));
+  for (int k = 0; k < count; ++k) put_string(fields[k]);
+  end_icf();
+}
+
+}  // namespace kiv

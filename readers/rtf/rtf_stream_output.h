@@ -1,0 +1,75 @@
+// The intermediate codes the RTF reader writes, each through the library's code
+// writers and buffered target, and the reader's record of what the stream has
+// already said (so that a code is written only when something changes).
+#pragma once
+
+#include <cstdint>
+
+#include "common/types.h"
+#include "stream/buffered_io.h"
+
+namespace kiv {
+
+inline constexpr std::size_t font_face_max = 80;  // the writer keeps at most 80 characters of a face
+
+inline constexpr std::int32_t windows_metafile = 610;  // its data code carries one parameter first
+
+struct CharFormat {
+  bool bold = false, italic = false, strike = false, caps = false, hidden = false;
+  std::uint8_t underline = 0;  // 0 none, 1 single, 2 double
+  std::uint8_t script = 0;     // 0 none, 1 superscript, 2 subscript
+  std::int32_t font = -1;      // font number; -1 the document's default font
+  std::int32_t size = 24;      // half points
+  std::int32_t color = 0;      // colour table index; 0 automatic
+  std::int32_t lang = 0;
+};
+
+// What the stream has said so far in the current (sub-)document.
+struct OutputState {
+  CharFormat chr;
+  bool font_known = false;     // a font code has been written
+  std::uint8_t align = 0;      // the alignment the writer holds
+  std::uint8_t align_before_table = 0;
+  bool para_open = false;      // the paragraph's opening codes are written
+  bool table_open = false, row_open = false, cell_open = false, cell_first_para = false;
+  int cell_index = 0;
+};
+
+void put_code(IcfCode code);
+// Plain text: printable ASCII, which the writer copies (escaping & < >).
+inline void put_text_byte(unsigned char c) { b_putc(c); }
+void put_tab();
+void put_line_break();
+void put_nonbreaking_space();
+// A character beyond ASCII: Latin-1 ones in the ISO 8859-1 set, the rest as
+// Unicode scalar values; each followed by the substitute "_".
+void put_character(char32_t c);
+// Attribute codes for what differs between have and want (off before on).
+void put_attribute_changes(const CharFormat &have, const CharFormat &want);
+// size in half points.
+void put_font(std::int32_t size, const char *face);
+void put_color(std::int32_t red, std::int32_t green, std::int32_t blue);
+void put_color_off();
+void put_language(std::int32_t lang);
+// align: 0 left, 1 justified, 2 centred, 3 right.
+void put_alignment(std::uint8_t align);
+// Indentation of the paragraph in tenths of an inch.
+void put_indent(std::int32_t tenths);
+void put_table_start(std::uint8_t align, const std::int32_t *rights, int count);
+void put_row(std::int32_t height, bool border);
+void put_cell(int column, int colspan, int rowspan, bool covered, std::uint8_t align, std::uint8_t valign);
+void put_table_end();
+void put_note_start(bool endnote, std::int32_t number);
+void put_link_start(const char *target, bool internal);
+void put_link_end();
+void put_anchor(const char *name);
+// A picture's description (format as the recogniser numbers it, sizes in
+// twips) and the opening of its data code; then its bytes, then its end.
+void put_picture_start(std::int32_t format, std::int32_t width, std::int32_t height);
+void put_picture_byte(int byte);
+void put_picture_end();
+// The summary code with count fields (null or empty: an empty field).
+void put_summary_fields(const char *const *fields, int count);
+
+}  // namespace kiv
+

@@ -1,0 +1,206 @@
+// The RTF tokenizer over a file read in blocks (pread, so that a look-ahead copy
+// can read ahead without disturbing the main reading) or over memory.
+#include "rtf_tokenizer.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/ascii.h"
+
+namespace kiv {
+namespace {
+
+constexpr std::int64_t param_max = 2147483647;
+
+// Reads the next block of a file input; false at the end or on an error.
+bool refill(RtfInput &in) {
+  if (in.fd == -1 || in.failed) return false;
+  in.window_offset += static_cast<long long>(in.len);
+  in.len = 0;
+  in.pos = 0;
+  ssize_t n;
+  do {
+    n = pread(in.fd, in.block, rtf_block_size, in.window_offset);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0 && errno == ESPIPE) {
+    do {
+      n = read(in.fd, in.block, rtf_block_size);
+    } while (n < 0 && errno == EINTR);
+  }
+  if (n < 0) in.failed = true;
+  if (n <= 0) return false;
+  in.data = in.block;
+  in.len = static_cast<std::size_t>(n);
+  return true;
+}
+
+inline int peek(RtfInput &in) {
+  if (in.pos < in.len) return in.data[in.pos];
+  return refill(in) ? in.data[in.pos] : -1;
+}
+
+inline int get(RtfInput &in) {
+  const int c = peek(in);
+  if (c != -1) ++in.pos;
+  return c;
+}
+
+// A text byte: anything but the three RTF specials and the line ends that RTF ignores.
+constexpr std::array<bool, 256> text_bytes = [] {
+  std::array<bool, 256> table{};
+  for (int c = 0; c < 256; ++c) table[static_cast<std::size_t>(c)] = c != '\\' && c != '{' && c != '}' && c != '\r' && c != '\n';
+  return table;
+}();
+
+void read_control_word(RtfInput &in, RtfToken &token) {
+  token.kind = RtfTokenKind::control_word;
+  std::size_t n = 0;
+  for (int c = peek(in); is_lower(c) || is_upper(c); c = peek(in)) {
+    if (n < rtf_word_max) token.word[n++] = static_cast<char>(c);
+    ++in.pos;
+  }
+  token.word[n] = '\0';
+  token.has_param = false;
+  token.param = 0;
+  int c = peek(in);
+  bool negative = false;
+  if (c == '-') {
+    ++in.pos;
+    negative = true;
+    c = peek(in);
+  }
+  if (is_digit(c)) {
+    std::int64_t value = 0;
+    for (; is_digit(c); c = peek(in)) {
+      if (value <= param_max) value = value * 10 + (c - '0');
+      ++in.pos;
+    }
+    if (value > param_max) value = param_max;
+    token.has_param = true;
+    token.param = static_cast<std::int32_t>(negative ? -value : value);
+  }
+  if (c == ' ') ++in.pos;  // the delimiting space belongs to the word
+}
+
+}  // namespace
+
+bool rtf_input_open_fd(RtfInput &in, int fd) {
+  in = {};
+  in.block = static_cast<unsigned char *>(std::malloc(rtf_block_size));
+  if (in.block == nullptr) return false;
+  in.fd = fd;
+  in.data = in.block;
+  const off_t start = lseek(fd, 0, SEEK_CUR);
+  in.window_offset = start > 0 ? start : 0;
+  return true;
+}
+
+void rtf_input_open_memory(RtfInput &in, const unsigned char *data, std::size_t len) {
+  in = {};
+  in.data = data;
+  in.len = len;
+}
+
+bool rtf_input_clone(RtfInput &copy, const RtfInput &in) {
+  copy = {};
+  if (in.fd == -1) {
+    copy.data = in.data + in.pos;
+    copy.len = in.len - in.pos;
+    return true;
+  }
+  copy.block = static_cast<unsigned char *>(std::malloc(rtf_block_size));
+  if (copy.block == nullptr) return false;
+  copy.fd = in.fd;
+  copy.data = copy.block;
+  copy.window_offset = in.window_offset + static_cast<long long>(in.pos);
+  return true;
+}
+
+void rtf_input_close(RtfInput &in) {
+  std::free(in.block);
+  in = {};
+}
+
+int rtf_get_byte(RtfInput &in) { return get(in); }
+
+long long rtf_skip_bytes(RtfInput &in, long long n) {
+  long long skipped = 0;
+  while (skipped < n) {
+    if (in.pos >= in.len && !refill(in)) break;
+    const auto step = static_cast<long long>(in.len - in.pos) < n - skipped ? static_cast<long long>(in.len - in.pos) : n - skipped;
+    in.pos += static_cast<std::size_t>(step);
+    skipped += step;
+  }
+  return skipped;
+}
+
+void rtf_next_token(RtfInput &in, RtfToken &token) {
+  for (;;) {
+    const int c = peek(in);
+    if (c == -1) {
+      token.kind = RtfTokenKind::end;
+      return;
+    }
+    if (c == '\r' || c == '\n') {
+      ++in.pos;
+      continue;
+    }
+    if (c == '{' || c == '}') {
+      ++in.pos;
+      token.kind = c == '{' ? RtfTokenKind::group_open : RtfTokenKind::group_close;
+      return;
+    }
+    if (c != '\\') {
+      const std::size_t start = in.pos;
+      while (in.pos < in.len && text_bytes[in.data[in.pos]]) ++in.pos;
+      token.kind = RtfTokenKind::text;
+      token.text = in.data + start;
+      token.text_len = in.pos - start;
+      return;
+    }
+    ++in.pos;
+    const int next = peek(in);
+    if (is_lower(next) || is_upper(next)) {
+      read_control_word(in, token);
+      return;
+    }
+    if (next == -1) {
+      token.kind = RtfTokenKind::end;
+      return;
+    }
+    ++in.pos;
+    if (next == '\'') {
+      token.kind = RtfTokenKind::hex_byte;
+      const int high = hex_value(peek(in));
+      if (high < 0) {
+        token.symbol = -1;
+        return;
+      }
+      ++in.pos;
+      const int low = hex_value(peek(in));
+      if (low < 0) {
+        token.symbol = -1;
+        return;
+      }
+      ++in.pos;
+      token.symbol = high * 16 + low;
+      return;
+    }
+    // A backslash before a line end is a paragraph mark, as \par.
+    if (next == '\r' || next == '\n') {
+      token.kind = RtfTokenKind::control_word;
+      std::strcpy(token.word, "par");
+      token.has_param = false;
+      token.param = 0;
+      return;
+    }
+    token.kind = RtfTokenKind::control_symbol;
+    token.symbol = next;
+    return;
+  }
+}
+
+}  // namespace kiv

@@ -1,0 +1,34 @@
+#!/bin/sh
+# Regenerates the RTF corpus from the sources through the RTF writers that
+# Debian packages (libreoffice-writer-nogui, abiword, pandoc, latex2rtf,
+# enscript). The corpus is committed: the tests and the checker do not need
+# these programs. Run from anywhere; writes tests/rtf/corpus/.
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+src=$here/sources
+out=$here/corpus
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT INT TERM
+profile="-env:UserInstallation=file://$work/profile"
+
+lo() {  # lo INPUT OUTPUT [INPUT_FILTER]
+  if [ $# -eq 3 ]; then
+    soffice "$profile" --headless --infilter="$3" --convert-to rtf --outdir "$work" "$1" >/dev/null 2>&1
+  else
+    soffice "$profile" --headless --convert-to rtf --outdir "$work" "$1" >/dev/null 2>&1
+  fi
+  base=$(basename "$1"); mv "$work/${base%.*}.rtf" "$2"
+}
+
+lo "$src/features.html" "$out/libreoffice_features.rtf" "HTML (StarWriter)"
+lo "$src/scripts.html" "$out/libreoffice_scripts.rtf" "HTML (StarWriter)"
+lo "$src/notes.fodt" "$out/libreoffice_notes.rtf"
+pandoc -s "$src/guide.md" -o "$out/pandoc_guide.rtf"
+pandoc -s "$src/guide.md" -o "$work/guide.docx"
+lo "$work/guide.docx" "$out/libreoffice_guide_docx.rtf"
+abiword --to=rtf -o "$out/abiword_features.rtf" "$src/features.html" >/dev/null 2>&1
+abiword --to=rtf -o "$out/abiword_scripts.rtf" "$src/scripts.html" >/dev/null 2>&1
+soffice "$profile" --headless --convert-to odt --outdir "$work" "$src/notes.fodt" >/dev/null 2>&1
+abiword --to=rtf -o "$out/abiword_notes.rtf" "$work/notes.odt" >/dev/null 2>&1
+(cd "$work" && cp "$src/paper.tex" . && latex2rtf paper.tex >/dev/null 2>&1) && mv "$work/paper.rtf" "$out/latex2rtf_paper.rtf"
+enscript --quiet --language=rtf --encoding=latin1 -o "$out/enscript_logbook.rtf" "$src/logbook.txt"

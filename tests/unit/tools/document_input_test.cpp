@@ -1,0 +1,54 @@
+// icf2html given a document instead of an intermediate stream: an RTF file is
+// read by the reader program beside icf2html and converted with numeric
+// character references; a picture or a document without a reader is refused
+// in one line naming its format; no temporary file stays behind.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "support/temp_dir.h"
+#include "support/tool_run.h"
+
+namespace {
+
+const std::string tools = ICF_TOOLS_DIR;
+
+using test_support::ToolRun;
+
+ToolRun run(const std::string &command) { return test_support::run_tool(command); }
+
+TEST(DocumentInput, AnRtfFileIsReadAndConverted) {
+  test_support::TempDir dir;
+  test_support::write_file(dir.file("a.rtf"),
+                           "{\\rtf1{\\info{\\title Tides}}{\\b Bold} caf\\'e9 \\u945? end\\par}");
+  const ToolRun r = run(tools + "/icf2html -l 2 " + dir.file("a.rtf") + " " + dir.file("a.html"));
+  ASSERT_EQ(r.status, 0) << r.output;
+  const std::string html = test_support::read_file(dir.file("a.html"));
+  EXPECT_NE(html.find("<TITLE>Tides</TITLE>"), std::string::npos) << html;
+  EXPECT_NE(html.find("<B>Bold</B> caf&eacute; &#945; end"), std::string::npos) << html;
+  EXPECT_EQ(dir.listing(), (std::vector<std::string>{"a.html", "a.rtf"}));
+}
+
+TEST(DocumentInput, FormatsWithoutAReaderAreNamed) {
+  test_support::TempDir dir;
+  test_support::write_file(dir.file("p.png"), std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) + std::string(64, '\0'));
+  ToolRun r = run(tools + "/icf2html " + dir.file("p.png") + " " + dir.file("p.html"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.output.find("(format 504) is a picture"), std::string::npos) << r.output;
+  test_support::write_file(dir.file("d.pdf"), "%PDF-1.4\n%\xe2\xe3\xcf\xd3\n1 0 obj\n<<>>\nendobj\n");
+  r = run(tools + "/icf2html " + dir.file("d.pdf") + " " + dir.file("d.html"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.output.find("(format 107) cannot be read: no reader program"), std::string::npos) << r.output;
+  EXPECT_EQ(dir.listing(), (std::vector<std::string>{"d.pdf", "p.png"}));
+}
+
+TEST(DocumentInput, TheReaderProgramRefusesAFileThatIsNotRtf) {
+  test_support::TempDir dir;
+  test_support::write_file(dir.file("x.txt"), "just text");
+  const ToolRun r = run(tools + "/w019funx " + dir.file("x.txt") + " -t=" + dir.file("x.icf") + " -v0 -n");
+  EXPECT_EQ(r.status, 9);
+  EXPECT_EQ(dir.listing(), (std::vector<std::string>{"x.txt"}));
+}
+
+}  // namespace
