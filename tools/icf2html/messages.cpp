@@ -5,6 +5,8 @@ namespace icf2html {
 void usage(std::FILE *to) {
   std::fprintf(to,
                "usage: icf2html [-l LEVELS] [-o WORD]... [--progress] INPUT OUTPUT\n"
+               "       icf2html --batch OUTDIR [--jobs N] [--report FILE] [--timeout S] [--memory MB]\n"
+               "                [--resume] [--dask ADDRESS] INPUT...\n"
                "Converts the intermediate code stream in INPUT into an HTML file OUTPUT\n"
                "(\"-\" writes to standard output).\n"
                "  -l LEVELS   level letter 0-5 and modifier letters E, M, N, P, X (default 5)\n"
