@@ -12,7 +12,7 @@ import unittest
 from test_package import DOCUMENT, code
 
 # What the package's build reads from the repository.
-BUILD_INPUTS = ["python", "src", "include", "tools/format_names.h"]
+BUILD_INPUTS = ["python", "src", "include", "tools/icf-identify/format_names.h", "tools/icf-identify/format_names.cpp"]
 
 
 class InstallTest(unittest.TestCase):
