@@ -1,6 +1,7 @@
 // Reads the isolation options, runs the conversion and prints one line on failure.
 #include "isolation_command.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -52,7 +53,7 @@ std::string describe_failure(const IsolationResult &result, const IsolatedConver
       return (cause.input ? job.input : job.output) + ": " + cause.text + " (code " + std::to_string(result.code) + ")";
     }
     case IsolationCause::time_limit:
-      return job.input + ": stopped at the time limit of " + std::to_string(job.timeout_seconds) + " s";
+      return job.input + ": stopped at the time limit of " + std::to_string(std::lround(job.timeout_seconds)) + " s";
     case IsolationCause::memory_limit:
       return job.input + ": stopped at the memory limit of " + std::to_string(job.memory_mib) + " MiB";
     case IsolationCause::crashed:

@@ -151,19 +151,21 @@ bool copy_file_to_descriptor(const std::string &name, int to) {
 
 // Waits for the child until the deadline; kills its process group when the
 // deadline passes. The wait status, and whether the limit was hit.
-int wait_for_child(pid_t child, int timeout_seconds, bool &timed_out) {
+int wait_for_child(pid_t child, double timeout_seconds, bool &timed_out) {
   timed_out = false;
   Descriptor pidfd(static_cast<int>(syscall(SYS_pidfd_open, child, 0)));
   if (pidfd.fd != -1 && timeout_seconds > 0) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                              std::chrono::duration<double>(timeout_seconds));
     for (;;) {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-      if (left.count() <= 0) {
+      if (std::chrono::steady_clock::now() >= deadline) {
         timed_out = true;
         break;
       }
       pollfd watched{pidfd.fd, POLLIN, 0};
-      const int ready = poll(&watched, 1, static_cast<int>(std::min<long long>(left.count(), INT_MAX)));
+      const int ready = poll(&watched, 1, static_cast<int>(std::min<long long>(left.count() + 1, INT_MAX)));
       if (ready > 0) break;
       if (ready < 0 && errno != EINTR) break;
     }

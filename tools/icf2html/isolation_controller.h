@@ -22,7 +22,7 @@ struct IsolatedConversion {
   std::string output;  // "-" is standard output
   std::string levels = "5";
   std::vector<std::string> words;  // the user's option words
-  int timeout_seconds = default_timeout_seconds;  // wall clock; 0 for none
+  double timeout_seconds = default_timeout_seconds;  // wall clock, fractions allowed; 0 for none
   long memory_mib = default_memory_mib;           // the child's address space; 0 for none
   RemoteRoute route = RemoteRoute::pipes;
   int record_length = isolated_record_length;

@@ -8,11 +8,13 @@
 
 #include <icf2html.h>
 
+#include "batch.h"
 #include "isolation_command.h"
 #include "messages.h"
 #include "single_conversion.h"
 
 int main(int argc, char **argv) {
+  if (icf2html::is_batch_command(argc, argv)) return icf2html::batch_main(argc, argv);
   if (icf2html::asks_for_isolation(argc, argv)) return icf2html::isolated_main(argc, argv);
   icf2html::ConversionRequest request;
   std::vector<std::string> files;

@@ -7,6 +7,8 @@ namespace icf2html {
 void usage(std::FILE *to) {
   std::fprintf(to,
                "usage: icf2html [-l LEVELS] [-o WORD]... [--progress] [--trusted] INPUT OUTPUT\n"
+               "       icf2html --batch OUTDIR [--jobs N] [--report FILE] [--timeout S] [--memory MB]\n"
+               "                [--resume] [--dask ADDRESS] INPUT...\n"
                "Converts the intermediate code stream in INPUT into an HTML file OUTPUT\n"
                "(\"-\" reads standard input or writes standard output).\n"
                "  -l LEVELS   level letter 0-5 and modifier letters E, M, N, P, X (default 5)\n"

@@ -1,0 +1,148 @@
+"""Batches through the icf2html program and through convert_batch: the walk,
+the page names, the report, failures that cost only their document, --resume
+and Ctrl-C."""
+
+from __future__ import annotations
+
+import json
+import os
+import signal
+import subprocess
+import time
+import unittest
+
+import icf2html
+from icf2html.batch import SKIPPED, find_program
+from test_package import DOCUMENT, Folder, code
+
+HEADER = code("DID", "1")
+MALFORMED = HEADER + b"text\x1fmore"  # a separator that closes no code: 16
+BIG = HEADER + b"word " * 4_000_000  # takes far longer than the tests' time limit
+
+
+class BatchFolder(Folder):
+    def setUp(self) -> None:
+        super().setUp()
+        os.chdir(self.folder)
+        self.addCleanup(os.chdir, os.path.dirname(os.path.abspath(__file__)))
+
+    def tree(self, files: dict[str, bytes]) -> None:
+        for name, content in files.items():
+            os.makedirs(os.path.dirname(name) or ".", exist_ok=True)
+            with open(name, "wb") as file:
+                file.write(content)
+
+    def program(self, *arguments: str, **options) -> subprocess.CompletedProcess:
+        return subprocess.run([find_program(), *arguments], capture_output=True, **options)
+
+    def report(self, name: str = "out/report.jsonl") -> list[dict]:
+        with open(name, encoding="utf-8") as lines:
+            return [json.loads(line) for line in lines]
+
+    def leftovers(self, folder: str) -> list[str]:
+        return [os.path.join(d, f) for d, _, files in os.walk(folder) for f in files if f.startswith("icf2html-")]
+
+
+class WalkAndNamesTest(BatchFolder):
+    FILES = {
+        "docs/a.icf": HEADER + b"first a",
+        "docs/a.txt": HEADER + b"second a, same page name",
+        "docs/sub/b.icf": HEADER + DOCUMENT,
+        "docs/notes.txt": b"just some plain text\n" * 3,
+        "docs/.hidden.icf": HEADER + b"hidden",
+        "docs/.cache/c.icf": HEADER + b"hidden folder",
+        "a.icf": HEADER + b"given directly, third a",
+    }
+
+    def test_pages_names_and_rows(self) -> None:
+        self.tree(self.FILES)
+        os.symlink("a.icf", "docs/link.icf")
+        rows = icf2html.convert_batch(["docs", "a.icf"], "out", jobs=2, report="out/report.jsonl")
+        self.assertEqual(rows, self.report())
+        by_input = {row["input"]: row for row in rows}
+        self.assertEqual(set(by_input), {"docs/a.icf", "docs/a.txt", "docs/sub/b.icf", "docs/notes.txt", "a.icf"})
+        self.assertEqual({name: row["output"] for name, row in by_input.items()}, {
+            "docs/a.icf": "out/a.html", "docs/a.txt": "out/a-2.html", "docs/sub/b.icf": "out/sub/b.html",
+            "docs/notes.txt": None, "a.icf": "out/a-3.html"})
+        self.assertEqual(by_input["docs/notes.txt"]["code"], SKIPPED)
+        self.assertIn("plain text", by_input["docs/notes.txt"]["meaning"])
+        for row in rows:
+            self.assertEqual(set(row), {"input", "output", "code", "meaning", "seconds", "pictures"})
+            if row["output"]:
+                self.assertEqual(row["code"], 0)
+                self.assertGreater(row["seconds"], 0)
+        # Each page is the one a single conversion to the same path gives.
+        for source, row in by_input.items():
+            if row["output"]:
+                with open(row["output"], "rb") as page:
+                    batch_page = page.read()
+                self.program(source, row["output"], check=True)
+                with open(row["output"], "rb") as page:
+                    self.assertEqual(batch_page, page.read(), source)
+        self.assertEqual(sorted(os.listdir("out")), ["a-2.html", "a-3.html", "a.html", "report.jsonl", "sub"])
+        # The same names on every run.
+        again = icf2html.convert_batch(["docs", "a.icf"], "out2")
+        self.assertEqual({r["input"]: r["output"] and r["output"].replace("out2/", "out/") for r in again},
+                         {r["input"]: r["output"] for r in rows})
+
+    def test_plan_lists_what_would_be_done(self) -> None:
+        self.tree(self.FILES)
+        planned = [json.loads(line) for line in self.program("--batch", "out", "--plan", "docs").stdout.splitlines()]
+        self.assertEqual([row["input"] for row in planned if "code" not in row],
+                         ["docs/a.icf", "docs/a.txt", "docs/sub/b.icf"])
+        self.assertFalse(os.path.exists("out"))
+
+    def test_usage_errors(self) -> None:
+        for arguments in (["--batch", "out"], ["--batch"], ["--batch", "out", "--jobs", "0", "x"],
+                          ["--batch", "out", "--timeout", "soon", "x"], ["--batch-document", "only-one"]):
+            with self.subTest(arguments):
+                self.assertEqual(self.program(*arguments).returncode, 2)
+        with self.assertRaises(icf2html.BatchError):
+            icf2html.convert_batch(["x"], "out", timeout=-1)
+
+
+class FailuresTest(BatchFolder):
+    def test_a_failure_costs_only_its_document(self) -> None:
+        self.tree({"in/bad.icf": MALFORMED, "in/big.icf": BIG, "in/good.icf": HEADER + b"good"})
+        result = self.program("--batch", "out", "--timeout", "0.2", "--jobs", "2", "in")
+        self.assertEqual(result.returncode, 1)
+        rows = {row["input"]: row for row in self.report()}
+        self.assertEqual((rows["in/bad.icf"]["code"], rows["in/bad.icf"]["output"]), (16, None))
+        self.assertEqual((rows["in/big.icf"]["code"], rows["in/big.icf"]["output"]), (101, None))
+        self.assertEqual(rows["in/good.icf"]["output"], "out/good.html")
+        self.assertEqual(sorted(os.listdir("out")), ["good.html", "report.jsonl"])
+        self.assertEqual(self.leftovers("."), [])
+
+    def test_resume_retries_only_the_failed(self) -> None:
+        self.tree({"in/bad.icf": MALFORMED, "in/good.icf": HEADER + b"good"})
+        self.assertEqual(self.program("--batch", "out", "in").returncode, 1)
+        good_page = os.stat("out/good.html").st_mtime_ns
+        self.tree({"in/bad.icf": HEADER + b"mended"})
+        self.assertEqual(self.program("--batch", "out", "--resume", "in").returncode, 0)
+        rows = self.report()
+        self.assertEqual(sorted((row["input"], row["code"]) for row in rows[:2]), [("in/bad.icf", 16), ("in/good.icf", 0)])
+        self.assertEqual(rows[2:], [dict(rows[2], input="in/bad.icf", output="out/bad.html", code=0)])
+        self.assertEqual(os.stat("out/good.html").st_mtime_ns, good_page)
+
+    def test_interrupt_keeps_a_valid_report_for_resume(self) -> None:
+        self.tree({f"in/big{i}.icf": BIG for i in range(3)} | {"in/a.icf": HEADER + b"quick"})
+        batch = subprocess.Popen([find_program(), "--batch", "out", "--jobs", "2", "in"])
+        self.addCleanup(batch.kill)
+        deadline = time.monotonic() + 30
+        while not (os.path.isdir("out") and any(name.endswith(".html") for name in os.listdir("out"))):
+            self.assertLess(time.monotonic(), deadline)
+            time.sleep(0.01)
+        batch.send_signal(signal.SIGINT)
+        self.assertEqual(batch.wait(timeout=30), 130)
+        finished = self.report()  # every line whole
+        self.assertLess(len(finished), 4)
+        pages = sorted(name for name in os.listdir("out") if name.endswith(".html"))
+        self.assertEqual(pages, sorted(os.path.basename(row["output"]) for row in finished if row["output"]))
+        self.assertEqual(self.leftovers("."), [])
+        self.assertEqual(self.program("--batch", "out", "--resume", "in").returncode, 0)
+        self.assertEqual(sorted(row["input"] for row in self.report() if row["output"]),
+                         ["in/a.icf", "in/big0.icf", "in/big1.icf", "in/big2.icf"])
+
+
+if __name__ == "__main__":
+    unittest.main()

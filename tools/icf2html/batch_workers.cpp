@@ -1,0 +1,193 @@
+#include "batch_workers.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <fstream>
+#include <optional>
+#include <string>
+
+namespace icf2html {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The controlling process checks for Ctrl-C at least this often.
+constexpr int poll_interval_ms = 100;
+
+struct Worker {
+  pid_t pid = -1;
+  int to = -1;    // job numbers to the worker
+  int from = -1;  // exit codes from the worker
+  std::optional<std::size_t> job;
+  Clock::time_point started;
+};
+
+bool write_all(int fd, const void *data, std::size_t size) {
+  const auto *bytes = static_cast<const unsigned char *>(data);
+  while (size > 0) {
+    const ssize_t n = write(fd, bytes, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool read_all(int fd, void *data, std::size_t size) {
+  auto *bytes = static_cast<unsigned char *>(data);
+  while (size > 0) {
+    const ssize_t n = read(fd, bytes, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+[[noreturn]] void serve(int from_parent, int to_parent, JobFunction convert) {
+  // The terminal's Ctrl-C goes to the controlling process, which ends the workers.
+  setpgid(0, 0);
+  signal(SIGINT, SIG_DFL);
+  signal(SIGPIPE, SIG_DFL);
+  const int null = open("/dev/null", O_RDWR);
+  dup2(null, STDOUT_FILENO);
+  dup2(null, STDERR_FILENO);  // the report row says what went wrong
+  std::uint64_t job = 0;
+  while (read_all(from_parent, &job, sizeof job)) {
+    const WorkerAnswer answer = convert(static_cast<std::size_t>(job));
+    if (!write_all(to_parent, &answer, sizeof answer)) break;
+  }
+  _exit(0);
+}
+
+void close_worker(Worker &worker) {
+  if (worker.to != -1) close(worker.to);
+  if (worker.from != -1) close(worker.from);
+  worker = {};
+}
+
+// The converter processes the worker started: each leads a process group of
+// its own, so that the programs it starts go with it.
+void kill_conversions_of(pid_t worker) {
+  std::ifstream children("/proc/" + std::to_string(worker) + "/task/" + std::to_string(worker) + "/children");
+  for (pid_t child = 0; children >> child;) kill(-child, SIGKILL);
+}
+
+// Ends the worker by its process id and collects it.
+void stop_worker(Worker &worker, bool kill_it) {
+  if (kill_it) {
+    kill(worker.pid, SIGSTOP);  // no new conversion starts while its children are found
+    kill_conversions_of(worker.pid);
+    kill(worker.pid, SIGKILL);
+  }
+  int status = 0;
+  while (waitpid(worker.pid, &status, 0) == -1 && errno == EINTR) {
+  }
+  close_worker(worker);
+}
+
+bool start_worker(std::vector<Worker> &pool, Worker &worker, JobFunction convert) {
+  int jobs[2], codes[2];
+  if (pipe2(jobs, O_CLOEXEC) != 0) return false;
+  if (pipe2(codes, O_CLOEXEC) != 0) {
+    close(jobs[0]);
+    close(jobs[1]);
+    return false;
+  }
+  const pid_t pid = fork();
+  if (pid == 0) {
+    // Only this worker's own ends stay open, so a worker's end is seen as EOF.
+    for (Worker &other : pool) {
+      if (other.to != -1) close(other.to);
+      if (other.from != -1) close(other.from);
+    }
+    close(jobs[1]);
+    close(codes[0]);
+    serve(jobs[0], codes[1], convert);
+  }
+  close(jobs[0]);
+  close(codes[1]);
+  if (pid < 0) {
+    close(jobs[1]);
+    close(codes[0]);
+    return false;
+  }
+  worker.pid = pid;
+  worker.to = jobs[1];
+  worker.from = codes[0];
+  return true;
+}
+
+double seconds_since(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+bool run_jobs(const std::vector<std::size_t> &jobs, int workers, JobFunction convert,
+              OutcomeFunction report, void *context, const volatile std::sig_atomic_t &interrupted,
+              std::vector<std::size_t> &abandoned) {
+  signal(SIGPIPE, SIG_IGN);  // a worker that died must not take the controller with it
+  std::vector<Worker> pool(static_cast<std::size_t>(std::max(1, std::min<int>(workers, static_cast<int>(jobs.size())))));
+  std::size_t next = 0;
+  std::size_t running = 0;
+  while (next < jobs.size() || running > 0) {
+    if (interrupted) break;
+    for (Worker &worker : pool) {
+      if (worker.job || next >= jobs.size()) continue;
+      if (worker.pid == -1 && !start_worker(pool, worker, convert)) continue;
+      const std::uint64_t job = jobs[next];
+      worker.started = Clock::now();
+      if (!write_all(worker.to, &job, sizeof job)) {
+        stop_worker(worker, true);
+        continue;
+      }
+      worker.job = jobs[next++];
+      ++running;
+    }
+    if (running == 0) {
+      if (next < jobs.size()) return false;  // no worker can be started at all
+      break;
+    }
+
+    std::vector<pollfd> waiting;
+    for (Worker &worker : pool)
+      if (worker.job) waiting.push_back({worker.from, POLLIN, 0});
+    if (poll(waiting.data(), waiting.size(), poll_interval_ms) < 0 && errno != EINTR) return false;
+
+    for (Worker &worker : pool) {
+      if (!worker.job) continue;
+      const auto ready = std::ranges::find(waiting, worker.from, &pollfd::fd);
+      if (ready == waiting.end() || ready->revents == 0) continue;
+      JobOutcome outcome{*worker.job, {}, seconds_since(worker.started), false};
+      if (!read_all(worker.from, &outcome.answer, sizeof outcome.answer)) {
+        outcome.worker_died = true;
+        stop_worker(worker, false);
+      }
+      worker.job.reset();
+      --running;
+      report(outcome, context);
+    }
+  }
+  for (Worker &worker : pool) {
+    if (worker.pid == -1) continue;
+    if (worker.job) abandoned.push_back(*worker.job);
+    // An idle worker ends by itself when its job pipe closes; a busy one is killed.
+    const bool busy = worker.job.has_value() || interrupted;
+    close(worker.to);
+    worker.to = -1;
+    stop_worker(worker, busy);
+  }
+  return !interrupted;
+}
+
+}  // namespace icf2html

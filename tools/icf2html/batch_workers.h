@@ -1,0 +1,41 @@
+// The batch's worker processes: each runs one isolated conversion at a time
+// and is reused for the next. A worker that dies is replaced and its document
+// reported; it never stops the batch.
+#pragma once
+
+#include <csignal>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace icf2html {
+
+// A worker's answer for one document.
+struct WorkerAnswer {
+  std::int32_t code = 0;      // the report code
+  std::int32_t signal = 0;    // for a crash, the signal that ended the conversion
+  std::int32_t pictures = 0;  // picture files delivered beside the page
+};
+
+// How one document ended in its worker.
+struct JobOutcome {
+  std::size_t job = 0;
+  WorkerAnswer answer;
+  double seconds = 0;  // wall clock
+  bool worker_died = false;
+};
+
+// Converts job number `job` in the worker.
+using JobFunction = WorkerAnswer (*)(std::size_t job);
+// Called in the controlling process as each job ends.
+using OutcomeFunction = void (*)(const JobOutcome &outcome, void *context);
+
+// Runs every job of `jobs` on at most `workers` worker processes, forked from
+// this process (so they see its data), and reports each outcome as it ends.
+// Returns false when `interrupted` became non-zero: every worker and the
+// conversion it ran have then been killed, and `abandoned` holds their jobs.
+bool run_jobs(const std::vector<std::size_t> &jobs, int workers, JobFunction convert,
+              OutcomeFunction report, void *context, const volatile std::sig_atomic_t &interrupted,
+              std::vector<std::size_t> &abandoned);
+
+}  // namespace icf2html
