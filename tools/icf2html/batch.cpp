@@ -178,7 +178,7 @@ std::string meaning_of(const WorkerAnswer &answer) {
     case code_refused_file: return "the conversion asked for a file that is not its own";
     case code_unreadable: return "the file cannot be read";
     case code_no_isolation: return "no private folder, channel or process could be made for the conversion";
-    default: return cause_of(answer.code, false).text;
+    default: return cause_of(answer.code).text;
   }
 }
 
