@@ -12,6 +12,7 @@
 #include "runtime/error_exit.h"
 #include "runtime/lifecycle.h"
 #include "runtime/memory.h"
+#include "runtime/options.h"
 #include "runtime/strings.h"
 
 namespace kiv {
@@ -64,11 +65,25 @@ int build_arguments(const char *target, const char *icf, const char *levels, cha
   return count;
 }
 
+// Whether the conversion's files were local: with the host's hooks, pipes or a
+// queue the intermediate name belongs to the other side, and a local file of
+// the same name is not the converter's to remove. The words are read as well as
+// the parsed options, because an early failure leaves the options unparsed.
+bool intermediate_is_local(char *const *options) {
+  if (settings.optflags & (opt_host_files | opt_pipes)) return false;
+  for (int i = 0; options && options[i]; ++i) {
+    const std::string_view word = options[i];
+    if (starts_with_nocase(word, "IF") || starts_with_nocase(word, "IN") || starts_with_nocase(word, "OU")) return false;
+  }
+  return true;
+}
+
 // Whatever the exit code, an intermediate file that is a local regular file (or
 // a link to one) does not outlive the call; the writer removes it on its own
 // paths, this covers the failures before it runs. Other kinds of input stay.
-void remove_intermediate(const char *icf) {
+void remove_intermediate(const char *icf, char *const *options) {
   struct stat info{};
+  if (!intermediate_is_local(options)) return;
   if (icf && *icf && lstat(icf, &info) == 0 && (S_ISREG(info.st_mode) || S_ISLNK(info.st_mode))) unlink(icf);
 }
 
@@ -85,7 +100,7 @@ extern "C" ICF2HTML_API int MainEntryPoint(const char *target, const char *icf, 
   const int code = count < 0 ? static_cast<int>(exit_no_memory) : run_conversion(count, host_entry.args).code;
   free_arguments();
   restore_signal_dispositions();
-  remove_intermediate(icf);
+  remove_intermediate(icf, options);
   return code;
 }
 
