@@ -21,6 +21,7 @@
 
 #include "file_service.h"
 #include "pipe_server.h"
+#include "bench_folder.h"
 #include "queue_server.h"
 
 namespace {
@@ -28,20 +29,6 @@ namespace {
 constexpr long stream_bytes = 16L << 20;
 constexpr int no_route = 0;
 constexpr int queue_route = -1;
-
-char bench_dir_name[64];
-
-// The stream and the pages live in a tmpfs folder that goes at exit.
-std::string bench_dir() {
-  static const std::string dir = [] {
-    const char *base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    std::snprintf(bench_dir_name, sizeof bench_dir_name, "%s/icf2html-routes-XXXXXX", base);
-    if (!mkdtemp(bench_dir_name)) std::abort();
-    std::atexit([] { std::filesystem::remove_all(bench_dir_name); });
-    return std::string(bench_dir_name);
-  }();
-  return dir;
-}
 
 // Plain text with a bold word and a line break now and then.
 std::string source_stream() {

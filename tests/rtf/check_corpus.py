@@ -120,8 +120,10 @@ class HtmlText(html.parser.HTMLParser):
             return
         if self.head:
             return
-        if self.links and self.styles["sup"] and NOTE_MARK.match(data.strip()):
-            self.lines[-1] += " "  # a note's mark: not a word of the text, and no part of the word before it
+        if self.links and NOTE_MARK.match(data.strip()):
+            # A link that shows only a number or a mark is a note's reference or
+            # anchor: not a word of the text, and no part of a word beside it.
+            self.lines[-1] += " "
             return
         self.lines[-1] += data
         for word in words_of(data):

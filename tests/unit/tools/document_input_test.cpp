@@ -30,15 +30,19 @@ TEST(DocumentInput, AnRtfFileIsReadAndConverted) {
   EXPECT_EQ(dir.listing(), (std::vector<std::string>{"a.html", "a.rtf"}));
 }
 
+// An input that cannot be read as a document ends with icf2html's status for
+// an unreadable input.
+constexpr int input_unreadable = 3;
+
 TEST(DocumentInput, FormatsWithoutAReaderAreNamed) {
   test_support::TempDir dir;
   test_support::write_file(dir.file("p.png"), std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) + std::string(64, '\0'));
   ToolRun r = run(tools + "/icf2html " + dir.file("p.png") + " " + dir.file("p.html"));
-  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.status, input_unreadable);
   EXPECT_NE(r.output.find("(format 504) is a picture"), std::string::npos) << r.output;
   test_support::write_file(dir.file("d.pdf"), "%PDF-1.4\n%\xe2\xe3\xcf\xd3\n1 0 obj\n<<>>\nendobj\n");
   r = run(tools + "/icf2html " + dir.file("d.pdf") + " " + dir.file("d.html"));
-  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.status, input_unreadable);
   EXPECT_NE(r.output.find("(format 107) cannot be read: no reader program"), std::string::npos) << r.output;
   EXPECT_EQ(dir.listing(), (std::vector<std::string>{"d.pdf", "p.png"}));
 }
