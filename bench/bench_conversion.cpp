@@ -100,11 +100,12 @@ void counting_release(void *p) {
 }
 
 // One conversion of source into target: the writer removes its intermediate
-// file, so each run gets a fresh hard link to the stream.
+// file, so each run gets a fresh hard link to the stream (a copy when the
+// stream is on another file system).
 int convert_once(const std::string &source, const std::string &target) {
   const std::string icf = bench_dir() + "/run.icf";
   unlink(icf.c_str());
-  if (link(source.c_str(), icf.c_str()) != 0) std::abort();
+  if (link(source.c_str(), icf.c_str()) != 0 && !std::filesystem::copy_file(source, icf)) std::abort();
   std::string target_name = target;
   std::string icf_name = icf;
   std::string levels = "5";

@@ -80,7 +80,7 @@ NoteMark repeated_mark(std::int32_t count, std::int32_t character) {
 
 void put_mark(const NoteMark &mark) {
   // Written as they are: the mark is not translated into entities.
-  for (std::size_t i = 0; i < mark.length; ++i) b_putc(static_cast<unsigned char>(mark.bytes[i]));
+  b_putn(reinterpret_cast<const unsigned char *>(mark.bytes.data()), static_cast<long>(mark.length));
 }
 
 // "<SUP><A HREF="#FNT0">mark</A></SUP>" in the text, or with NAME in the note.
