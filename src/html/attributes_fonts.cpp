@@ -3,6 +3,7 @@
 // next text, closing and opening tags in fixed orders with FONT outermost.
 #include "html/attributes_fonts.h"
 
+#include <bit>
 #include <cstring>
 #include <string_view>
 
@@ -99,10 +100,19 @@ consteval bool every_tag_once(const auto &order) {
 }
 static_assert(every_tag_once(close_order) && every_tag_once(open_order) && every_tag_once(around_font_order));
 
+// The row of attribute_tags for each bit position (plus one; 0: no tag).
+constexpr auto tag_row_of_bit = [] {
+  std::array<std::uint8_t, 32> rows{};
+  for (std::size_t i = 0; i < attribute_tags.size(); ++i)
+    rows[static_cast<std::size_t>(std::countr_zero(static_cast<std::uint32_t>(attribute_tags[i].bit)))] =
+        static_cast<std::uint8_t>(i + 1);
+  return rows;
+}();
+
 const AttributeTag *tag_of(std::int32_t bit) {
-  for (const AttributeTag &tag : attribute_tags)
-    if (tag.bit == bit) return &tag;
-  return nullptr;
+  if (bit <= 0 || (bit & (bit - 1)) != 0) return nullptr;  // one bit, one tag
+  const std::uint8_t row = tag_row_of_bit[static_cast<std::size_t>(std::countr_zero(static_cast<std::uint32_t>(bit)))];
+  return row != 0 ? &attribute_tags[row - 1u] : nullptr;
 }
 
 // Writes the open or close tag of one attribute as the level allows.
@@ -151,8 +161,11 @@ void write_paragraph_tag(fmt_info *rec) {
 }
 
 bool font_differs(const fmt_info *rec) {
-  return rec->font_out.size != rec->font.size || rec->color_out != rec->color ||
-         stricmp(rec->font_out.face, rec->font.face) != 0;
+  if (rec->font_out.size != rec->font.size || rec->color_out != rec->color) return true;
+  // The faces are nearly always the same bytes (font_out is a copy of font);
+  // only others need the case-blind look.
+  if (std::memcmp(rec->font_out.face, rec->font.face, sizeof rec->font.face) == 0) return false;
+  return std::strcmp(rec->font_out.face, rec->font.face) != 0 && stricmp(rec->font_out.face, rec->font.face) != 0;
 }
 
 // Attribute codes: the bit they switch, on or off, and the level they need.
@@ -213,10 +226,10 @@ int switch_attribute(fmt_info *rec, std::int32_t code_number) {
   return 0;
 }
 
-bool same_face(const char *a, const char *b) { return stricmp(a, b) == 0; }
+bool same_face(const char *a, const char *b) { return std::strcmp(a, b) == 0 || stricmp(a, b) == 0; }
 
 // An ASCII lower-case copy of text into buffer (size bytes, NUL-terminated).
-std::string_view lower_copy(const char *text, char *buffer, std::size_t size) {
+constexpr std::string_view lower_copy(const char *text, char *buffer, std::size_t size) {
   std::size_t n = 0;
   for (; text[n] != '\0' && n + 1 < size; ++n)
     buffer[n] = static_cast<char>(to_lower_ascii(static_cast<unsigned char>(text[n])));
@@ -224,17 +237,30 @@ std::string_view lower_copy(const char *text, char *buffer, std::size_t size) {
   return {buffer, n};
 }
 
+// The entries of font_map in lower case, made once when the library is built.
+struct LowerEntry {
+  std::array<char, face_size> text{};
+  std::size_t length = 0;
+  constexpr std::string_view view() const { return {text.data(), length}; }
+};
+constexpr auto font_map_lower = [] {
+  std::array<std::array<LowerEntry, font_map_entries>, font_map.size()> rows{};
+  for (std::size_t r = 0; r < font_map.size(); ++r)
+    for (std::size_t e = 0; e < font_map_entries; ++e)
+      rows[r][e].length = lower_copy(font_map[r][e], rows[r][e].text.data(), face_size).size();
+  return rows;
+}();
+
 // Replaces a face by its row's first entry when any entry of the row occurs in
 // it, ignoring case (rows, then entries, in order; the first hit wins).
 void normalise_face(char *face) {
   char face_lower[face_size];
   const std::string_view haystack = lower_copy(face, face_lower, sizeof face_lower);
-  for (const auto &row : font_map) {
-    for (const char *entry : row) {
-      if (*entry == '\0') continue;
-      char entry_lower[face_size];
-      if (haystack.find(lower_copy(entry, entry_lower, sizeof entry_lower)) != std::string_view::npos) {
-        copy_bounded(face, face_max_characters + 1, row[0]);
+  for (std::size_t r = 0; r < font_map.size(); ++r) {
+    for (const LowerEntry &entry : font_map_lower[r]) {
+      if (entry.length == 0) continue;
+      if (haystack.find(entry.view()) != std::string_view::npos) {
+        copy_bounded(face, face_max_characters + 1, font_map[r][0]);
         return;
       }
     }
@@ -330,17 +356,29 @@ void CheckChanged(fmt_info *rec) {
   DropOnAttr(rec);
 }
 
+namespace {
+
+bool single_bit(std::int32_t bits) { return bits > 0 && (bits & (bits - 1)) == 0; }
+
+void close_attribute(fmt_info *rec, std::int32_t bit) {
+  if (bit == attr_right_block) {
+    if (writer.ver_code < 2) return;
+    rec->block_align = 0;
+  }
+  write_tag(bit, false);
+}
+
+}  // namespace
+
 void DropOffAttr(fmt_info *rec) {
   const std::int32_t went_off = changed_set(rec) & rec->attrs_out;
   if (went_off == 0) return;
-  for (std::int32_t bit : close_order) {
-    if ((went_off & bit) == 0) continue;
-    if (bit == attr_right_block) {
-      if (writer.ver_code < 2) continue;
-      rec->block_align = 0;
-    }
-    write_tag(bit, false);
+  if (single_bit(went_off)) {
+    close_attribute(rec, went_off);  // one tag: no order to keep
+    return;
   }
+  for (std::int32_t bit : close_order)
+    if (went_off & bit) close_attribute(rec, bit);
 }
 
 void DropOnAttr(fmt_info *rec) {
@@ -351,9 +389,13 @@ void DropOnAttr(fmt_info *rec) {
   }
   if (font_differs(rec)) ApplyFont(rec, rec->font, 1);
   const std::int32_t came_on = changed_set(rec) & rec->attrs;
-  for (std::int32_t bit : open_order) {
-    if (bit == language_place) write_language(rec);
-    else if (came_on & bit) write_tag(bit, true);
+  if (rec->lang == rec->lang_out && single_bit(came_on)) {
+    write_tag(came_on, true);  // one tag: no order to keep
+  } else if (came_on != 0 || rec->lang != rec->lang_out) {
+    for (std::int32_t bit : open_order) {
+      if (bit == language_place) write_language(rec);
+      else if (came_on & bit) write_tag(bit, true);
+    }
   }
   rec->attrs_out = rec->attrs;
   rec->font_out = rec->font;
@@ -369,16 +411,31 @@ void BeginFont(fmt_info *rec, const FontBlock &block, int flag) {
   if ((writer.Extensions & ext_netscape) == 0) return;
   char digits[7];
   get_color(rec->color[0], rec->color[1], rec->color[2], digits);
-  put_str("<FONT SIZE=");
-  put_num(font_size_number(block.size));
+  // The tag is put together first and written in one piece: it comes before
+  // nearly every run of text.
+  constexpr std::string_view size_part = "<FONT SIZE=";
+  constexpr std::string_view face_part = " FACE=\"";
+  constexpr std::string_view colour_part = "\" COLOR=\"#";
+  constexpr std::string_view end_part = "\">";
+  std::array<char, size_part.size() + 1 + face_part.size() + face_size + colour_part.size() + 6 + end_part.size()> tag;
+  std::size_t n = 0;
+  const auto append = [&](std::string_view text) {
+    std::memcpy(tag.data() + n, text.data(), text.size());
+    n += text.size();
+  };
+  append(size_part);
+  tag[n++] = static_cast<char>('0' + font_size_number(block.size));  // 1 to 7
   // Deliberate: the size comes from the block, the face from the record's font
   // (every caller passes that font, or a block with the same face).
-  put_str(" FACE=\"");
-  put_document_text(rec->font.face);
-  put_str("\" COLOR=\"#");
-  put_str(digits);
-  put_str("\"");
-  put_str(">", end_line);
+  append(face_part);
+  b_putn(reinterpret_cast<const unsigned char *>(tag.data()), static_cast<long>(n));
+  put_document_text(rec->font.face);  // escaped for untrusted documents
+  n = 0;
+  append(colour_part);
+  append({digits, 6});
+  append(end_part);
+  b_putn(reinterpret_cast<const unsigned char *>(tag.data()), static_cast<long>(n));
+  put_line_end();
   rec->color_out = rec->color;
   writer.FontApplied = 1;
   if (flag != 0) StartAttrsAfterFont(rec);

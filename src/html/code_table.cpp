@@ -1,5 +1,5 @@
-// The code table. Rows are listed by name; the table the dispatcher searches is
-// sorted by code number at compile time.
+// The code table. Rows are listed by name; the table is sorted by code number
+// at compile time, and so is the index from code numbers to rows.
 #include "html/code_table.h"
 
 #include <algorithm>
@@ -67,10 +67,24 @@ static_assert(strictly_ascending(sorted_table), "code numbers must be unique");
 
 const std::array<CodeTableRow, code_table_size> tran_table = sorted_table;
 
+namespace {
+
+// Every code number of the table indexes its row (plus one; 0: no row). The
+// numbers are packed letters, below 2^16, and the table's largest is the last.
+constexpr auto row_of_code = [] {
+  std::array<std::uint8_t, static_cast<std::size_t>(sorted_table.back().code) + 1> rows{};
+  for (std::size_t i = 0; i < sorted_table.size(); ++i)
+    rows[static_cast<std::size_t>(sorted_table[i].code)] = static_cast<std::uint8_t>(i + 1);
+  return rows;
+}();
+static_assert(code_table_size < 255, "row numbers must fit a byte");
+
+}  // namespace
+
 CodeHandler find_handler(std::int32_t code) {
-  const auto at = std::lower_bound(tran_table.begin(), tran_table.end(), code,
-                                   [](const CodeTableRow &row, std::int32_t key) { return row.code < key; });
-  return at != tran_table.end() && at->code == code ? at->handler : nullptr;
+  if (code < 0 || static_cast<std::size_t>(code) >= row_of_code.size()) return nullptr;
+  const std::uint8_t row = row_of_code[static_cast<std::size_t>(code)];
+  return row != 0 ? tran_table[row - 1u].handler : nullptr;
 }
 
 }  // namespace kiv

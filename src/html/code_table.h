@@ -23,7 +23,8 @@ inline constexpr std::int32_t close_selector = code("NOP");
 
 extern const std::array<CodeTableRow, code_table_size> tran_table;
 
-// The handler of a code number, or null when the table has none (binary search).
+// The handler of a code number, or null when the table has none (a direct
+// index built at compile time).
 CodeHandler find_handler(std::int32_t code);
 
 }  // namespace kiv

@@ -2,6 +2,7 @@
 #include "html/output.h"
 
 #include <charconv>
+#include <initializer_list>
 #include <cstring>
 
 #include "html/writer.h"
@@ -25,15 +26,13 @@ void put_line_end() {
   if (writer.line_ends & 2) b_putc('\n');
 }
 
-const char *put_str(const char *text, int flags) {
-  if (flags & on_fresh_line) {
-    const int last = b_unput();
+void start_fresh_line() {
+  int last = b_last_put();
+  if (last == not_in_memory) {
+    last = b_unput();
     if (last != end_of_input) b_putc(last);
-    if (last == end_of_input || (last != '\n' && last != '\r')) put_line_end();
   }
-  b_putn(reinterpret_cast<const unsigned char *>(text), static_cast<long>(std::strlen(text)));
-  if (flags & end_line) put_line_end();
-  return text;
+  if (last == end_of_input || (last != '\n' && last != '\r')) put_line_end();
 }
 
 void put_document_bytes(const char *bytes, std::size_t length) {
@@ -60,7 +59,7 @@ void put_document_text(const char *text) { put_document_bytes(text, std::strlen(
 void put_num(std::int32_t n) {
   char digits[16];
   const auto result = std::to_chars(digits, digits + sizeof digits, n);
-  for (const char *p = digits; p < result.ptr; ++p) b_putc(static_cast<unsigned char>(*p));
+  b_putn(reinterpret_cast<const unsigned char *>(digits), static_cast<long>(result.ptr - digits));
 }
 
 int get_str(char *buffer, int max) {
@@ -90,8 +89,15 @@ int get_str(char *buffer, int max) {
 }
 
 int tran_push_fmt(const fmt_info *rec) {
-  auto *node = static_cast<FormatStackNode *>(KIVmalloc(sizeof(FormatStackNode)));
-  if (!node) return -1;
+  // Every sub-document pushes and pops a copy: the node of the last one is reused.
+  FormatStackNode *node = format_stack.spare_nodes;
+  if (node) {
+    format_stack.spare_nodes = node->prev;
+    node->next = nullptr;
+  } else {
+    node = static_cast<FormatStackNode *>(KIVmalloc(sizeof(FormatStackNode)));
+    if (!node) return -1;
+  }
   std::memcpy(&node->record, rec, sizeof(fmt_info));
   node->prev = format_stack.fmt_stack_tail;
   if (format_stack.fmt_stack_tail) format_stack.fmt_stack_tail->next = node;
@@ -115,7 +121,8 @@ int tran_pop_fmt(fmt_info *rec) {
   format_stack.fmt_stack_tail = node->prev;
   if (node->prev) node->prev->next = nullptr;
   else format_stack.fmt_stack_head = nullptr;
-  KIVfree(node);
+  node->prev = format_stack.spare_nodes;
+  format_stack.spare_nodes = node;
   return 0;
 }
 
@@ -124,9 +131,11 @@ const fmt_info *tran_get_last_fmt_info() {
 }
 
 void reset_output() {
-  while (FormatStackNode *node = format_stack.fmt_stack_tail) {
-    format_stack.fmt_stack_tail = node->prev;
-    KIVfree(node);
+  for (FormatStackNode *list : {format_stack.fmt_stack_tail, format_stack.spare_nodes}) {
+    while (FormatStackNode *node = list) {
+      list = node->prev;
+      KIVfree(node);
+    }
   }
   format_stack = {};
 }

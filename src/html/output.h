@@ -4,8 +4,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "html/format_record.h"
+#include "stream/buffered_io.h"
 
 namespace kiv {
 
@@ -16,8 +18,16 @@ inline constexpr int own_line = 3;
 
 // Writes the line end chosen by the level letters (CR, LF or CR LF).
 void put_line_end();
-// Writes text (up to its NUL) under flags; returns text.
-const char *put_str(const char *text, int flags = 0);
+// Writes a line end unless the last byte written is one (or nothing was written).
+void start_fresh_line();
+// Writes text (up to its NUL) under flags; returns text. Inline, so that the
+// length of a constant text is known where it is written.
+inline const char *put_str(const char *text, int flags = 0) {
+  if (flags & on_fresh_line) start_fresh_line();
+  b_putn(reinterpret_cast<const unsigned char *>(text), static_cast<long>(std::strlen(text)));
+  if (flags & end_line) put_line_end();
+  return text;
+}
 // Writes a text that comes from the document where the main loop's escaping
 // does not reach it (attribute values, link texts, note marks, the title): as it
 // is, or, for untrusted documents (the UNTRUSTED option word), with "&", the
@@ -36,6 +46,7 @@ struct FormatStackNode;
 struct FormatStackState {
   FormatStackNode *fmt_stack_head = nullptr;
   FormatStackNode *fmt_stack_tail = nullptr;
+  FormatStackNode *spare_nodes = nullptr;  // nodes of dropped copies, kept for the next push
 };
 extern FormatStackState format_stack;
 
@@ -47,7 +58,7 @@ int tran_push_fmt(const fmt_info *rec);
 int tran_pop_fmt(fmt_info *rec);
 // The last saved copy, or null.
 const fmt_info *tran_get_last_fmt_info();
-// Frees every saved copy.
+// Frees every saved copy and every kept node.
 void reset_output();
 
 }  // namespace kiv

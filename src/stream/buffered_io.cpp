@@ -47,6 +47,7 @@ void reset_target_side() {
 }
 
 void free_buffers() {
+  bio.in_fast_end = nullptr;
   KIVfree(bio.ungetbuf);
   KIVfree(bio.in_bufr);
   KIVfree(bio.ot_bufr1);
@@ -57,6 +58,7 @@ void free_buffers() {
 
 void drop_pushed_back() {
   bio.ungetcnt = 0;
+  bio.in_fast_end = nullptr;
   if (bio.ungettemp != -1) {
     bufclose(bio.ungettemp);
     bio.ungettemp = -1;
@@ -65,6 +67,7 @@ void drop_pushed_back() {
 
 // Reads a window into the start of in_bufr; the byte count or a negative result.
 int read_window() {
+  bio.in_fast_end = nullptr;
   const int n = KIVread(bio.in_f, bio.in_bufr, bio.in_bsize);
   if (n >= 0) {
     bio.in_ptr = bio.in_bufr;
@@ -89,6 +92,17 @@ void count_progress() {
     progress.DispCurrentCount = 0;
     DispDotUpdate();
   }
+}
+
+// Lets b_getc's fast path run up to the next point where the slow path has
+// something to do (see in_fast_end).
+void refresh_fast_read() {
+  BufferedIoState &s = bio;
+  s.in_fast_end = nullptr;
+  if (s.ungetcnt != 0 || s.RedirectInputFlag != 0 || s.CopyGetFlag != 0 || s.in_ptr == nullptr) return;
+  const long until_step = static_cast<long>(progress.DispDotSize) - static_cast<long>(progress.DispCurrentCount) - 1;
+  const long room = std::min<long>(s.in_eof - s.in_ptr - 1, until_step);
+  if (room > 0) s.in_fast_end = s.in_ptr + room;
 }
 
 // Next byte of the source window, or -1 past the end (without copy handling).
@@ -121,6 +135,7 @@ int b_open(int in, int out, int size) {
   if (settings.IPCMsgQueueID != -1) size = remote_size;
   const int first_size = size;
 
+  bio.in_fast_end = nullptr;
   bio.RedirectOutputFlag = 0;
   if (bio.RedirectInputFlag != 1) bio.RedirectInputFlag = 0;
   bio.BCntRead = bio.BCntWritten = 0;
@@ -195,36 +210,60 @@ int b_getc_slow() {
     c = window_getc(source_end);
   }
   if (bio.CopyGetFlag && !source_end) bio.CopyGetFunc(c);
+  refresh_fast_read();
   return c;
 }
 
 long b_copy_run(const std::array<bool, 256> &copyable) {
   BufferedIoState &s = bio;
-  if (s.ungetcnt != 0 || s.RedirectInputFlag != 0 || s.CopyGetFlag != 0 || s.RedirectOutputFlag != 0 ||
-      s.in_ptr == nullptr || s.ot_ptr == nullptr)
-    return 0;
-  // Leave the last byte of each buffer and the next progress step to the slow paths.
-  long room = std::min<long>(s.in_eof - s.in_ptr - 1, s.ot_eof - s.ot_ptr - 1);
-  const long until_step = static_cast<long>(progress.DispDotSize) - static_cast<long>(progress.DispCurrentCount) - 1;
-  room = std::min(room, until_step);
-  long n = 0;
-  const unsigned char *in = s.in_ptr;
-  unsigned char *out = s.ot_ptr;
-  while (n < room && copyable[in[n]]) {
-    out[n] = in[n];
-    ++n;
+  // The input side may go as far as b_getc's fast path: that bound already
+  // excludes push-back, input redirection, copying, the window's last byte
+  // and the next progress step.
+  if (!(s.in_ptr < s.in_fast_end)) refresh_fast_read();
+  long room = s.in_ptr < s.in_fast_end ? s.in_fast_end - s.in_ptr : 0;
+  unsigned char *out;
+  if (s.RedirectOutputFlag == 0) {
+    if (s.ot_ptr == nullptr) return 0;
+    out = s.ot_ptr;
+    room = std::min<long>(room, s.ot_eof - out - 1);  // the byte that fills it takes the slow path
+  } else {
+    if (s.gather_ptr == nullptr) return 0;
+    if (s.gather_ptr == s.gather_end) FlushRedirectedOutput();
+    out = s.gather_ptr;
+    room = std::min<long>(room, s.gather_end - out);
   }
+  const unsigned char *in = s.in_ptr;
+  long n = 0;
+  while (n < room && copyable[in[n]]) ++n;
   if (n <= 0) return 0;
+  if (n <= 16) {
+    for (long i = 0; i < n; ++i) out[i] = in[i];  // short runs: cheaper than a call
+  } else {
+    std::memcpy(out, in, static_cast<std::size_t>(n));
+  }
+  if (s.RedirectOutputFlag == 0) {
+    s.ot_ptr += n;
+    s.BCntWritten += n;
+  } else {
+    s.gather_ptr += n;
+  }
   s.in_ptr += n;
-  s.ot_ptr += n;
   s.BCntRead += n;
-  s.BCntWritten += n;
   progress.DispCurrentCount += static_cast<std::uint32_t>(n);
   return n;
 }
 
-int b_putn(const unsigned char *bytes, long n) {
+int b_putn_slow(const unsigned char *bytes, long n) {
   BufferedIoState &s = bio;
+  if (s.RedirectOutputFlag != 0 && s.gather_ptr != nullptr) {
+    if (n <= 0) return 0;
+    FlushRedirectedOutput();
+    // A stretch longer than the stage goes on at once.
+    if (n > s.gather_end - s.gather_ptr) return s.RedirectPutnFunc(bytes, n);
+    std::memcpy(s.gather_ptr, bytes, static_cast<std::size_t>(n));
+    s.gather_ptr += n;
+    return 0;
+  }
   while (n > 0) {
     // Whole stretches go in at once; the byte that fills a buffer takes the slow path.
     const long room = s.RedirectOutputFlag == 0 && s.ot_ptr != nullptr ? s.ot_eof - s.ot_ptr - 1 : 0;
@@ -248,6 +287,7 @@ int b_unget(int c) {
   if (bio.RedirectInputFlag == 2) return bio.RedirectUngetFunc(c);
   if (bio.ungetbuf == nullptr) return 0;  // nothing is open: there is no source to return to
   const auto byte = static_cast<unsigned char>(c & 0xFF);
+  bio.in_fast_end = nullptr;  // the pushed-back bytes come first
   if (bio.ungetcnt < bio.ungetsiz) {
     bio.ungetbuf[bio.ungetcnt++] = byte;
     return 0;
@@ -261,7 +301,12 @@ int b_unget(int c) {
 }
 
 int b_putc_slow(int c) {
-  if (bio.RedirectOutputFlag) return bio.RedirectPutFunc(c);
+  if (bio.RedirectOutputFlag) {
+    if (bio.gather_ptr == nullptr) return bio.RedirectPutFunc(c);
+    FlushRedirectedOutput();
+    *bio.gather_ptr++ = static_cast<unsigned char>(c);
+    return 0;
+  }
   if (bio.ot_bufr1 == nullptr) return 0;  // no target is open
   ++bio.BCntWritten;
   *bio.ot_ptr++ = static_cast<unsigned char>(c);
@@ -280,7 +325,10 @@ int b_putc_slow(int c) {
 }
 
 int b_unput() {
-  if (bio.RedirectOutputFlag) return bio.RedirectUnputFunc();
+  if (bio.RedirectOutputFlag) {
+    if (bio.gather_ptr != nullptr && bio.gather_ptr > bio.gathered.data()) return *--bio.gather_ptr;
+    return bio.RedirectUnputFunc();
+  }
   if (bio.BCntWritten == 0 || bio.ot_bufr1 == nullptr) return end_of_input;
   if (bio.ot_ptr == current_start()) {
     current_stat() = 0;
@@ -305,9 +353,10 @@ int b_unput() {
 }
 
 int qGetc() {
-  if (bio.ungetcnt > 0 && bio.ungetbuf != nullptr) return pop_pushed_back();
   bool source_end = false;
-  return window_getc(source_end);
+  const int c = bio.ungetcnt > 0 && bio.ungetbuf != nullptr ? pop_pushed_back() : window_getc(source_end);
+  refresh_fast_read();
+  return c;
 }
 
 int qPutc(int c) {
@@ -329,7 +378,7 @@ int b_read(int, unsigned char *buf, int n) {
 }
 
 int b_write(int, const unsigned char *buf, int n) {
-  for (int i = 0; i < n; ++i) b_putc(buf[i]);
+  if (n > 0) b_putn(buf, n);
   return n;
 }
 
@@ -338,24 +387,53 @@ long BytesRead() { return bio.BCntRead; }
 long BytesWritten() { return bio.BCntWritten; }
 
 int RedirectOutput(ByteSink put, ByteUnput unput) {
+  FlushRedirectedOutput();
   bio.RedirectPutFunc = put;
   bio.RedirectUnputFunc = unput;
+  bio.RedirectPutnFunc = nullptr;
+  bio.gather_ptr = bio.gather_end = nullptr;
   bio.RedirectOutputFlag = 1;
   return 0;
 }
 
+int RedirectOutputRuns(ByteRunSink putn) {
+  FlushRedirectedOutput();
+  bio.RedirectPutnFunc = putn;
+  bio.gather_ptr = bio.gathered.data();
+  bio.gather_end = bio.gathered.data() + bio.gathered.size();
+  return 0;
+}
+
+int FlushRedirectedOutput() {
+  BufferedIoState &s = bio;
+  if (s.gather_ptr == nullptr || s.gather_ptr == s.gathered.data()) return 0;
+  s.RedirectPutnFunc(s.gathered.data(), s.gather_ptr - s.gathered.data());
+  s.gather_ptr = s.gathered.data();
+  return 0;
+}
+
+int DropRedirectedOutput() {
+  if (bio.gather_ptr != nullptr) bio.gather_ptr = bio.gathered.data();
+  return 0;
+}
+
 int RedirectOutputClose() {
+  FlushRedirectedOutput();
+  bio.RedirectPutnFunc = nullptr;
+  bio.gather_ptr = bio.gather_end = nullptr;
   bio.RedirectOutputFlag = 0;
   return 0;
 }
 
 int RedirectInput(ByteSource get) {
+  bio.in_fast_end = nullptr;
   bio.RedirectGetFunc = get;
   bio.RedirectInputFlag = 1;
   return 0;
 }
 
 int RedirectGetUnget(ByteSource get, ByteSink unget) {
+  bio.in_fast_end = nullptr;
   bio.RedirectGetFunc = get;
   bio.RedirectUngetFunc = unget;
   bio.RedirectInputFlag = 2;
@@ -368,6 +446,7 @@ int RedirectInputClose() {
 }
 
 int CopyGetUnget(ByteSink get, ByteSink unget) {
+  bio.in_fast_end = nullptr;
   bio.CopyGetFunc = get;
   bio.CopyUnGetFunc = unget;
   bio.CopyGetFlag = 1;

@@ -5,11 +5,18 @@
 #pragma once
 
 #include <array>
+#include <cstring>
 
 #include "common/types.h"
 #include "runtime/progress.h"
 
 namespace kiv {
+
+// A sink for a stretch of bytes at once; 0.
+using ByteRunSink = int (*)(const unsigned char *bytes, long n);
+
+// Redirected output bytes gathered before they go to a run sink.
+inline constexpr std::size_t redirect_gather_size = 4096;
 
 struct BufferedIoState {
   int in_f = -1;                       // source handle
@@ -17,6 +24,11 @@ struct BufferedIoState {
   unsigned char *in_bufr = nullptr;    // source window (17 spare bytes)
   unsigned char *in_ptr = nullptr;     // next byte of the window
   unsigned char *in_eof = nullptr;     // end of the valid bytes in the window
+  // b_getc's fast path reads while in_ptr is below this: never the window's
+  // last byte nor the byte that completes a progress step, and not at all
+  // while bytes are pushed back or input is redirected or copied. The slow
+  // path sets it again; whatever changes those conditions clears it.
+  unsigned char *in_fast_end = nullptr;
   int in_bsize = 0;
   int ot_bsize = 0;
   long in_pos = 0;                     // grows by in_bsize per window used up
@@ -45,6 +57,11 @@ struct BufferedIoState {
   ByteSink RedirectUngetFunc = nullptr;
   ByteSink RedirectPutFunc = nullptr;
   ByteUnput RedirectUnputFunc = nullptr;
+  ByteRunSink RedirectPutnFunc = nullptr;  // stretches of redirected output, when the sink takes them
+  // With a run sink, redirected bytes are gathered here and handed on in stretches.
+  std::array<unsigned char, redirect_gather_size> gathered{};
+  unsigned char *gather_ptr = nullptr;     // next free byte of gathered; null while not gathering
+  unsigned char *gather_end = nullptr;
   ByteSink CopyGetFunc = nullptr;
   ByteSink CopyUnGetFunc = nullptr;
 };
@@ -66,12 +83,12 @@ int b_close();
 
 int b_getc_slow();
 int b_putc_slow(int c);
+int b_putn_slow(const unsigned char *bytes, long n);
 
 // Next byte 0..255 or -1. May end the conversion when a later window cannot be read.
 inline int b_getc() {
   BufferedIoState &s = bio;
-  if (s.ungetcnt == 0 && s.RedirectInputFlag == 0 && s.CopyGetFlag == 0 && s.in_ptr + 1 < s.in_eof &&
-      progress.DispCurrentCount + 1 < progress.DispDotSize) {
+  if (s.in_ptr < s.in_fast_end) {
     ++s.BCntRead;
     ++progress.DispCurrentCount;
     return *s.in_ptr++;
@@ -82,22 +99,62 @@ inline int b_getc() {
 // Appends c to the target (or its redirection); 0. May end the conversion on a write error.
 inline int b_putc(int c) {
   BufferedIoState &s = bio;
-  if (s.RedirectOutputFlag == 0 && s.ot_ptr + 1 < s.ot_eof) {
-    ++s.BCntWritten;
-    *s.ot_ptr++ = static_cast<unsigned char>(c);
+  if (s.RedirectOutputFlag == 0) {
+    if (s.ot_ptr + 1 < s.ot_eof) {
+      ++s.BCntWritten;
+      *s.ot_ptr++ = static_cast<unsigned char>(c);
+      return 0;
+    }
+  } else if (s.gather_ptr < s.gather_end) {
+    *s.gather_ptr++ = static_cast<unsigned char>(c);
     return 0;
   }
   return b_putc_slow(c);
 }
 
-// Copies straight from the source window to the target buffer the bytes for
-// which copyable[byte] is true, as b_getc and b_putc would one by one, while no
-// push-back, redirection or copying is active and no progress step falls due.
-// Returns the number of bytes copied (0 when the fast path does not apply).
+// Copies straight from the source window to the target buffer, or in one call
+// to the redirection's run sink, the bytes for which copyable[byte] is true, as
+// b_getc and b_putc would one by one, while no push-back, input redirection or
+// copying is active and no progress step falls due. Returns the number of
+// bytes copied (0 when the fast path does not apply).
 long b_copy_run(const std::array<bool, 256> &copyable);
 
-// Appends n bytes as b_putc would one by one; 0.
-int b_putn(const unsigned char *bytes, long n);
+// Appends n bytes as b_putc would one by one (a redirection with a run sink
+// gets them in one call); 0. May end the conversion on a write error.
+inline int b_putn(const unsigned char *bytes, long n) {
+  BufferedIoState &s = bio;
+  if (s.RedirectOutputFlag == 0) {
+    // The byte that fills the buffer takes the slow path, which hands the block on.
+    if (n < s.ot_eof - s.ot_ptr) {
+      std::memcpy(s.ot_ptr, bytes, static_cast<std::size_t>(n));
+      s.ot_ptr += n;
+      s.BCntWritten += n;
+      return 0;
+    }
+  } else if (n <= s.gather_end - s.gather_ptr) {
+    std::memcpy(s.gather_ptr, bytes, static_cast<std::size_t>(n));
+    s.gather_ptr += n;
+    return 0;
+  }
+  return b_putn_slow(bytes, n);
+}
+
+// b_last_put's answer when the last byte is not at hand.
+inline constexpr int not_in_memory = -2;
+
+// The last byte written, as b_unput would return it, when it is at hand in
+// the buffer being filled (or among the gathered redirected bytes); -1 when
+// nothing has been written; not_in_memory otherwise (b_unput and b_putc then
+// tell). Changes nothing.
+inline int b_last_put() {
+  const BufferedIoState &s = bio;
+  if (s.RedirectOutputFlag != 0) {
+    return s.gather_ptr != nullptr && s.gather_ptr > s.gathered.data() ? s.gather_ptr[-1] : not_in_memory;
+  }
+  if (s.BCntWritten == 0) return end_of_input;
+  const unsigned char *start = s.ot_side == 0 ? s.ot_bufr1 : s.ot_bufr2;
+  return start != nullptr && s.ot_ptr > start ? s.ot_ptr[-1] : not_in_memory;
+}
 
 // Pushes c back (-1 is stored as 0xFF); bytes come back last-in first-out.
 int b_unget(int c);
@@ -111,7 +168,19 @@ int b_write(int h, const unsigned char *buf, int n);
 long b_pos();
 long BytesRead();
 long BytesWritten();
+// Output goes to put and is taken back through unput from now on (bytes
+// gathered for a run sink set before go to it first, and it is dropped); 0.
 int RedirectOutput(ByteSink put, ByteUnput unput);
+// While output is redirected, bytes are gathered and handed to putn in
+// stretches rather than to put one by one; unput is called only for bytes
+// already handed on. 0.
+int RedirectOutputRuns(ByteRunSink putn);
+// Hands the gathered bytes to the run sink now (the sink's owner calls it
+// before it looks at what it received); 0.
+int FlushRedirectedOutput();
+// Forgets the gathered bytes (when the sink is abandoned); 0.
+int DropRedirectedOutput();
+// Ends output redirection, handing gathered bytes to the run sink first; 0.
 int RedirectOutputClose();
 int RedirectInput(ByteSource get);
 int RedirectGetUnget(ByteSource get, ByteSink unget);

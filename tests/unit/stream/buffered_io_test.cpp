@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <string>
+#include <vector>
+
 #include "runtime/error_exit.h"
 #include "runtime/file_layer.h"
 #include "support/stream_fixture.h"
@@ -114,6 +118,87 @@ TEST_F(BufferedIo, RedirectedOutputBypassesTheTarget) {
   kiv::b_putc('d');
   EXPECT_EQ(redirected, "b");
   EXPECT_EQ(close_streams(), "ad");
+}
+
+std::vector<std::string> runs;
+int put_run(const unsigned char *bytes, long n) {
+  runs.emplace_back(reinterpret_cast<const char *>(bytes), static_cast<std::size_t>(n));
+  return 0;
+}
+
+TEST_F(BufferedIo, RedirectedRunsAreGatheredAndHandedOnInOrder) {
+  open_streams("plain text<");
+  redirected = "old";
+  runs.clear();
+  kiv::RedirectOutput(put_redirected, unput_redirected);
+  kiv::RedirectOutputRuns(put_run);
+  kiv::b_putc('a');
+  kiv::b_putn(reinterpret_cast<const unsigned char *>("bc"), 2);
+  std::array<bool, 256> copyable{};
+  for (int c = 'a'; c <= 'z'; ++c) copyable[static_cast<std::size_t>(c)] = true;
+  copyable[' '] = true;
+  kiv::progress.DispDotSize = 1000;
+  EXPECT_EQ(kiv::b_copy_run(copyable), 10);
+  EXPECT_EQ(kiv::b_last_put(), 't');
+  EXPECT_EQ(kiv::b_unput(), 't');  // taken back before it was handed on
+  EXPECT_TRUE(runs.empty());
+  kiv::FlushRedirectedOutput();
+  ASSERT_EQ(runs, std::vector<std::string>{"abcplain tex"});
+  EXPECT_EQ(kiv::b_last_put(), kiv::not_in_memory);
+  EXPECT_EQ(kiv::b_unput(), 'd');  // nothing gathered: the sink's own take-back
+  // A stretch longer than the gathering stage follows what was gathered, whole.
+  kiv::b_putc('x');
+  const std::string long_run = pattern(kiv::redirect_gather_size + 1);
+  kiv::b_putn(reinterpret_cast<const unsigned char *>(long_run.data()), static_cast<long>(long_run.size()));
+  ASSERT_EQ(runs.size(), 3u);
+  EXPECT_EQ(runs[1], "x");
+  EXPECT_EQ(runs[2], long_run);
+  kiv::b_putc('y');
+  kiv::DropRedirectedOutput();
+  kiv::b_putc('z');
+  kiv::RedirectOutputClose();
+  EXPECT_EQ(runs.back(), "z");
+  EXPECT_EQ(redirected, "ol");  // put went unused; unput took one byte
+  EXPECT_EQ(kiv::BytesWritten(), 0);
+  EXPECT_EQ(close_streams(), "");
+}
+
+TEST_F(BufferedIo, LastByteWrittenIsSeenWithoutTakingItBack) {
+  open_streams("", 4);
+  EXPECT_EQ(kiv::b_last_put(), -1);
+  for (char c : std::string("abc")) kiv::b_putc(c);
+  EXPECT_EQ(kiv::b_last_put(), 'c');
+  kiv::b_putc('d');  // fills the buffer: the next one is empty
+  EXPECT_EQ(kiv::b_last_put(), kiv::not_in_memory);
+  EXPECT_EQ(kiv::b_unput(), 'd');
+  EXPECT_EQ(kiv::b_last_put(), 'c');
+  EXPECT_EQ(close_streams(), "abc");
+}
+
+TEST_F(BufferedIo, FastReadsStopAtPushBackWindowEndsAndProgressSteps) {
+  for (int limit : {1, 2, 17, -1}) {
+    open_streams(pattern(300), limit);
+    kiv::progress.DispDotSize = 7;
+    std::string got;
+    for (int i = 0; i < 300; ++i) {
+      const int c = kiv::b_getc();
+      ASSERT_NE(c, -1) << limit;
+      got += static_cast<char>(c);
+      // A step is taken when the count reaches the step size: it never stays there.
+      ASSERT_LT(kiv::progress.DispCurrentCount, kiv::progress.DispDotSize) << limit;
+      if (i % 50 == 10) {
+        kiv::b_unget('#');
+        EXPECT_EQ(kiv::b_getc(), '#') << limit;
+      }
+    }
+    EXPECT_EQ(got, pattern(300)) << limit;
+    EXPECT_EQ(kiv::b_getc(), -1) << limit;
+    EXPECT_EQ(kiv::BytesRead(), 307) << limit;  // every call counts, the pushed-back bytes too
+    kiv::b_close();
+    kiv::KIVclose(in_handle);
+    kiv::KIVclose(out_handle);
+    in_handle = out_handle = -1;
+  }
 }
 
 TEST_F(BufferedIo, RedirectModeTwoTakesEveryByteFromTheCallback) {
