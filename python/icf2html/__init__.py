@@ -42,7 +42,7 @@ WARNING = 1
 
 #: The option word that makes the writer's output safe for documents nobody
 #: checked: attribute values escaped, links with dangerous schemes dropped.
-SAFE_OUTPUT_WORD = "HS"
+SAFE_OUTPUT_WORD = "UNTRUSTED"
 
 # The library refuses an intermediate file name longer than this.
 _MAX_INTERMEDIATE_NAME = 124

@@ -70,6 +70,14 @@ class ConvertTest(Folder):
         self.assertEqual(self.read("lf.html").replace(b"lf.html", b"page"),
                          self.read("crlf.html").replace(b"\r\n", b"\n").replace(b"crlf.html", b"page"))
 
+    def test_safe_output_by_default(self) -> None:
+        source = self.path("link.icf", b"See " + code("XRF", "0", "12", "javascript:alert(1)", "this") + b" now")
+        icf2html.convert(source, self.path("safe.html"))
+        icf2html.convert(source, self.path("raw.html"), safe=False)
+        self.assertIn(b"javascript:", self.read("raw.html"))
+        self.assertNotIn(b"javascript:", self.read("safe.html"))
+        self.assertIn(b"this", self.read("safe.html"))
+
     def test_failures_raise_with_code_and_meaning(self) -> None:
         source = self.path("doc.icf", DOCUMENT)
         cases = [

@@ -145,6 +145,7 @@ WorkerAnswer convert_job(std::size_t job) {
   IsolatedConversion conversion;
   conversion.input = document.input;
   conversion.output = document.page;
+  conversion.words = {"UNTRUSTED"};  // the page icf2html DOCUMENT PAGE writes: safe for unchecked documents
   conversion.timeout_seconds = batch.limits.seconds;
   conversion.memory_mib = batch.limits.megabytes;
   const IsolationResult result = run_isolated_conversion(conversion);
@@ -311,7 +312,11 @@ int batch_main(int argc, char **argv) {
   const int workers = options.jobs > 0 ? options.jobs : static_cast<int>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
   std::vector<std::size_t> abandoned;
   const bool finished = run_jobs(jobs, workers, convert_job, on_outcome, nullptr, interrupted, abandoned);
-  for (const std::size_t job : abandoned) remove_leftovers(batch.documents[job].page);
+  // A page whose report line was not written yet goes too: --resume converts it again.
+  for (const std::size_t job : abandoned) {
+    unlink(batch.documents[job].page.c_str());
+    remove_leftovers(batch.documents[job].page);
+  }
   if (batch.report_fd != -1) close(batch.report_fd);
   if (interrupted) {
     if (batch.show_progress) std::fputc('\n', stderr);
