@@ -10,6 +10,7 @@
 
 #include "objects/signal_handler.h"
 #include "runtime/error_exit.h"
+#include "runtime/file_layer_routes.h"
 #include "runtime/lifecycle.h"
 #include "runtime/memory.h"
 #include "runtime/strings.h"
@@ -85,7 +86,9 @@ extern "C" ICF2HTML_API int MainEntryPoint(const char *target, const char *icf, 
   const int code = count < 0 ? static_cast<int>(exit_no_memory) : run_conversion(count, host_entry.args).code;
   free_arguments();
   restore_signal_dispositions();
-  remove_intermediate(icf);
+  // On the other routes the intermediate file is the controlling process's or
+  // the host's: the converter asked it to remove the file through the route.
+  if (&current_route() == &local_route) remove_intermediate(icf);
   return code;
 }
 
