@@ -259,6 +259,8 @@ IsolationResult run_isolated_conversion(const IsolatedConversion &job) {
   setup.intermediate_name = intermediate_name;
   setup.levels = job.levels;
   setup.words.emplace_back("N");  // no progress bar: nothing but the one line is printed
+  // The same output as a plain conversion: untrusted unless the user says otherwise.
+  if (!job.trusted) setup.words.emplace_back("UNTRUSTED");
   // Standard output carries the child's trace, so the page is written to a
   // file; it keeps the title it has when written to standard output.
   if (to_stdout) setup.words.emplace_back("CMD=TITLE=stdout");
