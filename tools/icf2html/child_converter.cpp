@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 
 #include <icf2html.h>
@@ -16,6 +17,7 @@ void run_child_converter(const ChildSetup &setup) {
   // A process group of its own, so that the converter programs it starts go
   // with it when the controller has to stop it.
   setpgid(0, 0);
+  signal(SIGPIPE, SIG_DFL);  // the controller ignores it; the library handles a broken pipe itself
   if (chdir(setup.private_dir.c_str()) != 0) _exit(child_setup_failed);
   if (setup.memory_mib > 0) {
     const rlim_t bytes = static_cast<rlim_t>(setup.memory_mib) << 20;

@@ -80,12 +80,13 @@ bool asks_for_isolation(int argc, char **argv) {
 void isolation_usage(std::FILE *to) {
   std::fprintf(to,
                "usage: icf2html --isolate [--timeout S] [--memory MB] [--queue] [--trace FILE]\n"
-               "                [-l LEVELS] [-o WORD]... INPUT OUTPUT\n"
+               "                [--trusted] [-l LEVELS] [-o WORD]... INPUT OUTPUT\n"
                "Converts in a child process that reaches only this conversion's files, through\n"
                "this controlling process (over pipes, or a message queue with --queue).\n"
                "  --timeout S   wall-clock limit in seconds (default %d; 0 for none)\n"
                "  --memory MB   the child's address space in MiB (default %ld; 0 for none)\n"
                "  --trace FILE  write the child's pipe trace into FILE\n"
+               "  --trusted     the document is trusted, as for a plain conversion\n"
                "Exit status: 0 done, 1 conversion failed, 2 usage, 3 time limit, 4 memory limit,\n"
                "5 the converter crashed, 6 a file outside the conversion was refused, 7 setup failed.\n",
                default_timeout_seconds, default_memory_mib);
@@ -105,6 +106,8 @@ int isolated_main(int argc, char **argv) {
     }
     if (arg == "--queue") {
       job.route = RemoteRoute::queue;
+    } else if (arg == "--trusted") {
+      job.trusted = true;
     } else if ((arg == "-l" || arg == "-o" || arg == "--trace") && has_value) {
       const char *value = argv[++i];
       if (arg == "-l") job.levels = value;

@@ -127,6 +127,24 @@ struct PrivateQueue {
   }
 };
 
+// Ignores a signal while in scope; the previous disposition comes back after.
+class IgnoredSignal {
+ public:
+  explicit IgnoredSignal(int signal) : signal_(signal) {
+    struct sigaction ignore{};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(signal_, &ignore, &saved_);
+  }
+  ~IgnoredSignal() { sigaction(signal_, &saved_, nullptr); }
+  IgnoredSignal(const IgnoredSignal &) = delete;
+  IgnoredSignal &operator=(const IgnoredSignal &) = delete;
+
+ private:
+  int signal_;
+  struct sigaction saved_{};
+};
+
 bool copy_descriptor(int from, int to) {
   char chunk[65536];
   for (;;) {
@@ -243,6 +261,8 @@ IsolationResult run_isolated_conversion(const IsolatedConversion &job) {
   setup.intermediate_name = intermediate_name;
   setup.levels = job.levels;
   setup.words.emplace_back("N");  // no progress bar: nothing but the one line is printed
+  // The same output as a plain conversion: untrusted unless the user says otherwise.
+  if (!job.trusted) setup.words.emplace_back("UNTRUSTED");
   // Standard output carries the child's trace, so the page is written to a
   // file; it keeps the title it has when written to standard output.
   if (to_stdout) setup.words.emplace_back("CMD=TITLE=stdout");
@@ -285,6 +305,8 @@ IsolationResult run_isolated_conversion(const IsolatedConversion &job) {
   }
 
   FileService files(policy);
+  // A reply to a child that has just died must not end the controller.
+  const IgnoredSignal no_sigpipe(SIGPIPE);
   std::fflush(nullptr);
   const pid_t child = fork();
   if (child < 0) {

@@ -22,6 +22,7 @@ struct IsolatedConversion {
   std::string output;  // "-" is standard output
   std::string levels = "5";
   std::vector<std::string> words;  // the user's option words
+  bool trusted = false;            // the document's texts may be written as they are (no UNTRUSTED)
   double timeout_seconds = default_timeout_seconds;  // wall clock, fractions allowed; 0 for none
   long memory_mib = default_memory_mib;           // the child's address space; 0 for none
   RemoteRoute route = RemoteRoute::pipes;
