@@ -163,4 +163,6 @@ void release_width_tables() {
   width_tables = {};
 }
 
+void forget_width_tables() { width_tables = {}; }
+
 }  // namespace kiv

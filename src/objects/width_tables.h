@@ -35,7 +35,9 @@ int CharWidth(int code);
 int StrWidth(const unsigned char *text);
 // A width table from elsewhere: none is ever loaded, so -1.
 int KIVLoadCharWidthTable();
-// Frees the cache (the library's memory may be released after a conversion).
+// Frees the cache; a conversion starts with an empty one.
 void release_width_tables();
+// Drops the cache without freeing (its memory has been released).
+void forget_width_tables();
 
 }  // namespace kiv
