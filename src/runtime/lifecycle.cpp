@@ -90,6 +90,7 @@ void reset_conversion_state() {
 
 ConversionEnd run_conversion(int count, char **arguments) {
   reset_conversion_state();
+  const GraphicSettingsSnapshot host_settings = save_graphic_settings();
   bool exited = true;
   const int code = run_with_exit_point([&] {
     int result;
@@ -107,6 +108,7 @@ ConversionEnd run_conversion(int count, char **arguments) {
     }
     return end_conversion(result);
   });
+  restore_graphic_settings(host_settings);
   return {code, exited};
 }
 

@@ -26,6 +26,20 @@ void reset_graphic_settings() {
   OLEOptionFlag = ole_mode_p;
 }
 
+GraphicSettingsSnapshot save_graphic_settings() {
+  GraphicSettingsSnapshot saved{GraphicsOptionFlag, KIVGraphMode, {}, GraphicTargetFormatCount, OLEOptionFlag};
+  std::copy(std::begin(GraphicTargetFormat), std::end(GraphicTargetFormat), saved.GraphicTargetFormat.begin());
+  return saved;
+}
+
+void restore_graphic_settings(const GraphicSettingsSnapshot &saved) {
+  GraphicsOptionFlag = saved.GraphicsOptionFlag;
+  KIVGraphMode = saved.KIVGraphMode;
+  std::copy(saved.GraphicTargetFormat.begin(), saved.GraphicTargetFormat.end(), std::begin(GraphicTargetFormat));
+  GraphicTargetFormatCount = saved.GraphicTargetFormatCount;
+  OLEOptionFlag = saved.OLEOptionFlag;
+}
+
 namespace {
 
 constexpr std::size_t ver_lvl_characters = 29;

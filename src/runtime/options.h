@@ -106,6 +106,18 @@ extern OptionSettings settings;
 // Returns them to their defaults (tests).
 void reset_graphic_settings();
 
+// Those settings as the host left them. Option words change them for one
+// conversion only: the conversion's end puts the host's values back.
+struct GraphicSettingsSnapshot {
+  int GraphicsOptionFlag;
+  int KIVGraphMode;
+  std::array<int, graphic_target_slots> GraphicTargetFormat;
+  int GraphicTargetFormatCount;
+  int OLEOptionFlag;
+};
+GraphicSettingsSnapshot save_graphic_settings();
+void restore_graphic_settings(const GraphicSettingsSnapshot &saved);
+
 // Frees the option strings and returns every setting to its default.
 void reset_options();
 // Frees BodyTextFileName and the name/value table (the host's shutdown).
