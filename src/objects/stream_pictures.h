@@ -25,7 +25,7 @@ struct KIVGraphic {
 };
 
 // Format numbers with a meaning of their own here.
-inline constexpr std::int32_t intermediate_graphic = 0;  // PNG data, see converters/README.md
+inline constexpr std::int32_t intermediate_graphic = 0;  // PNG data: the graphic converters' intermediate form
 inline constexpr std::int32_t format_gif = 512;
 inline constexpr std::int32_t format_jpeg = 521;
 inline constexpr std::int32_t format_pict = 602;
