@@ -22,6 +22,7 @@
 #include <icf2html.h>
 
 #include "bench_folder.h"
+#include "counting_heap.h"
 
 namespace {
 
@@ -154,24 +155,10 @@ void BM_CodeDense(benchmark::State &state) {
 // through allocator hooks that count bytes: constant memory means the same
 // figure for 1 MB and 64 MB. (The whole icf2html process, measured with
 // /usr/bin/time, adds only the program and the C and C++ runtimes.)
-std::size_t heap_now = 0;
-std::size_t heap_peak = 0;
-
-void *counting_allocate(std::size_t n) {
-  auto *block = static_cast<std::size_t *>(std::malloc(n + sizeof(std::max_align_t)));
-  if (!block) return nullptr;
-  *block = n;
-  heap_now += n;
-  heap_peak = std::max(heap_peak, heap_now);
-  return reinterpret_cast<unsigned char *>(block) + sizeof(std::max_align_t);
-}
-
-void counting_release(void *p) {
-  if (!p) return;
-  auto *block = reinterpret_cast<std::size_t *>(static_cast<unsigned char *>(p) - sizeof(std::max_align_t));
-  heap_now -= *block;
-  std::free(block);
-}
+using bench_support::counting_allocate;
+using bench_support::counting_release;
+using bench_support::heap_now;
+using bench_support::heap_peak;
 
 void BM_LibraryPeakHeap(benchmark::State &state) {
   const std::string source = make_stream("plain", plain_unit, state.range(0) * megabyte);

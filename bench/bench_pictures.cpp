@@ -20,6 +20,8 @@
 
 #include <icf2html.h>
 
+#include "counting_heap.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -31,24 +33,10 @@ const std::string &converters() {
   return dir;
 }
 
-std::size_t heap_now = 0;
-std::size_t heap_peak = 0;
-
-void *counting_allocate(std::size_t n) {
-  auto *block = static_cast<std::size_t *>(std::malloc(n + sizeof(std::max_align_t)));
-  if (!block) return nullptr;
-  *block = n;
-  heap_now += n;
-  heap_peak = std::max(heap_peak, heap_now);
-  return reinterpret_cast<unsigned char *>(block) + sizeof(std::max_align_t);
-}
-
-void counting_release(void *p) {
-  if (!p) return;
-  auto *block = reinterpret_cast<std::size_t *>(static_cast<unsigned char *>(p) - sizeof(std::max_align_t));
-  heap_now -= *block;
-  std::free(block);
-}
+using bench_support::counting_allocate;
+using bench_support::counting_release;
+using bench_support::heap_now;
+using bench_support::heap_peak;
 
 // The folder of the runs, removed at exit.
 char work_name[] = "/tmp/icf2html-bench-pictures-XXXXXX";

@@ -53,27 +53,6 @@ bool counted_picture_name(fmt_info *rec, const char *extension, char *out, std::
   return written > 0 && static_cast<std::size_t>(written) < size;
 }
 
-// The name of an IGR code: up to US, RS or the end; nested codes are skipped
-// and double quotes dropped; what does not fit the buffer is dropped too.
-void read_igr_name(char *name) {
-  int length = 0;
-  for (;;) {
-    const int c = b_getc();
-    if (c == end_of_input || c == US) break;
-    if (c == RS) {
-      b_unget(c);
-      break;
-    }
-    if (c == ESC) {
-      x_icf();
-      continue;
-    }
-    if (c == '"') continue;
-    if (length < igr_name_size - 1) name[length++] = static_cast<char>(c);
-  }
-  name[length] = '\0';
-}
-
 void read_igr_parameters(fmt_info *rec) {
   get_dec();
   rec->img_width = get_dec();
@@ -104,7 +83,7 @@ int tt_igr(fmt_info *rec, std::int32_t) {
   if (!name_block || !converted_block) return x_icf();
   char *name = name_block.get<char>();
   char *converted = converted_block.get<char>();
-  read_igr_name(name);
+  read_name_parameter(name, igr_name_size, true);
   read_igr_parameters(rec);
 
   int variant = 0;

@@ -316,6 +316,9 @@ KIVOLEObject *presentation_of(KIVOLEObject *o) {
   return o;
 }
 
+// The absolute value; the most negative value, which has none, gives the largest.
+int magnitude(std::int32_t v) { return v >= 0 ? v : (v == INT32_MIN ? INT32_MAX : -v); }
+
 bool has_presentation(const KIVOLEObject *o) { return o && (o->type == ole_static || o->type == ole_presentation); }
 
 // Replaces a data buffer's bytes with everything the source gives.
@@ -631,34 +634,39 @@ const char *GetOLEClipboardFormatString(const KIVOLEObject *object) {
 int GetOLEPresDataWidth(const KIVOLEObject *object) {
   const KIVOLEObject *p = presentation_of(object);
   if (!has_presentation(p)) return 0;
-  return p->pres_width < 0 ? -p->pres_width : p->pres_width;
+  return magnitude(p->pres_width);
 }
 
 int GetOLEPresDataHeight(const KIVOLEObject *object) {
   const KIVOLEObject *p = presentation_of(object);
   if (!has_presentation(p) || (p->type == ole_presentation && p->pres_width == 0)) return 0;
-  return p->pres_height < 0 ? -p->pres_height : p->pres_height;
+  return magnitude(p->pres_height);
 }
 
-std::int32_t SizeofOLE(const KIVOLEObject *object) {
+namespace {
+
+// Lengths read from a document may add up past 32 bits: the sum is taken wide.
+std::int64_t size_of(const KIVOLEObject *object) {
   if (!object) return 0;
-  const auto nested = [](const KIVOLEObject *pres) { return pres ? SizeofOLE(pres) : 8; };
+  const auto nested = [](const KIVOLEObject *pres) { return pres ? size_of(pres) : std::int64_t{8}; };
+  const std::int64_t strings = std::int64_t{object->class_name.length} + object->topic.length + object->item.length;
   switch (object->type) {
-    case ole_none: return 8;
-    case ole_linked:
-      return 32 + object->class_name.length + object->topic.length + object->item.length +
-             object->network_name.length + nested(object->pres);
-    case ole_embedded:
-      return 24 + object->class_name.length + object->topic.length + object->item.length + object->native_size +
-             nested(object->pres);
+    case ole_linked: return 32 + strings + object->network_name.length + nested(object->pres);
+    case ole_embedded: return 24 + strings + object->native_size + nested(object->pres);
     case ole_static:
     case ole_presentation: {
-      std::int32_t size = 24 + object->class_name.length + object->data_size;
+      std::int64_t size = 24 + std::int64_t{object->class_name.length} + object->data_size;
       if (object->type == ole_presentation && object->pres_width == 0) size += object->clipboard_name.length;
       return size;
     }
     default: return 8;
   }
+}
+
+}  // namespace
+
+std::int32_t SizeofOLE(const KIVOLEObject *object) {
+  return static_cast<std::int32_t>(std::min<std::int64_t>(size_of(object), INT32_MAX));
 }
 
 std::int32_t SizeofOLENativeData(const KIVOLEObject *object) {

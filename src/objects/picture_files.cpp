@@ -87,6 +87,25 @@ int GenGrEmbedName(const char *sourceName, const char *basePath, char *out) {
   return next_free_gr_name(out, keep, "GRX");
 }
 
+void read_name_parameter(char *out, int size, bool drop_quotes) {
+  int length = 0;
+  for (;;) {
+    const int c = b_getc();
+    if (c == end_of_input || c == US) break;
+    if (c == RS) {
+      b_unget(c);
+      break;
+    }
+    if (c == ESC) {
+      x_icf();
+      continue;
+    }
+    if (drop_quotes && c == '"') continue;
+    if (length < size - 1) out[length++] = static_cast<char>(c);
+  }
+  out[length] = '\0';
+}
+
 int make_temporary_picture(char *out) { return gen_fnam(settings.icfname, out); }
 
 void remove_picture_file(const char *name, bool keep_allowed) {

@@ -28,6 +28,12 @@ int GenGrBaseName(const char *basePath, char *out, const char *extension);
 // the component names no file ("", "." or ".."). 0, or -1 as above.
 int GenGrEmbedName(const char *sourceName, const char *basePath, char *out);
 
+// Reads a name parameter of the current code into out (size bytes, NUL
+// included): bytes up to US, RS (left in the stream) or the end; nested codes
+// are skipped, double quotes dropped when drop_quotes is set, and what does not
+// fit is dropped.
+void read_name_parameter(char *out, int size, bool drop_quotes);
+
 // A new temporary file beside the intermediate file, its name in out
 // (picture_name_size bytes). 0 or -1.
 int make_temporary_picture(char *out);

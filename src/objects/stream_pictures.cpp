@@ -514,21 +514,7 @@ void drop_retained_data() {
 
 int KIVEmbededGrRefToDisk(KIVGraphic *g, const char *basePath, char *outName) {
   char name[egr_name_max + 1];
-  int length = 0;
-  for (;;) {
-    const int c = b_getc();
-    if (c == end_of_input || c == US) break;
-    if (c == RS) {
-      b_unget(c);
-      break;
-    }
-    if (c == ESC) {
-      x_icf();
-      continue;
-    }
-    if (length < egr_name_max) name[length++] = static_cast<char>(c);
-  }
-  name[length] = '\0';
+  read_name_parameter(name, sizeof name, false);
   g->width = get_dec();
   g->height = get_dec();
   char out[picture_name_size];
