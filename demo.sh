@@ -25,7 +25,8 @@ cmake --build --preset release -j "$(nproc)" --target icf2html_cli icfasm icfdum
 out=build/release/examples
 mkdir -p "$out"
 build/release/tools/icfasm examples/sample.txt "$out/sample.icf"
-build/release/tools/icf2html "$out/sample.icf" "$out/sample.html"
+# Converted inside its folder, the page names its pictures by relative names.
+(cd "$out" && ../tools/icf2html sample.icf sample.html)
 echo "The sample document is converted: $out/sample.html"
 build/release/tools/icf2html --batch "$out/pages" "$out/sample.icf" >/dev/null
 echo "The same as a batch, with its report: $out/pages/report.jsonl"
