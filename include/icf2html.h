@@ -148,6 +148,30 @@ ICF2HTML_API int AutoRecBlock(const unsigned char *data, int length, int expecte
 /* The same as autorec. */
 ICF2HTML_API int KIVGetFileFormat(const char *name, int *variant);
 
+/* ---- Pictures and embedded objects ------------------------------------------ */
+
+/* Settings a host may change before a conversion; they keep their values across
+ * conversions. GraphicsOptionFlag (default 1) is a bit set: 0x001 pictures may be
+ * converted, 0x002 keep temporary picture files, 0x004 drop pictures, 0x010 and
+ * 0x040 write a picture file as a reference or embedded, 0x080 and 0x200 write
+ * picture data to a file named in the stream, 0x100 descriptions only, 0x400 add
+ * a missing picture file header. */
+ICF2HTML_API extern int GraphicsOptionFlag;
+/* 1: pictures from a read-side converter pass through unconverted; default 0. */
+ICF2HTML_API extern int KIVGraphMode;
+/* Format numbers the target takes as they are: the first GraphicTargetFormatCount
+ * of the 50 entries (default none). */
+ICF2HTML_API extern int GraphicTargetFormat[50];
+ICF2HTML_API extern int GraphicTargetFormatCount;
+/* Embedded objects: exactly 1, 2 or 4 (default) shows an object's presentation
+ * picture, any other value drops objects; bit 8 keeps their temporary files. */
+ICF2HTML_API extern int OLEOptionFlag;
+
+/* For graphic converter programs linked with this library: reports a picture's
+ * extents (first pairs with heights, second with widths) to the converter's
+ * caller through the extents file. Returns 0. */
+ICF2HTML_API int SetGraphicsExtents(int first, int second);
+
 #ifdef __cplusplus
 }
 #endif

@@ -13,15 +13,16 @@ if [ ! -x "$browser" ]; then
 fi
 
 tools=build/release/tools
-if [ ! -x "$tools/icf2html" ] || [ ! -x "$tools/icfasm" ]; then
+if [ ! -x "$tools/icf2html" ] || [ ! -x "$tools/icfasm" ] || [ ! -x "$tools/g521tunx" ]; then
   cmake --preset release >/dev/null
-  cmake --build --preset release -j 2 --target icf2html_cli icfasm >/dev/null
+  cmake --build --preset release -j 2 --target icf2html_cli icfasm picture_converter >/dev/null
 fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$tools/icfasm" examples/sample.txt "$work/sample.icf"
-"$tools/icf2html" "$work/sample.icf" "$work/sample.html"
+# Converted inside its folder, the page names its pictures by relative names.
+(cd "$work" && "$OLDPWD/$tools/icf2html" sample.icf sample.html)
 
 mkdir -p docs
 # A profile of its own for every run, and nothing that reaches the network.

@@ -5,12 +5,18 @@
 
 #include "html/attributes_fonts.h"
 #include "html/dispatch.h"
+#include "html/images_objects.h"
 #include "html/links_comments.h"
 #include "html/notes_headers.h"
 #include "html/output.h"
 #include "html/output_redirect.h"
 #include "html/tables.h"
 #include "html/writer.h"
+#include "objects/graphic_converters.h"
+#include "objects/ole_objects.h"
+#include "objects/picture_files.h"
+#include "objects/stream_pictures.h"
+#include "objects/width_tables.h"
 #include "remote/pipe_protocol.h"
 #include "runtime/config_files.h"
 #include "runtime/error_exit.h"
@@ -74,10 +80,17 @@ void reset_conversion_state() {
   reset_dispatch();
   reset_tables();
   reset_links_comments();
+  reset_images_objects();
+  reset_stream_pictures();
+  reset_picture_files();
+  reset_graphic_converters();
+  reset_ole_objects();
+  release_width_tables();
 }
 
 ConversionEnd run_conversion(int count, char **arguments) {
   reset_conversion_state();
+  const GraphicSettingsSnapshot host_settings = save_graphic_settings();
   bool exited = true;
   const int code = run_with_exit_point([&] {
     int result;
@@ -95,6 +108,7 @@ ConversionEnd run_conversion(int count, char **arguments) {
     }
     return end_conversion(result);
   });
+  restore_graphic_settings(host_settings);
   return {code, exited};
 }
 
@@ -119,4 +133,5 @@ extern "C" ICF2HTML_API void KIVFreeAll(void) {
   reset_temp_buffers();
   reset_buffered_io();
   reset_pipe_protocol();
+  forget_width_tables();
 }

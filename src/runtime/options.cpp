@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/ascii.h"
+#include "objects/graphic_converters.h"
 #include "objects/signal_handler.h"
 #include "runtime/config_files.h"
 #include "runtime/file_layer.h"
@@ -16,7 +17,28 @@
 namespace kiv {
 
 OptionSettings settings;
-GraphicSettings graphic_settings;
+
+void reset_graphic_settings() {
+  GraphicsOptionFlag = gfx_enabled;
+  KIVGraphMode = 0;
+  std::fill(std::begin(GraphicTargetFormat), std::end(GraphicTargetFormat), 0);
+  GraphicTargetFormatCount = 0;
+  OLEOptionFlag = ole_mode_p;
+}
+
+GraphicSettingsSnapshot save_graphic_settings() {
+  GraphicSettingsSnapshot saved{GraphicsOptionFlag, KIVGraphMode, {}, GraphicTargetFormatCount, OLEOptionFlag};
+  std::copy(std::begin(GraphicTargetFormat), std::end(GraphicTargetFormat), saved.GraphicTargetFormat.begin());
+  return saved;
+}
+
+void restore_graphic_settings(const GraphicSettingsSnapshot &saved) {
+  GraphicsOptionFlag = saved.GraphicsOptionFlag;
+  KIVGraphMode = saved.KIVGraphMode;
+  std::copy(saved.GraphicTargetFormat.begin(), saved.GraphicTargetFormat.end(), std::begin(GraphicTargetFormat));
+  GraphicTargetFormatCount = saved.GraphicTargetFormatCount;
+  OLEOptionFlag = saved.OLEOptionFlag;
+}
 
 namespace {
 
@@ -103,7 +125,7 @@ std::uint32_t parse_c(std::string_view p) {
     return 0;
   }
   if (starts_with_nocase(p, "DC")) {
-    graphic_settings.GraphicsOptionFlag |= gfx_enabled;
+    GraphicsOptionFlag |= gfx_enabled;
     return 0;
   }
   if (starts_with_nocase(p, "MD")) {
@@ -115,16 +137,15 @@ std::uint32_t parse_c(std::string_view p) {
 }
 
 std::uint32_t parse_g(std::string_view p) {
-  auto &g = graphic_settings;
   if (starts_with_nocase(p, "1")) {
-    g.KIVGraphMode = 1;
-    g.GraphicsOptionFlag = 0;
+    KIVGraphMode = 1;
+    GraphicsOptionFlag = 0;
   } else if (starts_with_nocase(p, "D")) {
-    g.GraphicsOptionFlag |= gfx_keep_temporary;
+    GraphicsOptionFlag |= gfx_keep_temporary;
   } else if (starts_with_nocase(p, "EX")) {
-    set_string(settings.graphics_extents_name, p.substr(2));
+    SetGraphicsExtentsPointer(p.substr(2).data());
   } else if (starts_with_nocase(p, "ER")) {
-    g.GraphicsOptionFlag |= gfx_temporary_unconverted | gfx_add_header;
+    GraphicsOptionFlag |= gfx_temporary_unconverted | gfx_add_header;
   } else if (starts_with_nocase(p, "S")) {
     std::string_view digits = p.substr(1);
     std::size_t i = 0;
@@ -136,27 +157,31 @@ std::uint32_t parse_g(std::string_view p) {
       for (++i; i < digits.size() && is_digit(digits[i]); ++i) height = height * 10 + (digits[i] - '0');
       settings.KIVGraphicFrameHeight = height;
     }
+  } else if (starts_with_nocase(p, "TL")) {
+    // Beyond the suite's own words: a time limit on converter programs.
+    const long n = to_number(after_optional_equals(p.substr(2)));
+    settings.converter_time_limit = n > 0 && n < 1000000 ? static_cast<int>(n) : 0;
   } else if (starts_with_nocase(p, "TF")) {
     const long n = to_number(after_optional_equals(p.substr(2)));
-    if (g.GraphicTargetFormatCount < graphic_target_max)
-      g.GraphicTargetFormat[static_cast<std::size_t>(g.GraphicTargetFormatCount++)] = static_cast<int>(n);
+    if (GraphicTargetFormatCount < graphic_target_max)
+      GraphicTargetFormat[GraphicTargetFormatCount++] = static_cast<int>(n);
   } else if (starts_with_nocase(p, "RR")) {
-    g.GraphicsOptionFlag |= gfx_reference;
+    GraphicsOptionFlag |= gfx_reference;
   } else if (starts_with_nocase(p, "RER")) {
-    g.GraphicsOptionFlag |= gfx_embed_file;
+    GraphicsOptionFlag |= gfx_embed_file;
   } else if (starts_with_nocase(p, "RE")) {
-    g.GraphicsOptionFlag |= gfx_reference_raw;
+    GraphicsOptionFlag |= gfx_reference_raw;
   } else if (starts_with_nocase(p, "RAP")) {
     std::string_view text;
     if (text_after_equals(p.substr(3), text)) set_string(settings.GraphicCatalogFileName, text);
   } else if (starts_with_nocase(p, "VX")) {
-    g.GraphicsOptionFlag |= gfx_reference | gfx_description_only;
+    GraphicsOptionFlag |= gfx_reference | gfx_description_only;
   } else if (starts_with_nocase(p, "VRH")) {
-    g.GraphicsOptionFlag |= gfx_add_header | gfx_to_temporary | gfx_reference;
+    GraphicsOptionFlag |= gfx_add_header | gfx_to_temporary | gfx_reference;
   } else if (starts_with_nocase(p, "VR")) {
-    g.GraphicsOptionFlag |= gfx_to_temporary | gfx_reference;
+    GraphicsOptionFlag |= gfx_to_temporary | gfx_reference;
   } else if (starts_with_nocase(p, "X")) {
-    g.GraphicsOptionFlag |= gfx_drop;
+    GraphicsOptionFlag |= gfx_drop;
   } else if (starts_with_nocase(p, "I=")) {
     const std::string_view hex = p.substr(2);
     settings.GeneralInfoPtr = {};
@@ -188,7 +213,7 @@ std::uint32_t parse_i(std::string_view p) {
 }
 
 std::uint32_t parse_o(std::string_view p) {
-  auto &flag = graphic_settings.OLEOptionFlag;
+  int &flag = OLEOptionFlag;
   if (starts_with_nocase(p, "O")) flag = (flag & ~ole_mode_mask) | ole_mode_o;
   else if (starts_with_nocase(p, "N")) flag = (flag & ~ole_mode_mask) | ole_mode_n;
   else if (starts_with_nocase(p, "P")) flag = (flag & ~ole_mode_mask) | ole_mode_p;
@@ -265,7 +290,7 @@ void reset_options() {
   auto &s = settings;
   for (char *text : {s.BodyTextFileName, s.GraphicCatalogFileName, s.ErrorMessageHandle, s.KIVDefinitionFile,
                      s.BifPictLabel, s.KIVRefListFileName, s.KIVRefFixBaseFileName, s.RulesFileName,
-                     s.SortCriteria, s.ExtractCriteria, s.graphics_extents_name})
+                     s.SortCriteria, s.ExtractCriteria})
     KIVfree(text);
   for (int i = 0; i < name_value_slots; ++i) {
     KIVfree(s.kivCmdName[static_cast<std::size_t>(i)]);

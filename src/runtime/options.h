@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include <icf2html.h>  // the exported picture and object settings
+
 namespace kiv {
 
 // Bits of optflags.
@@ -78,7 +80,7 @@ struct OptionSettings {
   char *BifPictLabel = nullptr;
   long display_pid = 0;
   int IPCMsgQueueID = -1;
-  char *graphics_extents_name = nullptr;  // GEX: the extents file of the graphic converters
+  int converter_time_limit = 0;  // GTL: seconds a graphic converter may run; 0 no limit
   char *KIVRefListFileName = nullptr;
   char *KIVRefFixBaseFileName = nullptr;
   int KIVReferencedFileNameFix = 0;
@@ -98,16 +100,23 @@ struct OptionSettings {
 };
 extern OptionSettings settings;
 
-// Picture and object settings that the host may set before a conversion; they
-// keep their values across conversions.
-struct GraphicSettings {
-  int GraphicsOptionFlag = gfx_enabled;
-  int KIVGraphMode = 0;
-  std::array<int, graphic_target_slots> GraphicTargetFormat{};
-  int GraphicTargetFormatCount = 0;
-  int OLEOptionFlag = ole_mode_p;
+// The picture and object settings (GraphicsOptionFlag, KIVGraphMode,
+// GraphicTargetFormat, GraphicTargetFormatCount, OLEOptionFlag) are exported
+// globals that the host may set; they keep their values across conversions.
+// Returns them to their defaults (tests).
+void reset_graphic_settings();
+
+// Those settings as the host left them. Option words change them for one
+// conversion only: the conversion's end puts the host's values back.
+struct GraphicSettingsSnapshot {
+  int GraphicsOptionFlag;
+  int KIVGraphMode;
+  std::array<int, graphic_target_slots> GraphicTargetFormat;
+  int GraphicTargetFormatCount;
+  int OLEOptionFlag;
 };
-extern GraphicSettings graphic_settings;
+GraphicSettingsSnapshot save_graphic_settings();
+void restore_graphic_settings(const GraphicSettingsSnapshot &saved);
 
 // Frees the option strings and returns every setting to its default.
 void reset_options();

@@ -84,26 +84,26 @@ TEST_F(Options, NumbersAndSwitches) {
 }
 
 TEST_F(Options, GraphicTargetFormatsKeepFortyNine) {
-  const int before = kiv::graphic_settings.GraphicTargetFormatCount;
+  const int before = GraphicTargetFormatCount;
   for (int i = 0; i < 50; ++i) parse("-GTF=512");
-  EXPECT_EQ(kiv::graphic_settings.GraphicTargetFormatCount, 49);
-  kiv::graphic_settings = {};
+  EXPECT_EQ(GraphicTargetFormatCount, 49);
+  kiv::reset_graphic_settings();
   (void)before;
 }
 
 TEST_F(Options, GraphicAndObjectWordsSetTheirBits) {
-  kiv::graphic_settings = {};
+  kiv::reset_graphic_settings();
   parse("-GRER");
   parse("-GRE");
   parse("-GVRH");
-  EXPECT_EQ(kiv::graphic_settings.GraphicsOptionFlag, 0x1 | 0x40 | 0x20 | 0x400 | 0x80 | 0x10);
+  EXPECT_EQ(GraphicsOptionFlag, 0x1 | 0x40 | 0x20 | 0x400 | 0x80 | 0x10);
   parse("-OO");
   parse("-OD");
-  EXPECT_EQ(kiv::graphic_settings.OLEOptionFlag, 0x1 | 0x8);
+  EXPECT_EQ(OLEOptionFlag, 0x1 | 0x8);
   parse("-G1");
-  EXPECT_EQ(kiv::graphic_settings.GraphicsOptionFlag, 0);
-  EXPECT_EQ(kiv::graphic_settings.KIVGraphMode, 1);
-  kiv::graphic_settings = {};
+  EXPECT_EQ(GraphicsOptionFlag, 0);
+  EXPECT_EQ(KIVGraphMode, 1);
+  kiv::reset_graphic_settings();
 }
 
 TEST_F(Options, NameValuePairsAreFoundWithoutRegardToCase) {

@@ -1,0 +1,124 @@
+// Converter programs: names, arguments, exit statuses and the extents file.
+#include "objects/graphic_converters.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "unit/objects/fake_converters.h"
+#include "runtime/options.h"
+#include "runtime/strings.h"
+#include "support/stream_fixture.h"
+
+namespace {
+
+using test_support::install_converter;
+
+struct NameCase {
+  const char *sub_launch;
+  const char *arg0;
+  int format;
+  int direction;
+  const char *first;
+  const char *second;
+};
+
+class ConverterNames : public test_support::StreamFixture, public testing::WithParamInterface<NameCase> {};
+
+TEST_P(ConverterNames, FollowTheNamingRule) {
+  const NameCase &c = GetParam();
+  kiv::copy_bounded(kiv::settings.SubLaunchPath, sizeof kiv::settings.SubLaunchPath, c.sub_launch);
+  kiv::settings.ARG0_BasePath = const_cast<char *>(c.arg0);
+  char name[256];
+  ASSERT_EQ(kiv::converter_program_name(c.format, c.direction, false, name, sizeof name), 0);
+  EXPECT_STREQ(name, c.first);
+  ASSERT_EQ(kiv::converter_program_name(c.format, c.direction, true, name, sizeof name), 0);
+  EXPECT_STREQ(name, c.second);
+  kiv::settings.ARG0_BasePath = nullptr;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ConverterNames,
+    testing::Values(NameCase{"", "/opt/conv/bin/filter", 512, 1, "/opt/conv/bin/g512tunx", "/opt/conv/bin/qtx512t"},
+                    NameCase{"", "filter", 521, 1, "g521tunx", "qtx521t"},
+                    NameCase{"", "/filter", 7, 0, "w007funx", "vtx07f"},
+                    NameCase{"", nullptr, 700, 0, "w700funx", "vtx700f"},
+                    NameCase{"", "a/b", 699, 0, "a/g699funx", "a/qtx699f"},
+                    NameCase{"conv/", "/opt/x", 500, 2, "conv/g500tunx", "conv/qtx500t"},
+                    NameCase{"dir", "/opt/x", 499, 0, "dirw499funx", "dirvtx499f"}));
+
+class Converters : public test_support::StreamFixture {
+ protected:
+  void SetUp() override {
+    StreamFixture::SetUp();
+    kiv::copy_bounded(kiv::settings.SubLaunchPath, sizeof kiv::settings.SubLaunchPath, dir.path().string() + "/");
+    input = dir.file("in.pic");
+    output = dir.file("out.pic");
+    test_support::write_file(input, "picture");
+  }
+  int run(int format, int direction, const char *variant = "3") {
+    return kiv::ConvertGraphicFile(format, direction, input.c_str(), output.c_str(), variant);
+  }
+  std::string input, output;
+};
+
+TEST_F(Converters, ArgumentsNameTheForeignFileFirst) {
+  install_converter(dir, "g513funx", "echo \"$@\" > \"" + dir.file("args") + "\"");
+  install_converter(dir, "g521tunx", "echo \"$@\" > \"" + dir.file("args") + "\"");
+  EXPECT_EQ(run(513, 0), 0);
+  EXPECT_EQ(test_support::read_file(dir.file("args")), input + " -t=" + output + " -v3 -n\n");
+  EXPECT_EQ(run(521, 1, "0"), 0);
+  EXPECT_EQ(test_support::read_file(dir.file("args")), output + " -t=" + input + " -v0 -n\n");
+}
+
+TEST_F(Converters, TheSecondNameIsTriedWhenTheFirstIsMissing) {
+  install_converter(dir, "qtx513f", "exit 0");
+  EXPECT_EQ(run(513, 0), 0);
+}
+
+TEST_F(Converters, ExitStatusesComeBackAndFailuresAre255) {
+  install_converter(dir, "g513funx", "exit 9");
+  install_converter(dir, "g514funx", "exit 1");
+  install_converter(dir, "g515funx", "kill -9 $$");
+  EXPECT_EQ(run(513, 0), 9);
+  EXPECT_EQ(run(514, 0), 1);
+  EXPECT_EQ(run(515, 0), 255);  // ended by a signal: a failure, not success
+  EXPECT_EQ(run(516, 0), 255);  // neither name exists
+}
+
+TEST_F(Converters, ExtentsAreReadAndTheFileRemoved) {
+  install_converter(dir, "g513funx", "printf '300\\n400\\n' > \"$ICF_EXTENTS_FILE\"");
+  EXPECT_EQ(run(513, 0), 0);
+  EXPECT_EQ(kiv::graphic_converters.GraphicObjectExtents, (std::array<int, 2>{300, 400}));
+  install_converter(dir, "g514funx", "echo \"$ICF_EXTENTS_FILE\" > \"" + dir.file("extents_name") + "\"");
+  EXPECT_EQ(run(514, 0), 0);
+  EXPECT_EQ(kiv::graphic_converters.GraphicObjectExtents, (std::array<int, 2>{0, 0}));
+  std::string name = test_support::read_file(dir.file("extents_name"));
+  name.pop_back();
+  EXPECT_FALSE(name.empty());
+  EXPECT_FALSE(std::filesystem::exists(name));
+}
+
+TEST_F(Converters, GarbledExtentsReadAsNone) {
+  install_converter(dir, "g513funx", "printf 'wide\\n' > \"$ICF_EXTENTS_FILE\"");
+  EXPECT_EQ(run(513, 0), 0);
+  EXPECT_EQ(kiv::graphic_converters.GraphicObjectExtents, (std::array<int, 2>{0, 0}));
+}
+
+TEST_F(Converters, ATimeLimitKillsAConverterThatRunsOn) {
+  install_converter(dir, "g513funx", "exec sleep 30");
+  kiv::settings.converter_time_limit = 1;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(run(513, 0), 255);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
+TEST_F(Converters, TheTimeLimitWordIsOptIn) {
+  const char *words[] = {"GTL=5"};
+  kiv::CmdParseLine(words[0]);
+  EXPECT_EQ(kiv::settings.converter_time_limit, 5);
+  kiv::CmdParseLine("GTL=0");
+  EXPECT_EQ(kiv::settings.converter_time_limit, 0);
+}
+
+}  // namespace
