@@ -154,10 +154,11 @@ int tt_fic(fmt_info *, std::int32_t) {
   const std::int32_t flag = get_dec();
   x_icf();
   if (flag == 0) {
+    // The name comes from the document: escaped for untrusted documents.
     put_str("<A HREF=\"file:///");
-    put_str(name);
+    put_document_text(name);
     put_str("\">");
-    put_str(name);
+    put_document_text(name);
     put_str("</A>");
   }
   return 0;
@@ -194,7 +195,7 @@ void WriteGraphName(fmt_info *rec, const char *name) {
   put_str("<IMG SRC=\"");
   const std::string_view n(name);
   if (n.size() > 1 && n.find_first_of("\\/:", 1) != std::string_view::npos) put_str("file:///");
-  put_str(name);
+  put_document_text(name);  // a name the document gave: escaped for untrusted documents
   put_str("\"");
   if ((writer.Extensions & (ext_netscape | ext_e)) == 0) {
     put_str(">", end_line);

@@ -93,6 +93,7 @@ const std::vector<Place> places = {
     {"comment", [](const std::string &s) { return "a" + code("CMT", {s}) + "b"; }},
     {"running text", [](const std::string &s) { return s; }},
     {"footnote", [](const std::string &s) { return "a" + code("FTN", {"1"}) + s + code("EFN", {}) + "b"; }},
+    {"file link", [](const std::string &s) { return "a" + code("FIC", {s, "0"}) + "b"; }},
 };
 
 struct CheckRun {
