@@ -25,7 +25,11 @@ setup(
     ext_modules=[
         Pybind11Extension(
             "icf2html._native",
-            [relative(HERE / "src" / "native_module.cpp"), *library_sources],
+            [
+                relative(HERE / "src" / "native_module.cpp"),
+                relative(ROOT / "tools" / "icf-identify" / "format_names.cpp"),  # the format names
+                *library_sources,
+            ],
             include_dirs=[relative(ROOT / "include"), relative(ROOT / "src"), relative(ROOT / "tools")],
             define_macros=[("ICF2HTML_BUILDING", None)],
             cxx_std=20,
