@@ -76,7 +76,8 @@ TEST_F(PicturesInTheWriter, OnlyAConverterThatCannotStartStopsAPictureFile) {
 TEST_F(PicturesInTheWriter, GifAndJpegFilesAreShownAsTheyAre) {
   std::filesystem::create_directory(dir.file("pics"));
   test_support::write_file(dir.file("pics/p.gif"), "GIF89a");
-  test_support::write_file(dir.file("j.jpg"), std::string("\xFF\xD8\xFF\xE0\0\x10JFIF\0\x01\x01\0", 16));
+  constexpr char jpeg_start[] = "\xFF\xD8\xFF\xE0\0\x10JFIF\0\x01\x01\0";
+  test_support::write_file(dir.file("j.jpg"), std::string(jpeg_start, sizeof jpeg_start));
   EXPECT_EQ(body("x{IGR pics/p.gif|}{IGR j.jpg|}"), "x<IMG SRC=\"file:///pics/p.gif\">\r\n<IMG SRC=\"j.jpg\">\r\n");
 }
 
