@@ -1,6 +1,5 @@
-// The host's view of a conversion: exit codes, memory failures at every
-// allocation, signal dispositions, independence of conversions, and the
-// shutdown calls leaving nothing behind.
+// The host's view of a conversion: exit codes, signal dispositions,
+// independence of conversions, and the shutdown calls leaving nothing behind.
 #include <icf2html.h>
 
 #include "runtime/error_exit.h"
@@ -24,27 +23,6 @@ const std::string sample =
     "{CMT a comment|}{FNI 0|1|4|}{SHD 6|80|FF|00|00|}\\xE9 end";
 
 using test_support::convert_names;
-
-TEST(HostEntry, EveryFailedAllocationEndsWithNoMemoryAndNoLeak) {
-  TempDir dir;
-  ConversionSettings settings;
-  settings.host_allocator = true;
-  const auto full = convert_notation(dir.path().string(), sample, settings);
-  ASSERT_EQ(full.code, 0);
-  const long needed = test_support::allocations_made();
-  ASSERT_GT(needed, 5);
-  for (long n = 1; n <= needed; ++n) {
-    settings.fail_allocation = n;
-    const auto result = convert_notation(dir.path().string(), sample, settings);
-    // A failure ends with 8, or degrades where that allocation is optional.
-    EXPECT_TRUE(result.code == 8 || result.code == 0) << "allocation " << n << " gave " << result.code;
-    if (result.code == 0) {
-      EXPECT_FALSE(result.html.empty());
-    }
-    EXPECT_EQ(test_support::blocks_outstanding(), 0) << "allocation " << n;
-    for (const std::string &name : dir.listing()) EXPECT_NE(name.rfind("KV", 0), 0u) << name;
-  }
-}
 
 TEST(HostEntry, SameBytesInOneProcessAsInAFreshOne) {
   TempDir dir;
@@ -86,11 +64,6 @@ TEST(HostEntry, OverlongIntermediateNameIsNotCutIntoAnotherFile) {
   test_support::write_file(victim, "someone's file");
   EXPECT_EQ(convert_names(dir.file("out.html"), victim + "-and-more.icf"), 3);
   EXPECT_EQ(test_support::read_file(victim), "someone's file");
-}
-
-TEST(HostEntry, MissingIntermediateFileGivesThree) {
-  TempDir dir;
-  EXPECT_EQ(convert_names(dir.file("out.html"), dir.file("absent.icf"), "2"), 3);
 }
 
 TEST(HostEntry, BrokenCodeStackEndsWithSixteenAndCleansUp) {

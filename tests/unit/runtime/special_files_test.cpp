@@ -159,21 +159,6 @@ TEST(SpecialFiles, IntermediateFileIsRemovedAtEveryExitCode) {
   EXPECT_FALSE(fs::exists(overlong));
 }
 
-TEST(SpecialFiles, IntermediateFileIsRemovedWhenAnyAllocationFails) {
-  TempDir dir;
-  test_support::ConversionSettings settings;
-  settings.host_allocator = true;
-  settings.options = {"CMD=TITLE=t", "GTF=512"};
-  test_support::convert_notation(dir.path().string(), "{SSI a|b|}text", settings);
-  const long requests = test_support::allocations_made();
-  for (long n = 1; n <= requests; ++n) {
-    settings.fail_allocation = n;
-    const auto result = test_support::convert_notation(dir.path().string(), "{SSI a|b|}text", settings);
-    EXPECT_EQ(result.code, 8) << "allocation " << n;
-    EXPECT_FALSE(fs::exists(dir.file("input.icf"))) << "allocation " << n;
-  }
-}
-
 // A host that keeps its own SIGINT and SIGTERM: the signal reaches its handler
 // and ends the conversion, not the process.
 std::atomic<int> host_handler_calls{0};
