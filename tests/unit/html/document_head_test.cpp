@@ -1,5 +1,5 @@
-// The document head: the target name as the default title and summary fields
-// at their limits.
+// Summary fields at their limits: what the field reader keeps and what it
+// leaves in the source.
 #include "html/document_head.h"
 
 #include <gtest/gtest.h>
@@ -13,33 +13,6 @@
 #include "support/temp_dir.h"
 
 namespace {
-
-std::string title_of(const std::string &html) {
-  const auto open = html.find("<TITLE>");
-  const auto close = html.find("</TITLE>");
-  if (open == std::string::npos || close == std::string::npos) return "(no title)";
-  return html.substr(open + 7, close - open - 7);
-}
-
-TEST(DocumentHead, WithoutSummaryOrOptionTheTitleIsTheTargetName) {
-  test_support::TempDir dir;
-  test_support::ConversionSettings settings;
-  settings.levels = "2";
-  const auto result = test_support::convert_notation(dir.path().string(), "a", settings);
-  EXPECT_EQ(title_of(result.html), "out.html");  // the target name as the host passed it
-}
-
-TEST(DocumentHead, ASummaryStringOfTheLargestSizeIsKept) {
-  test_support::TempDir dir;
-  test_support::ConversionSettings settings;
-  settings.levels = "5";
-  const std::string title(254, 't');
-  const std::string subject(300, 's');
-  const auto result = test_support::convert_notation(
-      dir.path().string(), "{SSI " + subject + "||||||||||||||||||||" + title + "x}a", settings);
-  EXPECT_EQ(title_of(result.html), title);
-  EXPECT_NE(result.html.find("CONTENT=\"" + subject.substr(0, 254) + "\">"), std::string::npos);
-}
 
 // tt_getstr over one field: what it keeps and what it leaves in the source.
 struct FieldCase {

@@ -1,6 +1,5 @@
-// Known rows of the entity table, the row lookup against a plain first-match
-// search, and the character handlers' reading of
-// their parameters and of the substitute character.
+// Known rows of the entity table and the row lookup against a plain
+// first-match search; the character handlers' output stands in characters.case.
 #include "html/entities.h"
 
 #include <gtest/gtest.h>
@@ -31,10 +30,6 @@ TEST(EntityTable, KnownRows) {
   }
 }
 
-TEST(EntityTable, SetsAreInColumnOrder) {
-  EXPECT_EQ(kiv::CharSets, (std::array<std::int32_t, 7>{437, 819, 850, 9999, 8591, 8592, 9998}));
-}
-
 // The lookup built when the library is built finds what a search of the rows
 // in order finds, for every set and value, and nothing for other sets, -1 or
 // values beyond a byte.
@@ -50,60 +45,6 @@ TEST(EntityTable, LookupIsTheFirstMatchingRow) {
   }
   EXPECT_EQ(kiv::LookUpXChar(1252, 0xE9), -1);
   EXPECT_EQ(kiv::LookUpXChar(437, 0x7FFFFFFF), -1);
-}
-
-class CharacterOutput : public test_support::StreamFixture {
- protected:
-  void SetUp() override {
-    StreamFixture::SetUp();
-    tt_set_defaults(&rec);
-    kiv::writer.FirstText = 1;  // the head is another test's business
-    kiv::writer.ver_code = 2;
-  }
-  // Runs a handler over the parameters of a code (the notation of the whole
-  // code; the handler starts after its name) and returns output and the rest.
-  std::string run(kiv::CodeHandler handler, const std::string &code_notation, std::string *rest = nullptr) {
-    const std::string bytes = test_support::assemble(code_notation);
-    open_streams(bytes.substr(5));
-    handler(&rec, 0);
-    if (rest) *rest = read_rest();
-    return close_streams();
-  }
-  kiv::fmt_info rec{};
-};
-
-TEST_F(CharacterOutput, FirstRowWinsAndLevelDecides) {
-  kiv::writer.ver_code = 2;
-  EXPECT_EQ(run(kiv::tt_ucs, "{UCS E6|E1|EB}"), "&micro;&szlig;&delta;");
-  kiv::writer.ver_code = 1;
-  EXPECT_EQ(run(kiv::tt_ucs, "{UCS E6|E1|EB}"), "_&szlig;_");
-}
-
-TEST_F(CharacterOutput, TextsThatAreNotEntityNamesAreWrittenAsTheyStand) {
-  EXPECT_EQ(run(kiv::tt_xcs, "{XCS 819|85}"), "&ldots;");
-  EXPECT_EQ(run(kiv::tt_xcs, "{XCS 9998|A2}"), "'");
-  EXPECT_EQ(run(kiv::tt_xcs, "{XCS 437|F8}"), "&degree;");
-}
-
-TEST_F(CharacterOutput, SubstituteIsDroppedOnlyWhenARowIsFound) {
-  std::string rest;
-  EXPECT_EQ(run(kiv::tt_xcs, "{XCS 437|82}e!", &rest), "&eacute;");
-  EXPECT_EQ(rest, "!");
-  EXPECT_EQ(run(kiv::tt_xcs, "{XCS 437|82}{BBT}!", &rest), "&eacute;");
-  EXPECT_EQ(rest, "!");
-  EXPECT_EQ(run(kiv::tt_xcs, "{XCS 437|41}A!", &rest), "");
-  EXPECT_EQ(rest, "A!");
-  EXPECT_EQ(rec.line_has_text, 1);
-}
-
-TEST_F(CharacterOutput, CharactersStartTheLineAndTheParagraph) {
-  rec.para_start = 1;
-  rec.line_start = 1;
-  kiv::writer.GenPTags = 1;
-  EXPECT_EQ(run(kiv::tt_ucs, "{UCS 82}"), "\r\n<P>\r\n&eacute;");
-  EXPECT_EQ(rec.para_start, 0);
-  EXPECT_EQ(rec.line_start, 0);
-  EXPECT_EQ(rec.line_has_text, 1);
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// Roman numerals against an independent computation; nested and unbalanced
-// sub-documents; every allocation failing in turn; many notes in constant
+// Roman numerals against an independent computation; many notes in constant
 // memory with no spill file left.
 #include "html/notes_headers.h"
 
@@ -56,7 +55,9 @@ TEST(RomanNumerals, EveryFiveDigitValueAgreesWithHandWrittenNumerals) {
   for (std::uint32_t value = 0; value < 100000; ++value) {
     const std::string expected = greedy_roman(value);
     ASSERT_EQ(roman_of(value, false), expected) << value;
-    if (value % 97 == 0) ASSERT_EQ(roman_of(value, true), lower(expected)) << value;
+    if (value % 97 == 0) {
+      ASSERT_EQ(roman_of(value, true), lower(expected)) << value;
+    }
   }
 }
 
@@ -82,83 +83,11 @@ TEST(RomanNumerals, AShortTextGetsTheStartOfTheNumeral) {
   EXPECT_EQ(text[0], '\0');
 }
 
-std::size_t count_of(const std::string &text, std::string_view what) {
-  std::size_t n = 0;
-  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
-
 test_support::ConversionSettings level3() {
   test_support::ConversionSettings settings;
   settings.levels = "2";
   settings.options = {"CMD=TITLE=t"};
   return settings;
-}
-
-void expect_nothing_open() {
-  EXPECT_EQ(kiv::notes.open_count, 0);
-  EXPECT_EQ(kiv::notes.uncollected_notes, 0);
-  EXPECT_EQ(kiv::notes.NoteMode, kiv::subdoc_none);
-  EXPECT_EQ(kiv::notes.SubDocBuffer, -1);
-}
-
-TEST(SubDocuments, NotesBeyondTheDepthLimitStayInTheEnclosingNote) {
-  test_support::TempDir dir;
-  std::string stream = "body";
-  const int depth = kiv::subdoc_depth_limit + 3;
-  for (int i = 0; i < depth; ++i) stream += "{FTN " + std::to_string(i + 1) + "|}n" + std::to_string(i + 1);
-  for (int i = 0; i < depth; ++i) stream += "{EFN}";
-  stream += "after";
-  const auto result = test_support::convert_notation(dir.path().string(), stream, level3());
-  ASSERT_EQ(result.code, 0);
-  EXPECT_EQ(count_of(result.html, "<FN>"), static_cast<std::size_t>(kiv::subdoc_depth_limit));
-  EXPECT_EQ(count_of(result.html, "</FN>"), static_cast<std::size_t>(kiv::subdoc_depth_limit));
-  // The innermost collected note holds the text of the notes beyond the limit.
-  EXPECT_NE(result.html.find("n8n9n10n11\r\n<BR>"), std::string::npos) << result.html;
-  // Every end code found its note: the body goes on before the notes.
-  EXPECT_NE(result.html.find("</SUP>after<HR>"), std::string::npos) << result.html;
-  expect_nothing_open();
-}
-
-TEST(SubDocuments, EndCodesOnlyEndTheirOwnKind) {
-  test_support::TempDir dir;
-  // A footer holding a note that holds a header that was never begun: the
-  // stray HFX leaves the note open, EFN ends it, the second HFX ends the footer.
-  const auto result = test_support::convert_notation(
-      dir.path().string(), "x{HF1}f1{FNT 0|00|07|}n1{HF2}h{HFX}n2{EFN}f2{HFX}y{EFN}{HFX}z", level3());
-  ASSERT_EQ(result.code, 0);
-  const std::string &html = result.html;
-  EXPECT_NE(html.find("xyz<HR>"), std::string::npos) << html;
-  EXPECT_NE(html.find("f1<SUP><A HREF=\"#FNT0\">7</A></SUP>f2\r\n<BR>\r\n</FONT>"), std::string::npos) << html;
-  EXPECT_NE(html.find("n1hn2\r\n<BR>\r\n</FONT>\r\n</FN>"), std::string::npos) << html;
-  // The footer comes before the footnotes; nothing was a header.
-  EXPECT_LT(html.find("f1"), html.find("<FN>"));
-  EXPECT_EQ(count_of(html, "<HR>"), 2u);
-  expect_nothing_open();
-}
-
-TEST(SubDocuments, EveryAllocationFailingInTurnEndsCleanly) {
-  const std::string stream = "a{HF2}h{FTN 1|}n{FNT 3|1|2A|}e{EFN}{EFN}{HFX}{BBT}b{FTN 2|}m{EFN}c";
-  test_support::TempDir reference_dir;
-  auto settings = level3();
-  settings.host_allocator = true;
-  const auto reference = test_support::convert_notation(reference_dir.path().string(), stream, settings);
-  ASSERT_EQ(reference.code, 0);
-  const long allocations = test_support::allocations_made();
-  ASSERT_GT(allocations, 0);
-  for (long fail_at = 1; fail_at <= allocations; ++fail_at) {
-    test_support::TempDir dir;
-    settings.fail_allocation = fail_at;
-    const auto result = test_support::convert_notation(dir.path().string(), stream, settings);
-    EXPECT_EQ(test_support::blocks_outstanding(), 0) << "allocation " << fail_at;
-    EXPECT_TRUE(result.code == 0 || result.code == 8) << "allocation " << fail_at << ": " << result.code;
-    if (result.code == 0) {
-      // A note that could not be set aside is written in place; no text is lost.
-      for (std::string_view text : {"a", "h", "n", "e", "b", "m", "c", "</BODY>"})
-        EXPECT_NE(result.html.find(text), std::string::npos) << "allocation " << fail_at << " lost " << text;
-    }
-    for (const std::string &name : dir.listing()) EXPECT_NE(name.rfind("KV", 0), 0u) << name;
-  }
 }
 
 // 100000 footnotes and 10000 headers: the buffers spill to disk, the

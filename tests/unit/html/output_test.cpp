@@ -74,38 +74,6 @@ TEST_F(Output, RedirectionsNestAndReturnToTheFile) {
   EXPECT_EQ(close_streams(), "file end");
 }
 
-TEST_F(Output, ManySubDocumentsKeepEveryByteInItsOwnBuffer) {
-  open_streams("");
-  const int notes = kiv::bufinit(100);
-  const int numbers = kiv::bufinit(100);
-  std::string expected_notes, expected_numbers;
-  for (int i = 0; i < 5000; ++i) {  // enough for both buffers to spill to disk
-    ASSERT_EQ(kiv::io_set(notes), 0);
-    const std::string text = "note " + std::to_string(i) + ";";
-    kiv::put_str(text.c_str());
-    if (i % 3 == 0) {
-      ASSERT_EQ(kiv::io_set(numbers), 0);
-      kiv::put_num(i);
-      kiv::put_str(",");
-      kiv::io_restore(nullptr, nullptr);
-      expected_numbers += std::to_string(i) + ",";
-    }
-    kiv::b_putc('x');
-    ASSERT_EQ(kiv::b_unput(), 'x');
-    int count = -1;
-    kiv::io_restore(nullptr, &count);
-    ASSERT_EQ(count, static_cast<int>(text.size())) << i;
-    expected_notes += text;
-  }
-  for (const auto &[buffer, expected] : {std::pair{notes, expected_notes}, std::pair{numbers, expected_numbers}}) {
-    std::string stored(static_cast<std::size_t>(kiv::BufNumStored(buffer)), '\0');
-    ASSERT_EQ(kiv::bufgets(buffer, reinterpret_cast<unsigned char *>(stored.data()), static_cast<int>(stored.size())),
-              static_cast<int>(expected.size()));
-    EXPECT_EQ(stored, expected);
-  }
-  EXPECT_EQ(close_streams(), "");
-}
-
 TEST_F(Output, FormatStackRestoresInOrder) {
   kiv::fmt_info record{};
   kiv::tt_set_defaults(&record);

@@ -1,5 +1,5 @@
-// Hard line breaks (lists, blocks, links, pending alignment, a waiting
-// sub-document) and the codes that only set margins and page sizes.
+// Hard line breaks (a thousand lists, a waiting sub-document) and the codes
+// that only set margins and page sizes.
 #include "html/paragraphs.h"
 
 #include <gtest/gtest.h>
@@ -43,22 +43,6 @@ class LineBreaks : public test_support::StreamFixture {
   fmt_info rec{};
 };
 
-TEST_F(LineBreaks, ClosesListsOpenBlocksAndLinks) {
-  rec.indent = 12;
-  rec.indent_out = 1;
-  rec.attrs = rec.attrs_out = attr_right_block | attr_bold;
-  rec.block_align = align_right;
-  writer.in_xrf = 1;
-  EXPECT_EQ(handle(tt_attr1, "{HNL}"), "</DIV></A><BR>\r\n</UL>\r\n</UL>\r\n");
-  EXPECT_EQ(rec.attrs, attr_bold);
-  EXPECT_EQ(rec.indent, 0);
-  EXPECT_EQ(rec.indent_out, 0);
-  EXPECT_EQ(rec.block_align, 0);
-  EXPECT_EQ(rec.line_start, 1);
-  EXPECT_EQ(rec.line_has_text, 0);
-  EXPECT_EQ(writer.in_xrf, 0);
-}
-
 TEST_F(LineBreaks, AHugeIndentationClosesAsManyListsAsItOpened) {
   rec.indent = 2000000000;
   rec.changed = 1;
@@ -71,13 +55,6 @@ TEST_F(LineBreaks, AHugeIndentationClosesAsManyListsAsItOpened) {
   for (std::size_t at = closed.find("</UL>"); at != std::string::npos; at = closed.find("</UL>", at + 1)) ++closes;
   EXPECT_EQ(opens, static_cast<std::size_t>(max_list_levels));
   EXPECT_EQ(closes, opens);
-}
-
-TEST_F(LineBreaks, ParagraphEndsOnlyWhenItHadText) {
-  writer.GenPTags = 1;
-  EXPECT_EQ(handle(tt_attr1, "{HNL}"), "</P>\r\n");
-  EXPECT_EQ(rec.para_start, 1);
-  EXPECT_EQ(handle(tt_attr1, "{HNL}"), "<BR>\r\n");
 }
 
 TEST_F(LineBreaks, AWaitingSubDocumentFollowsTheBreakInItsOwnFont) {
