@@ -46,7 +46,7 @@ TEST_F(AutoRecFileTest, EmptyFileAndDirectoryGiveNothingRead) {
 
 TEST_F(AutoRecFileTest, ThreeLettersArePlainText) {
   int variant = 77;
-  EXPECT_EQ(KIVGetFileFormat(put("abc.txt", Block().append("abc")).c_str(), &variant), 1);
+  EXPECT_EQ(KIVGetFileFormat(put("abc.txt", bytes("abc")).c_str(), &variant), 1);
   EXPECT_EQ(variant, 0);
 }
 
@@ -57,14 +57,16 @@ TEST_F(AutoRecFileTest, OverlongNameIsNotCopiedPastItsBuffer) {
 }
 
 TEST_F(AutoRecFileTest, OnlyTheFirst4096BytesAreLookedAt) {
-  Data d = Block().repeat("a line of text\n", 300).resize(4096);
+  Data d;
+  while (d.size() < 4096) d.insert(d.end(), {'l', 'i', 'n', 'e', '\n'});
+  d.resize(4096);
   d.insert(d.end(), 5000, 0x01);  // binary beyond the first read
   int variant = -1;
   EXPECT_EQ(autorec(put("long", d).c_str(), &variant), 1);
 }
 
 TEST_F(AutoRecFileTest, NoMemoryGivesMinusThree) {
-  const std::string path = put("gif", Block(16).put(0, "GIF89a"));
+  const std::string path = put("gif", bytes("GIF89a and more bytes"));
   int variant = 77;
   for (long fail_at : {1L, 2L}) {
     test_support::reset_allocator(fail_at);
@@ -132,7 +134,7 @@ class HookTest : public ::testing::Test {
 };
 
 TEST_F(HookTest, FileIsReadThroughTheHostAndClosed) {
-  host_file.content = Block().append("{\\rtf1\\ansi text}");
+  host_file.content = bytes("{\\rtf1\\ansi text}");
   const KIVAutoRecHooks hooks = {host_open, host_read, nullptr, host_close};
   int variant = -1;
   EXPECT_EQ(AutoRecFile("doc.rtf", 0, &variant, &hooks), 19);
@@ -144,7 +146,7 @@ TEST_F(HookTest, FileIsReadThroughTheHostAndClosed) {
 }
 
 TEST_F(HookTest, FailuresOfTheHostFunctions) {
-  host_file.content = Block().append("abc");
+  host_file.content = bytes("abc");
   int variant = 77;
   const KIVAutoRecHooks no_open = {nullptr, host_read, nullptr, host_close};
   EXPECT_EQ(AutoRecFile("x", 0, &variant, &no_open), -1);
@@ -165,13 +167,7 @@ TEST_F(HookTest, FailuresOfTheHostFunctions) {
 }
 
 TEST_F(HookTest, CompoundFilesAreLeftToTheBlockRecognisersOnTheHostRoute) {
-  CompoundBuilder c;
-  Data stream(64, 0);
-  stream[0] = 0xDC;
-  stream[1] = 0xA5;
-  stream[21] = 1;
-  c.top_level(c.stream(u"WordDocument", stream));
-  host_file.content = c.build();
+  host_file.content = compound_sample("word_v1");
   const KIVAutoRecHooks hooks = {host_open, host_read, nullptr, host_close};
   int variant = -1;
   // The directory lies in the first 4096 bytes: the block test finds the name,
@@ -181,13 +177,7 @@ TEST_F(HookTest, CompoundFilesAreLeftToTheBlockRecognisersOnTheHostRoute) {
 }
 
 TEST_F(AutoRecFileTest, CompoundFileIsAnsweredBeforeTheExpectedFormat) {
-  CompoundBuilder c;
-  Data stream(64, 0);
-  stream[0] = 0xDC;
-  stream[1] = 0xA5;
-  stream[21] = 1;
-  c.top_level(c.stream(u"WordDocument", stream));
-  const Data d = c.build();
+  const Data d = compound_sample("word_v1");
   const std::string path = put("doc", d);
   int variant = -1;
   EXPECT_EQ(AutoRecExp(path.c_str(), 1, &variant), 49);

@@ -18,26 +18,21 @@
 namespace recognition_test {
 namespace {
 
-// `count` WordPerfect 4.x C0 functions separated by text, and a longer tail.
-Data wp4_functions(int count, bool later_release) {
-  Block b;
-  for (int k = 0; k < count; ++k) b.append({0xC0, 1, 2, 3, 4, 0xC0}).append("ab");
-  if (later_release) b.append({0xF2, 1, 2, 3, 0x00}).append("ab");
-  b.append(std::string(160, 'a'));
-  return b;
+Data read_sample(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_TRUE(in) << path;
+  return Data(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
-
-Data dot_commands(std::string_view lines) { return Block().append(lines).append(std::string(20, 'x')); }
 
 }  // namespace
 
+Data compound_sample(const std::string &name) {
+  return read_sample(std::string(ICF_RECOGNITION_SAMPLES_DIR) + "/compound/" + name + ".cfb");
+}
+
 std::vector<Sample> recogniser_samples() {
   const std::string dir = ICF_RECOGNITION_SAMPLES_DIR;
-  const auto read = [](const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    EXPECT_TRUE(in) << path;
-    return Data(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  };
+  const auto read = read_sample;
   std::vector<Sample> samples;
   std::ifstream index(dir + "/index.txt");
   std::string line;
@@ -118,78 +113,31 @@ TEST(RecogniserCoverage, EveryRecogniserHasASample) {
   }
 }
 
-// Signatures that overlap: the fixed order decides.
-TEST(RecogniserOrder, PcxHeaderIsNeverWordPerfect4) {
-  Data d = Block(wp4_functions(12, false)).put(0, {0x0A, 5, 1, 8});
-  int variant = -1;
-  EXPECT_EQ(recognise(d, 0, &variant), 501);
-  EXPECT_EQ(recognise(d, 6, &variant), 501) << "the expected format's own test refuses a PCX header";
-  EXPECT_EQ(run_recogniser("auto_tst_wp4", d), 0);
-  EXPECT_EQ(run_recogniser("auto_tst_wp4", wp4_functions(12, false)), 6);
-}
-
-TEST(RecogniserOrder, IconHeaderIsNeverWordPerfect4) {
-  Data d = Block(wp4_functions(12, false)).put(0, {0, 0, 1, 0});
-  EXPECT_EQ(run_recogniser("auto_tst_wp4", d), 0);
-}
-
-TEST(RecogniserOrder, WordPerfectGraphicIsNotADocument) {
-  const Data graphic = Block(32).put(0, "\xFFWPC").put16(4, 16).put(8, {1, 22, 1, 0});
-  int variant = -1;
-  EXPECT_EQ(recognise(graphic, 7, &variant), 606);
-  EXPECT_EQ(recognise(with_byte(graphic, 9, 10), 0, &variant), 7);
-}
-
-TEST(RecogniserOrder, Lotus123BeforeQuattro) {
-  const Data d = Block(30).put(0, {0, 0, 2, 0, 4, 0x04});
-  int variant = -1;
-  EXPECT_EQ(recognise(d, 0, &variant), 20);
-  EXPECT_EQ(run_recogniser("auto_tst_quattro", Block(30).put(0, {0, 0, 2, 0, 1, 0x10})), 801);
-}
-
-// The expected format's test runs first and may accept weaker evidence.
-TEST(ExpectedFormat, FinalFormTextAcceptsTheBareMark) {
-  const Data d = Block(10).put(0, {0x2B, 0xD2, 0x04, 0x85});
-  int variant = -1;
-  EXPECT_NE(recognise(d, 0, &variant), 32);
-  EXPECT_EQ(recognise(d, 32, &variant), 32);
-}
-
-TEST(ExpectedFormat, WordPerfect4NeedsTwoFunctions) {
-  const Data d = wp4_functions(2, false);
-  int variant = -1;
-  EXPECT_NE(recognise(d, 0, &variant), 6);
-  EXPECT_EQ(recognise(d, 6, &variant), 6);
-  EXPECT_NE(recognise(wp4_functions(1, false), 6, &variant), 6);
-}
-
-TEST(ExpectedFormat, WordStarNeedsFewerDotCommands) {
-  const Data d = dot_commands(".pa\n.he head\n.fo foot\n.op\n");
-  int variant = -1;
-  EXPECT_EQ(recognise(d, 0, &variant), 1);
-  EXPECT_EQ(recognise(d, 4, &variant), 4);
-  EXPECT_EQ(variant, 0);
-}
-
-TEST(ExpectedFormat, FailingExpectedTestStillRunsTheSequence) {
-  int variant = -1;
-  EXPECT_EQ(recognise(Block(16).put(0, "GIF89a"), 19, &variant), 512);
-  EXPECT_EQ(recognise(Block(16).put(0, "GIF89a"), 12345, &variant), 512);
-}
-
-TEST(ExpectedFormat, EscapeSequenceVariantIsNotReportedWhenItFails) {
-  // The escape-sequence test leaves -1 behind; a later match without a variant of
-  // its own must not report it.
-  const Data d = Block(21).put(2, {0xD3, 0xA8, 0xA8, 0}).put(18, {0x05, 0x18});
-  int variant = -1;
-  EXPECT_EQ(recognise(d, 18, &variant), 623);
-  EXPECT_EQ(variant, 0);
-}
-
-TEST(BlockDriver, NotRecognisedGivesVariantZero) {
-  int variant = -1;
-  EXPECT_EQ(recognise(Block(400).put(0, {0x01, 0xFF, 0x02, 0xFE}).resize(400, 0x80), 0, &variant), 0);
-  EXPECT_EQ(variant, 0);
+// Overlapping signatures and the expected format, listed in samples/order.
+TEST(RecogniserOrder, AnswersOfTheListedFiles) {
+  const std::string dir = std::string(ICF_RECOGNITION_SAMPLES_DIR) + "/order/";
+  std::ifstream index(dir + "index.txt");
+  int lines = 0;
+  for (std::string line; std::getline(index, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::string name, asked, answer;
+    int expected_variant = -1;
+    std::istringstream(line) >> name >> asked >> answer >> expected_variant;
+    const Data data = read_sample(dir + name + ".bin");
+    int variant = -99;
+    const int got = asked.rfind("auto_tst_", 0) == 0 ? run_recogniser(asked, data)
+                                                      : recognise(data, std::stoi(asked), &variant);
+    if (answer[0] == '!') {
+      EXPECT_NE(got, std::stoi(answer.substr(1))) << line;
+    } else {
+      EXPECT_EQ(got, std::stoi(answer)) << line;
+    }
+    if (expected_variant >= 0) {
+      EXPECT_EQ(variant, expected_variant) << line;
+    }
+    ++lines;
+  }
+  EXPECT_GT(lines, 15);
 }
 
 TEST(BlockDriver, EmptyBlockIsNothingRead) {
