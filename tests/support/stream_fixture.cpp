@@ -48,6 +48,10 @@ void StreamFixture::open_streams(const std::string &source, int buffer_limit) {
 
 std::string StreamFixture::close_streams() {
   kiv::b_close();
+  for (int *handle : {&in_handle, &out_handle}) {
+    if (*handle != -1) kiv::KIVclose(*handle);
+    *handle = -1;
+  }
   return read_file(target_name);
 }
 

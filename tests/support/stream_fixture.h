@@ -19,7 +19,7 @@ class StreamFixture : public testing::Test {
   // Opens the buffered I/O over source (written to a file) and a target file,
   // with the given buffer size limit (-1 for the default sizes).
   void open_streams(const std::string &source, int buffer_limit = -1);
-  // Closes the buffered I/O and returns the target's bytes.
+  // Closes the buffered I/O and both files; the target's bytes.
   std::string close_streams();
   // Reads the source to its end through b_getc.
   std::string read_rest();

@@ -213,14 +213,6 @@ TEST_F(OleObjects, AnUnknownTypeEndsTheConversionWith5) {
   EXPECT_EQ(kiv::ReadOLE(source), nullptr);  // a version ReadOLE does not take
 }
 
-TEST_F(OleObjects, HexDigits) {
-  EXPECT_EQ(kiv::ntox(16), 'X');
-  EXPECT_EQ(kiv::ntox(10), 'A');
-  EXPECT_EQ(kiv::xton('g'), -1);
-  EXPECT_EQ(kiv::xton('f'), 15);
-  EXPECT_EQ(kiv::xton('F'), 15);
-}
-
 TEST_F(OleObjects, DataGoesToFilesAndComesBack) {
   kiv::KIVOLEObject *o = embedded("native", std::string("meta-hdrpicture"));
   o->pres->class_name = {};

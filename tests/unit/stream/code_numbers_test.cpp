@@ -39,60 +39,38 @@ TEST(CodeNumbers, NameRingIsReusedAfterSixteenCalls) {
 
 class CodeStreamTest : public test_support::StreamFixture {};
 
-TEST_F(CodeStreamTest, SkippingCountsNestingButStopsAtTheEnd) {
-  open_streams(std::string("A\x1b\x1dXYZ\x1e" "B\x1e" "D", 10));
-  kiv::x_icf();
-  EXPECT_EQ(read_rest(), "D");
-}
+// Skipping, lookahead and the leading source code: the answer of each call and
+// the bytes it leaves to read.
+struct ReadCase {
+  const char *label;
+  std::string stream;
+  int (*call)();
+  int answer;
+  std::string left;
+  std::int32_t source = 0;  // the source code recorded
+};
 
-TEST_F(CodeStreamTest, SkippingWithoutNestingStopsAtTheFirstRecordSeparator) {
-  open_streams(std::string("A\x1b\x1dXYZ\x1e" "B\x1e" "D", 10));
-  kiv::x_icf2();
-  EXPECT_EQ(read_rest(), "B\x1e" "D");
-}
-
-TEST_F(CodeStreamTest, LookaheadConsumesNothing) {
-  const std::string stream = assemble("{TAB}rest");
-  open_streams(stream);
-  EXPECT_EQ(kiv::tst_icf(2100), 0);
-  EXPECT_EQ(kiv::tst_icf(28872), -1);
-  EXPECT_EQ(kiv::find_icf(2100), 0);
-  EXPECT_EQ(read_rest(), stream);
-}
-
-TEST_F(CodeStreamTest, FindLooksPastTextButNotBeyondThirtyBytes) {
-  const std::string near = std::string(25, 'x') + assemble("{TAB}");
-  open_streams(near + std::string(40, 'y'));
-  EXPECT_EQ(kiv::find_icf(2100), 0);
-  EXPECT_EQ(read_rest(), near + std::string(40, 'y'));
-}
-
-TEST_F(CodeStreamTest, FindWithoutCodeLeavesAllBytesReadable) {
-  const std::string text(40, 'q');
-  open_streams(text);
-  EXPECT_EQ(kiv::find_icf(2100), -1);
-  EXPECT_EQ(read_rest(), text);
-}
-
-TEST_F(CodeStreamTest, FindAtTheEndPushesBackExactlyWhatItRead) {
-  open_streams("ab");
-  EXPECT_EQ(kiv::find_icf(2100), -1);
-  EXPECT_EQ(read_rest(), "ab");
-}
-
-TEST_F(CodeStreamTest, LeadingSourceCodeIsConsumedAndRecorded) {
-  open_streams(assemble("{DID 12|7|}text"));
-  kiv::chk_icf();
-  EXPECT_EQ(kiv::code_names.src_wp, 12);
-  EXPECT_EQ(read_rest(), "text");
-}
-
-TEST_F(CodeStreamTest, OtherLeadingCodeIsLeftInPlace) {
-  const std::string stream = assemble("{TAB}text");
-  open_streams(stream);
-  kiv::chk_icf();
-  EXPECT_EQ(kiv::code_names.src_wp, 0);
-  EXPECT_EQ(read_rest(), stream);
+TEST_F(CodeStreamTest, CallsLeaveTheRightBytes) {
+  const std::string code_inside = std::string("A\x1b\x1dXYZ\x1e" "B\x1e" "D", 10);
+  const std::string tab_at_25 = std::string(25, 'x') + assemble("{TAB}") + std::string(40, 'y');
+  const ReadCase cases[] = {
+      {"skipping counts nesting", code_inside, [] { return kiv::x_icf(), 0; }, 0, "D"},
+      {"skipping without nesting", code_inside, [] { return kiv::x_icf2(), 0; }, 0, "B\x1e" "D"},
+      {"testing for the code there", assemble("{TAB}rest"), [] { return kiv::tst_icf(2100); }, 0, assemble("{TAB}rest")},
+      {"testing for another code", assemble("{TAB}rest"), [] { return kiv::tst_icf(28872); }, -1, assemble("{TAB}rest")},
+      {"finding past text", tab_at_25, [] { return kiv::find_icf(2100); }, 0, tab_at_25},
+      {"finding nothing in 30 bytes", std::string(40, 'q'), [] { return kiv::find_icf(2100); }, -1, std::string(40, 'q')},
+      {"finding nothing before the end", "ab", [] { return kiv::find_icf(2100); }, -1, "ab"},
+      {"another leading code", assemble("{TAB}text"), [] { return kiv::chk_icf(), 0; }, 0, assemble("{TAB}text")},
+      {"a leading source code", assemble("{DID 12|7|}text"), [] { return kiv::chk_icf(), 0; }, 0, "text", 12},
+  };
+  for (const ReadCase &c : cases) {
+    open_streams(c.stream);
+    EXPECT_EQ(c.call(), c.answer) << c.label;
+    EXPECT_EQ(read_rest(), c.left) << c.label;
+    EXPECT_EQ(kiv::code_names.src_wp, c.source) << c.label;
+    close_streams();
+  }
 }
 
 TEST_F(CodeStreamTest, WritersProduceTheDocumentedBytes) {
