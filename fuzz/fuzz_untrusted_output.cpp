@@ -9,8 +9,6 @@
 #include <string>
 #include <vector>
 
-#include <icf2html.h>
-
 #include "support/fake_host.h"
 #include "support/fuzz_workspace.h"
 #include "support/html_safety.h"
@@ -21,22 +19,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   const std::string &dir = test_support::fuzz_work_dir();
   static constexpr const char *level_choices[] = {"0", "1", "2", "3", "4", "5", "2p", "5x", "1e", "2n"};
   std::string levels = level_choices[data[0] % (sizeof level_choices / sizeof *level_choices)];
-  std::vector<std::string> words = {"N", "UNTRUSTED"};
+  std::vector<std::string> words = {"UNTRUSTED"};
   if (data[1] & 1) words.emplace_back("PC");  // unknown codes marked in the page
   if (data[1] & 2) words.emplace_back("CMD=TITLE=fuzz");
 
-  const std::string icf = dir + "/in.icf";
-  test_support::write_file(icf, std::string(reinterpret_cast<const char *>(data + 2), size - 2));
-  std::vector<char *> option_words;
-  for (std::string &w : words) option_words.push_back(w.data());
-  option_words.push_back(nullptr);
-  std::string target = dir + "/out.html";
-  std::string icf_name = icf;
-  MainEntryPoint(target.data(), icf_name.data(), levels.data(), option_words.data(), nullptr, nullptr);
-  GlobalShutDown();
-  RemoveTempFiles();
-  RemovePurgeableFiles();
-  KIVFreeAll();
+  const std::string target = dir + "/out.html";
+  test_support::write_file(dir + "/in.icf", std::string(reinterpret_cast<const char *>(data + 2), size - 2));
+  test_support::convert_names(target, dir + "/in.icf", levels, words);
 
   const std::string finding = test_support::live_content_in(test_support::read_file(target));
   if (!finding.empty()) {

@@ -50,34 +50,43 @@ std::string assemble(const std::string &notation_text) {
   return bytes;
 }
 
-Conversion convert_bytes(const std::string &dir, const std::string &bytes, const ConversionSettings &settings) {
-  const std::string icf = dir + "/input.icf";
-  const std::string out = dir + "/out.html";
-  write_file(icf, bytes);
-  std::vector<std::string> words = settings.options;
-  words.emplace_back("N");  // no progress bar on the test's standard output
+namespace {
+
+// MainEntryPoint with the names as they are, the option words and N (no
+// progress bar on the test's standard output), then the host's four shutdown
+// calls. With host_allocator the blocks come from the counting allocator,
+// counted from zero, its fail_at-th failing.
+int run_entry(const std::string &target, const std::string &icf, const std::string &levels,
+              const std::vector<std::string> &options, bool host_allocator, long fail_at) {
+  std::string target_name = target, icf_name = icf, level_letters = levels;
+  std::vector<std::string> words = options;
+  words.emplace_back("N");
   std::vector<char *> option_words;
   for (std::string &word : words) option_words.push_back(word.data());
   option_words.push_back(nullptr);
-  std::string levels = settings.levels;
-  // The converter runs inside dir under relative names, so the target name it
-  // writes as a default title is always "out.html".
-  std::string target = "out.html";
-  std::string icf_name = "input.icf";
-
-  kiv::set_buffer_size_limit(settings.buffer_limit);
-  if (settings.host_allocator) reset_allocator(settings.fail_allocation);
-  // Relative names (the exception list, picture files) land in the test's directory.
-  const auto previous = std::filesystem::current_path();
-  std::filesystem::current_path(dir);
-  Conversion result;
-  result.code = MainEntryPoint(target.data(), icf_name.data(), levels.data(), option_words.data(),
-                               settings.host_allocator ? counting_malloc : nullptr,
-                               settings.host_allocator ? counting_free : nullptr);
+  if (host_allocator) reset_allocator(fail_at);
+  const int code = MainEntryPoint(target_name.data(), icf_name.data(), level_letters.data(), option_words.data(),
+                                  host_allocator ? counting_malloc : nullptr, host_allocator ? counting_free : nullptr);
   GlobalShutDown();
   RemoveTempFiles();
   RemovePurgeableFiles();
   KIVFreeAll();
+  return code;
+}
+
+}  // namespace
+
+Conversion convert_bytes(const std::string &dir, const std::string &bytes, const ConversionSettings &settings) {
+  const std::string out = dir + "/out.html";
+  write_file(dir + "/input.icf", bytes);
+  kiv::set_buffer_size_limit(settings.buffer_limit);
+  // Relative names (the exception list, picture files) land in the test's
+  // directory, and the target name written as a default title is always "out.html".
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir);
+  Conversion result;
+  result.code = run_entry("out.html", "input.icf", settings.levels, settings.options, settings.host_allocator,
+                          settings.fail_allocation);
   kiv::set_buffer_size_limit(-1);
   std::filesystem::current_path(previous);
   result.target_exists = std::filesystem::exists(out);
@@ -91,20 +100,8 @@ Conversion convert_notation(const std::string &dir, const std::string &notation_
 }
 
 int convert_names(const std::string &target, const std::string &icf, const std::string &levels,
-                  const std::vector<std::string> &options) {
-  std::string target_name = target, icf_name = icf, level_letters = levels;
-  std::vector<std::string> words = options;
-  words.emplace_back("N");
-  std::vector<char *> option_words;
-  for (std::string &word : words) option_words.push_back(word.data());
-  option_words.push_back(nullptr);
-  const int code = MainEntryPoint(target_name.data(), icf_name.data(), level_letters.data(), option_words.data(),
-                                  nullptr, nullptr);
-  GlobalShutDown();
-  RemoveTempFiles();
-  RemovePurgeableFiles();
-  KIVFreeAll();
-  return code;
+                  const std::vector<std::string> &options, bool host_allocator) {
+  return run_entry(target, icf, levels, options, host_allocator, 0);
 }
 
 long peak_blocks_outstanding() { return peak_outstanding; }

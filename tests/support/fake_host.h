@@ -40,9 +40,11 @@ Conversion convert_bytes(const std::string &dir, const std::string &bytes, const
 Conversion convert_notation(const std::string &dir, const std::string &notation_text,
                             const ConversionSettings &settings = {});
 // One quiet conversion through MainEntryPoint with the names given, as they
-// are, and further option words; then the four shutdown calls. The exit code.
+// are, and further option words; then the four shutdown calls. With
+// host_allocator every block comes from the counting allocator, counted from
+// zero. The exit code.
 int convert_names(const std::string &target, const std::string &icf, const std::string &levels = "5",
-                  const std::vector<std::string> &options = {});
+                  const std::vector<std::string> &options = {}, bool host_allocator = false);
 // The bytes a notation stands for (the test fails on a malformed notation).
 std::string assemble(const std::string &notation_text);
 

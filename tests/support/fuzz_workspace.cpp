@@ -23,14 +23,29 @@ const std::string &fuzz_work_dir() {
   return dir;
 }
 
-bool temporary_files_left(const std::string &dir, const char *icf) {
+namespace {
+
+bool any_file(const std::string &dir, bool (*wanted)(const char *name, const char *given), const char *given) {
   DIR *d = opendir(dir.c_str());
   if (!d) return false;
   bool found = false;
-  while (const dirent *entry = readdir(d))
-    if (std::strncmp(entry->d_name, "KV", 2) == 0 || std::strcmp(entry->d_name, icf) == 0) found = true;
+  while (const dirent *entry = readdir(d)) found = found || wanted(entry->d_name, given);
   closedir(d);
   return found;
+}
+
+}  // namespace
+
+bool temporary_files_left(const std::string &dir, const char *icf) {
+  return any_file(dir, [](const char *name, const char *given) {
+    return std::strncmp(name, "KV", 2) == 0 || std::strcmp(name, given) == 0;
+  }, icf);
+}
+
+bool files_other_than(const std::string &dir, const char *kept) {
+  return any_file(dir, [](const char *name, const char *given) {
+    return std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0 && std::strcmp(name, given) != 0;
+  }, kept);
 }
 
 }  // namespace test_support

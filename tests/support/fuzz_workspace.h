@@ -10,5 +10,7 @@ namespace test_support {
 const std::string &fuzz_work_dir();
 // Whether dir holds a spill file (KV...) or an intermediate file named icf.
 bool temporary_files_left(const std::string &dir, const char *icf);
+// Whether dir holds any file but the one named kept.
+bool files_other_than(const std::string &dir, const char *kept);
 
 }  // namespace test_support
