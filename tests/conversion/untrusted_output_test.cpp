@@ -127,8 +127,9 @@ std::vector<std::string> convert_all(const test_support::TempDir &dir, const std
       test_support::write_file(page, result.html);
       pages.push_back(page);
       // The same verdict from the tokenizer the fuzz target uses.
-      if (!options.empty())
+      if (!options.empty()) {
         EXPECT_EQ(test_support::live_content_in(result.html), "") << places[p].name << ": " << injections[i];
+      }
     }
   }
   return pages;

@@ -39,7 +39,9 @@ TEST_F(FileService, AnswersForThePagePicturesAndTemporaryFilesInItsFolderOnly) {
   for (const Case &c : cases) {
     const int h = files.open(c.name, 2, 0);
     EXPECT_EQ(h != -1, c.answered) << c.name;
-    if (h != -1) EXPECT_EQ(files.close(h), 0);
+    if (h != -1) {
+      EXPECT_EQ(files.close(h), 0);
+    }
   }
   EXPECT_EQ(files.refused().size(), 8u);
   EXPECT_EQ(files.refused().front(), "site/other.html");

@@ -129,7 +129,9 @@ TEST_F(Icf2htmlFailures, InterruptedConversionRemovesWhatItMadeAndEndsWith130) {
     EXPECT_EQ(cli.wait(), 130);
     close(feed);
     EXPECT_EQ(files(), before);
-    if (existed) EXPECT_EQ(read_file(dir.file("page.html")), "the previous good page");
+    if (existed) {
+      EXPECT_EQ(read_file(dir.file("page.html")), "the previous good page");
+    }
     fs::remove(dir.file("page.html"));
   }
 }
