@@ -1,8 +1,8 @@
-// The table of control words, sorted by name for binary search.
+// The table of control words, sorted by name, and its hash index.
 #include "rtf_control_words.h"
 
-#include <algorithm>
 #include <array>
+#include <cstdint>
 
 namespace kiv {
 namespace {
@@ -57,13 +57,22 @@ constexpr std::array rtf_words = std::to_array<RtfWordEntry>({
     {"green", green, 0},               {"header", header, 0},
     {"headerf", header, 0},            {"headerl", header, 0},
     {"headerr", header, 0},            {"hr", hr, 0},
-    {"i", i, 1},                       {"info", info, 0},
+    {"i", i, 1},                       {"ilvl", ilvl, 0},
+    {"info", info, 0},
     {"intbl", intbl, 0},               {"itap", itap, 1},
     {"jpegblip", picture_format, 521}, {"keywords", info_keywords, 0},
     {"lang", lang, 0},                 {"ldblquote", character, 0x201C},
-    {"li", li, 0},                     {"line", line, 0},
-    {"listoverridetable", skip_destination, 0}, {"listtable", skip_destination, 0},
-    {"listtext", text_destination, 0}, {"lquote", character, 0x2018},
+    {"levelfollow", levelfollow, 0},   {"levellegal", levellegal, 1},
+    {"levelnfc", levelnfc, 0},         {"levelnfcn", levelnfc, 0},
+    {"levelnorestart", levelnorestart, 1}, {"levelnumbers", skip_destination, 0},
+    {"levelstartat", levelstartat, 1}, {"leveltext", leveltext, 0},
+    {"lfolevel", lfolevel, 0},         {"li", li, 0},
+    {"line", line, 0},                 {"list", list, 0},
+    {"listid", listid, 0},             {"listlevel", listlevel, 0},
+    {"listname", skip_destination, 0}, {"listoverride", listoverride, 0},
+    {"listoverridestartat", listoverridestartat, 0}, {"listoverridetable", listoverridetable, 0},
+    {"listtable", listtable, 0},       {"listtext", list_text, 0},
+    {"lquote", character, 0x2018},     {"ls", ls, 0},
     {"ltrmark", none, 0},              {"mac", mac, 0},
     {"macpict", picture_format, 602},  {"min", min, 0},
     {"mmathPr", skip_destination, 0},  {"mo", mo, 0},
@@ -80,7 +89,7 @@ constexpr std::array rtf_words = std::to_array<RtfWordEntry>({
     {"pict", pict, 0},                 {"picw", picw, 0},
     {"picwgoal", picwgoal, 0},         {"plain", plain, 0},
     {"pn", skip_destination, 0},       {"pngblip", picture_format, 504},
-    {"pntext", text_destination, 0},   {"printim", skip_destination, 0},
+    {"pntext", list_text, 0},   {"printim", skip_destination, 0},
     {"private", skip_destination, 0},  {"qc", qc, 0},
     {"qd", qj, 0},                     {"qj", qj, 0},
     {"ql", ql, 0},                     {"qmspace", character, 0x2005},
@@ -127,12 +136,36 @@ constexpr bool sorted_and_unique() {
 }
 static_assert(sorted_and_unique(), "the control words are sorted by name, each once");
 
+// Words are found through an open-addressing index, built at compile time:
+// one hash and usually one comparison per control word of the document.
+constexpr std::size_t index_size = 4096;
+static_assert(index_size >= 8 * rtf_words.size(), "the index stays sparse: unknown words end at an empty slot");
+
+constexpr std::size_t hash_word(std::string_view name) {
+  std::uint32_t h = 2166136261u;
+  for (const char c : name) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+  return (h ^ (h >> 15)) & (index_size - 1);
+}
+
+constexpr std::array<std::int16_t, index_size> word_index = [] {
+  std::array<std::int16_t, index_size> index{};
+  index.fill(-1);
+  for (std::size_t k = 0; k < rtf_words.size(); ++k) {
+    std::size_t slot = hash_word(rtf_words[k].name);
+    while (index[slot] >= 0) slot = (slot + 1) & (index_size - 1);
+    index[slot] = static_cast<std::int16_t>(k);
+  }
+  return index;
+}();
+
 }  // namespace
 
 const RtfWordEntry *find_rtf_word(std::string_view name) {
-  const auto it = std::lower_bound(rtf_words.begin(), rtf_words.end(), name,
-                                   [](const RtfWordEntry &entry, std::string_view key) { return entry.name < key; });
-  return it != rtf_words.end() && it->name == name ? &*it : nullptr;
+  for (std::size_t slot = hash_word(name);; slot = (slot + 1) & (index_size - 1)) {
+    const std::int16_t k = word_index[slot];
+    if (k < 0) return nullptr;
+    if (rtf_words[static_cast<std::size_t>(k)].name == name) return &rtf_words[static_cast<std::size_t>(k)];
+  }
 }
 
 }  // namespace kiv

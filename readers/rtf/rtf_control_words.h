@@ -13,7 +13,7 @@ enum class RtfWord : std::uint8_t {
   // destinations
   skip_destination, fonttbl, colortbl, info, info_title, info_author, info_subject, info_keywords,
   info_comment, info_operator, info_created, info_revised, header, footer, footnote, field, fldinst,
-  fldrslt, bkmkstart, pict, text_destination,
+  fldrslt, bkmkstart, pict, listtable, listoverridetable, leveltext, list_text, text_destination,
   // document and code pages
   ansi, mac, pc, pca, ansicpg, deff, uc, u, bin,
   // fonts and colour table entries
@@ -22,7 +22,10 @@ enum class RtfWord : std::uint8_t {
   plain, b, i, ul, uldb, ulnone, strike, striked, super, sub, nosupersub, up, dn, caps, scaps, v, fs,
   cf, lang, chftn, ftnalt,
   // paragraph format
-  pard, ql, qc, qr, qj, li, intbl, itap,
+  pard, ql, qc, qr, qj, li, intbl, itap, ls, ilvl,
+  // list and override tables
+  list, listlevel, listid, levelnfc, levelstartat, levelfollow, levellegal, levelnorestart, listoverride,
+  lfolevel, listoverridestartat,
   // breaks and special characters
   par, line, page, sect, tab, character,
   // tables

@@ -5,6 +5,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstring>
+
 #include "rtf_code_pages.h"
 #include "rtf_reader.h"
 #include "runtime/file_layer.h"
@@ -22,14 +24,19 @@ int convert_rtf_file(const char *rtf_name, const char *icf_name) {
     return rtf_status_read_failed;
   }
   KIVOSInitialize();
-  const int out = KIVopen(icf_name, open_create, 0);
+  // "stdout" is the standard output, as the file layer names it: the stream
+  // then goes down a pipe to a writer that converts it as it comes. A stream
+  // file is read once by the writer and removed: it is written as the library
+  // writes its temporary files, without waiting for the disk at each block.
+  const bool to_stdout = std::strcmp(icf_name, "stdout") == 0;
+  const int out = to_stdout ? STDOUT_FILENO : KIVopen(icf_name, open_create, kind_temporary);
   int status = rtf_status_target_failed;
   if (out != -1 && b_open(-1, out, 1 << 16) == 0) {
     status = read_rtf(input);
     b_close();
   }
-  if (out != -1) KIVclose(out);
-  if (status != rtf_status_ok) KIVunlink(icf_name);
+  if (out != -1 && !to_stdout) KIVclose(out);
+  if (status != rtf_status_ok && !to_stdout) KIVunlink(icf_name);
   rtf_input_close(input);
   release_code_pages();
   close(in_fd);

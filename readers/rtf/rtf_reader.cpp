@@ -14,19 +14,25 @@
 #include "common/types.h"
 #include "rtf_code_pages.h"
 #include "rtf_control_words.h"
+#include "rtf_lists.h"
 #include "rtf_stream_output.h"
 #include "stream/code_numbers.h"
 
 namespace kiv {
 namespace {
 
-enum class Dest : std::uint8_t { text, skip, fonttbl, colortbl, info, info_text, info_date, fldinst, bookmark, picture };
+enum class Dest : std::uint8_t {
+  text, skip, fonttbl, colortbl, info, info_text, info_date, fldinst, bookmark, picture, list_table, override_table,
+  level_text
+};
 enum class OnClose : std::uint8_t { none, subdoc, field, fldrslt, bookmark, info, info_date, picture };
 
 struct ParaFormat {
   std::uint8_t align = 0;  // 0 left, 1 justified, 2 centred, 3 right, as the stream counts them
   bool in_table = false;
   std::int32_t left_indent = 0;  // twips
+  std::int32_t list = 0;         // \ls: the list instance the paragraph is an item of; 0 none
+  std::int32_t list_level = 0;   // \ilvl
 };
 
 struct GroupState {
@@ -117,6 +123,10 @@ struct ReaderState {
   std::array<std::int32_t, 5> date{};  // year, month, day, hour, minute
 
   PictureState picture;
+  ListTables lists;
+  const ListLevel *marker_level = nullptr;  // the level of the marker below
+  std::array<char32_t, rtf_marker_max> marker{};
+  int marker_len = 0;
   OutputState out;
   OutputState saved_out;
   bool in_subdoc = false;
@@ -216,19 +226,24 @@ void sync_character_format() {
 
 constexpr std::int32_t edge_tolerance = 10;  // twips within which two cell edges are one
 
-// Reads ahead in the file from the current position; calls visit(token) for
-// every control word until it returns false, the file ends or the budget runs out.
+// Reads ahead in the file from the current position; calls visit(token, word)
+// for every token (word: the control word's entry, none for other tokens and
+// unknown words) until it returns false, the file ends or the budget runs out.
 template <typename Visit>
 void read_ahead(Visit visit) {
   RtfInput ahead;
-  if (!rtf_input_clone(ahead, *reader.input)) return;
+  rtf_input_clone(ahead, *reader.input);
   RtfToken token;
   for (long budget = 1L << 22; budget > 0; --budget) {
     rtf_next_token(ahead, token);
     if (token.kind == RtfTokenKind::end) break;
-    if (token.kind == RtfTokenKind::control_word && std::strcmp(token.word, "bin") == 0 && token.has_param && token.param > 0)
-      rtf_skip_bytes(ahead, token.param);
-    if (!visit(token)) break;
+    RtfWord word = RtfWord::none;
+    if (token.kind == RtfTokenKind::control_word) {
+      const RtfWordEntry *entry = find_rtf_word({token.word, token.word_len});
+      if (entry != nullptr) word = entry->word;
+      if (word == RtfWord::bin && token.has_param && token.param > 0) rtf_skip_bytes(ahead, token.param);
+    }
+    if (!visit(token, word)) break;
   }
   rtf_input_close(ahead);
 }
@@ -239,21 +254,19 @@ void read_ahead(Visit visit) {
 int count_vertical_span(std::int32_t right) {
   int span = 1;
   bool after_row = false, merged = false;
-  read_ahead([&](const RtfToken &token) {
-    if (token.kind != RtfTokenKind::control_word) return true;
-    const std::string_view word = token.word;
-    if (word == "row") after_row = true, merged = false;
+  read_ahead([&](const RtfToken &token, RtfWord word) {
+    if (word == RtfWord::row) after_row = true, merged = false;
     else if (!after_row) return true;
-    else if (word == "trowd") merged = false;
-    else if (word == "clvmrg") merged = true;
-    else if (word == "cellx") {
+    else if (word == RtfWord::trowd) merged = false;
+    else if (word == RtfWord::clvmrg) merged = true;
+    else if (word == RtfWord::cellx) {
       if (token.param >= right - edge_tolerance) {
         if (!merged || token.param > right + edge_tolerance) return false;
         ++span;
         after_row = false;
       }
       merged = false;
-    } else if (word == "intbl" || word == "cell") return false;  // the row had no such cell
+    } else if (word == RtfWord::intbl || word == RtfWord::cell) return false;  // the row had no such cell
     return true;
   });
   return span;
@@ -275,18 +288,16 @@ void read_table_grid() {
   reader.grid_count = 0;
   for (int k = 0; k < reader.row.count; ++k) add_grid_edge(reader.row.cells[static_cast<std::size_t>(k)].right);
   bool after_row = false;
-  read_ahead([&](const RtfToken &token) {
+  read_ahead([&](const RtfToken &token, RtfWord word) {
     if (token.kind == RtfTokenKind::text) {
       for (std::size_t k = 0; k < token.text_len; ++k)
         if (token.text[k] != ' ' && after_row) return false;
       return true;
     }
-    if (token.kind != RtfTokenKind::control_word) return true;
-    const std::string_view word = token.word;
-    if (word == "row") after_row = true;
-    else if (word == "intbl" || word == "trowd") after_row = false;
-    else if (word == "cellx" && token.has_param) add_grid_edge(std::clamp(token.param, 0, 65535));
-    else if ((word == "par" || word == "sect") && after_row) return false;
+    if (word == RtfWord::row) after_row = true;
+    else if (word == RtfWord::intbl || word == RtfWord::trowd) after_row = false;
+    else if (word == RtfWord::cellx && token.has_param) add_grid_edge(std::clamp(token.param, 0, 65535));
+    else if ((word == RtfWord::par || word == RtfWord::sect) && after_row) return false;
     return true;
   });
 }
@@ -373,13 +384,34 @@ void prepare_paragraph() {
     // A list level per half inch, at most ten of them.
     if (!para.in_table && para.left_indent >= 720) put_indent(std::min(para.left_indent, 7200) / 144);
     out.para_open = true;
+    // An item of a list whose marker the document does not write: numbered
+    // from the list table, written with the paragraph's first text.
+    if (para.list > 0 && !reader.out.list_text_seen && !reader.out.list_counted) {
+      reader.out.list_counted = true;
+      reader.marker_level = number_list_paragraph(reader.lists, para.list, para.list_level, &reader.marker, &reader.marker_len);
+      out.marker_pending = reader.marker_level != nullptr;
+    }
   }
 }
+
+void emit_text_char(char32_t c);
+void put_list_marker();
 
 void prepare_content() {
   if (!reader.out.para_open) prepare_paragraph();
   sync_character_format();
   reader.ready = true;
+  if (reader.out.marker_pending) put_list_marker();
+}
+
+// A paragraph ends: an item whose marker came with it is counted now, so
+// that the items after it that have none are numbered on from it.
+void finish_list_paragraph() {
+  const ParaFormat &para = top().para;
+  if (para.list > 0 && !reader.out.list_counted) number_list_paragraph(reader.lists, para.list, para.list_level, nullptr, nullptr);
+  reader.out.list_counted = false;
+  reader.out.list_text_seen = false;
+  reader.out.marker_pending = false;
 }
 
 inline void begin_content() {
@@ -390,6 +422,7 @@ void end_paragraph() {
   if (!reader.out.para_open) place_paragraph();
   begin_content();
   put_line_break();
+  finish_list_paragraph();
   reader.out.para_open = false;
   reader.ready = false;
 }
@@ -481,6 +514,9 @@ void emit_char(char32_t c) {
     case Dest::bookmark:
       append_utf8(reader.bookmark, reader.bookmark_len, sizeof reader.bookmark - 1, c);
       break;
+    case Dest::level_text:
+      add_level_text(reader.lists, c);
+      break;
     default:
       break;
   }
@@ -505,6 +541,46 @@ void decode_and_emit(unsigned char byte) {
   if (c != no_character) emit_char(c);
 }
 
+// The bullets of the dingbat font that lists use, by the font's byte.
+struct Dingbat {
+  unsigned char byte;
+  char32_t character;
+};
+constexpr std::array<Dingbat, 8> dingbat_bullets = {{
+    {0x6C, U'\u25CF'}, {0x6E, U'\u25A0'}, {0x71, U'\u2751'}, {0x76, U'\u2756'},
+    {0xA7, U'\u25AA'}, {0xA8, U'\u25FB'}, {0xD8, U'\u27A2'}, {0xFC, U'\u2713'},
+}};
+
+char32_t dingbat_bullet(unsigned char byte) {
+  for (const Dingbat &d : dingbat_bullets)
+    if (d.byte == byte) return d.character;
+  return U'\u2022';
+}
+
+// The marker of a list item: its characters (bytes in the code page of the
+// level's font; a symbol font's private characters as the font shows them, a
+// bullet where no character is known), then a tab or a space.
+void put_list_marker() {
+  const ListLevel &level = *reader.marker_level;
+  reader.out.marker_pending = false;
+  const FontEntry *font = find_font(level.font);
+  const std::int32_t page = font != nullptr && font->code_page != 0 ? font->code_page : reader.document_code_page;
+  const bool dingbats = font != nullptr && std::string_view(font->face).starts_with("Wingdings");
+  for (int k = 0; k < reader.marker_len; ++k) {
+    char32_t c = reader.marker[static_cast<std::size_t>(k)];
+    if (dingbats && (c >= level_byte_base || (c >= 0xF000 && c <= 0xF0FF))) {
+      c = dingbat_bullet(static_cast<unsigned char>(c & 0xFF));
+    } else {
+      if (c >= level_byte_base) c = code_page_decoder(page)->table[static_cast<unsigned char>(c - level_byte_base)];
+      c = symbol_private_use(c);
+      if (c >= 0xE000 && c <= 0xF8FF) c = U'\u2022';
+    }
+    emit_text_char(c);
+  }
+  if (level.follow == 0) emit_text_char('\t');
+  else if (level.follow == 1) emit_text_char(' ');
+}
+
 void picture_text(const unsigned char *text, std::size_t len);
 
 void handle_text(const RtfToken &token) {
@@ -513,18 +589,25 @@ void handle_text(const RtfToken &token) {
   if (dest == Dest::fonttbl) return font_name_text(token.text, token.text_len);
   if (dest == Dest::colortbl) return color_table_text(token.text, token.text_len);
   if (dest == Dest::picture) return picture_text(token.text, token.text_len);
-  if (dest == Dest::info || dest == Dest::info_date) return;
+  if (dest == Dest::info || dest == Dest::info_date || dest == Dest::list_table || dest == Dest::override_table) return;
   std::size_t k = 0;
   while (k < token.text_len && reader.skip_chars > 0) ++k, --reader.skip_chars;
   if (k == token.text_len) return;
+  if (dest == Dest::level_text) {
+    for (; k < token.text_len; ++k)
+      add_level_text(reader.lists, token.text[k] < 0x80 ? token.text[k] : level_byte_base + token.text[k]);
+    return;
+  }
   const std::int32_t page = code_page_now();
   // Plain ASCII text in an ordinary page goes straight out.
   if (dest == Dest::text && page != code_page_symbol && !top().chr.hidden && code_page_decoder(page)->pending_len == 0) {
     begin_content();
-    for (; k < token.text_len; ++k) {
-      const unsigned char c = token.text[k];
-      if (c >= 0x20 && c < 0x7F) put_text_byte(c);
-      else decode_and_emit(c);
+    while (k < token.text_len) {
+      std::size_t end = k;
+      while (end < token.text_len && token.text[end] >= 0x20 && token.text[end] < 0x7F) ++end;
+      if (end > k) put_text(token.text + k, end - k);
+      if (end < token.text_len) decode_and_emit(token.text[end++]);
+      k = end;
     }
     return;
   }
@@ -864,6 +947,13 @@ void destination(const RtfWordEntry &entry) {
       group.dest = Dest::picture;
       group.on_close = OnClose::picture;
       break;
+    case RtfWord::listtable: group.dest = Dest::list_table; break;
+    case RtfWord::listoverridetable: group.dest = Dest::override_table; break;
+    case RtfWord::leveltext: group.dest = group.dest == Dest::list_table ? Dest::level_text : Dest::skip; break;
+    case RtfWord::list_text:
+      if (group.dest != Dest::text) group.dest = Dest::skip;
+      else reader.out.list_text_seen = true;
+      break;
     case RtfWord::text_destination:
       if (group.dest != Dest::text) group.dest = Dest::skip;
       break;
@@ -932,6 +1022,32 @@ void table_word(const RtfWordEntry &entry, const RtfToken &token) {
   }
 }
 
+// Words of the list table (override false) and of the override table.
+void list_table_word(const RtfWordEntry &entry, const RtfToken &token, bool override) {
+  ListTables &lists = reader.lists;
+  ListLevel *level = override ? nullptr : current_list_level(lists);
+  const std::int32_t value = token.has_param ? token.param : entry.value;
+  switch (entry.word) {
+    case RtfWord::list: if (!override) begin_list(lists); break;
+    case RtfWord::listlevel: if (!override) begin_list_level(lists); break;
+    case RtfWord::listid: set_list_id(lists, value, override); break;
+    case RtfWord::listoverride: if (override) begin_list_override(lists); break;
+    case RtfWord::ls: if (override) set_override_number(lists, value); break;
+    case RtfWord::lfolevel: if (override) begin_override_level(lists); break;
+    case RtfWord::listoverridestartat: if (override) restart_override_level(lists); break;
+    case RtfWord::levelstartat:
+      if (override) set_override_start(lists, value);
+      else if (level != nullptr) level->start = value;
+      break;
+    case RtfWord::levelnfc: if (level != nullptr) level->format = value; break;
+    case RtfWord::levelfollow: if (level != nullptr) level->follow = value; break;
+    case RtfWord::levellegal: if (level != nullptr) level->legal = value != 0; break;
+    case RtfWord::levelnorestart: if (level != nullptr) level->no_restart = value != 0; break;
+    case RtfWord::f: if (level != nullptr) level->font = value; break;
+    default: break;
+  }
+}
+
 void text_word(const RtfWordEntry &entry, const RtfToken &token) {
   GroupState &group = top();
   switch (entry.word) {
@@ -942,6 +1058,8 @@ void text_word(const RtfWordEntry &entry, const RtfToken &token) {
     case RtfWord::qj: group.para.align = 1; break;
     case RtfWord::li: group.para.left_indent = token.param; break;
     case RtfWord::intbl: group.para.in_table = true; break;
+    case RtfWord::ls: group.para.list = token.param; break;
+    case RtfWord::ilvl: group.para.list_level = std::clamp(token.param, 0, rtf_list_levels - 1); break;
     case RtfWord::itap: group.para.in_table = !token.has_param || token.param > 0; break;
     case RtfWord::par: end_paragraph(); break;
     case RtfWord::line:
@@ -962,6 +1080,7 @@ void text_word(const RtfWordEntry &entry, const RtfToken &token) {
         place_paragraph();
         if (!reader.out.cell_open) begin_cell();
       }
+      finish_list_paragraph();
       reader.out.cell_open = false;
       reader.out.para_open = false;
       ++reader.out.cell_index;
@@ -977,7 +1096,7 @@ void text_word(const RtfWordEntry &entry, const RtfToken &token) {
 }
 
 void handle_word(const RtfToken &token) {
-  const RtfWordEntry *entry = find_rtf_word(token.word);
+  const RtfWordEntry *entry = find_rtf_word({token.word, token.word_len});
   if (reader.ignorable) {
     reader.ignorable = false;
     if (entry == nullptr || !is_destination(entry->word)) {
@@ -1011,6 +1130,8 @@ void handle_word(const RtfToken &token) {
   reader.ready = false;
   if (is_destination(entry->word)) return destination(*entry);
   if (dest == Dest::picture) return picture_word(*entry, token);
+  if (dest == Dest::list_table || dest == Dest::override_table) return list_table_word(*entry, token, dest == Dest::override_table);
+  if (dest == Dest::level_text && entry->word == RtfWord::character) return emit_char(static_cast<char32_t>(entry->value));
   switch (entry->word) {
     case RtfWord::ansi: reader.document_code_page = 1252; return;
     case RtfWord::mac: reader.document_code_page = 10000; return;
@@ -1087,6 +1208,9 @@ void handle_hex_byte(int byte) {
     return;
   }
   if (top().dest == Dest::fonttbl || top().dest == Dest::colortbl) return;
+  // The bytes of a level's text are kept as they are: the first is a length,
+  // small ones stand for numbers, and the level's font is known only later.
+  if (top().dest == Dest::level_text) return add_level_text(reader.lists, byte < 0x80 ? static_cast<char32_t>(byte) : level_byte_base + static_cast<char32_t>(byte));
   decode_and_emit(static_cast<unsigned char>(byte));
 }
 

@@ -32,12 +32,16 @@ struct OutputState {
   std::uint8_t align_before_table = 0;
   bool para_open = false;      // the paragraph's opening codes are written
   bool table_open = false, row_open = false, cell_open = false, cell_first_para = false;
+  // The paragraph as an item of a list: its marker text came with it
+  // (\listtext), its number is counted, its marker waits for its first text.
+  bool list_text_seen = false, list_counted = false, marker_pending = false;
   int cell_index = 0;
 };
 
 void put_code(IcfCode code);
 // Plain text: printable ASCII, which the writer copies (escaping & < >).
 inline void put_text_byte(unsigned char c) { b_putc(c); }
+inline void put_text(const unsigned char *bytes, std::size_t n) { b_putn(bytes, static_cast<long>(n)); }
 void put_tab();
 void put_line_break();
 void put_nonbreaking_space();

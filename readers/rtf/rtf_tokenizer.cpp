@@ -15,9 +15,16 @@ namespace {
 
 constexpr std::int64_t param_max = 2147483647;
 
-// Reads the next block of a file input; false at the end or on an error.
+// Reads the next block of a file input; false at the end or on an error. A
+// look-ahead copy gets its block only when it reads past the window it began
+// in, and reads nothing from a file that cannot be read at an offset: what it
+// read would be lost to the main reading.
 bool refill(RtfInput &in) {
   if (in.fd == -1 || in.failed) return false;
+  if (in.block == nullptr) {
+    in.block = static_cast<unsigned char *>(std::malloc(rtf_block_size));
+    if (in.block == nullptr) return false;
+  }
   in.window_offset += static_cast<long long>(in.len);
   in.len = 0;
   in.pos = 0;
@@ -26,6 +33,7 @@ bool refill(RtfInput &in) {
     n = pread(in.fd, in.block, rtf_block_size, in.window_offset);
   } while (n < 0 && errno == EINTR);
   if (n < 0 && errno == ESPIPE) {
+    if (in.look_ahead) return false;
     do {
       n = read(in.fd, in.block, rtf_block_size);
     } while (n < 0 && errno == EINTR);
@@ -55,6 +63,45 @@ constexpr std::array<bool, 256> text_bytes = [] {
   return table;
 }();
 
+// A control word that ends well inside the window (the common case), read
+// straight from it: the same result as read_control_word. False, with
+// nothing read, when the word might reach the window's end.
+bool read_control_word_in_window(RtfInput &in, RtfToken &token) {
+  constexpr std::size_t longest = rtf_word_max + 16;  // letters, sign, digits and the space
+  if (in.len - in.pos < longest) return false;
+  const unsigned char *const start = in.data + in.pos;
+  const unsigned char *p = start;
+  std::size_t n = 0;
+  while (is_lower(*p) || is_upper(*p)) {
+    if (n == rtf_word_max) return false;  // a long word: the careful path cuts it
+    token.word[n++] = static_cast<char>(*p++);
+  }
+  token.word[n] = '\0';
+  token.word_len = n;
+  token.kind = RtfTokenKind::control_word;
+  token.has_param = false;
+  token.param = 0;
+  const bool negative = *p == '-';
+  const unsigned char *digits = p + (negative ? 1 : 0);
+  if (is_digit(*digits)) {
+    std::int64_t value = 0;
+    const unsigned char *q = digits;
+    while (is_digit(*q)) {
+      if (q - digits == 11) return false;  // a huge parameter: the careful path clamps it
+      value = value * 10 + (*q++ - '0');
+    }
+    if (value > param_max) value = param_max;
+    token.has_param = true;
+    token.param = static_cast<std::int32_t>(negative ? -value : value);
+    p = q;
+  } else if (negative) {
+    p = digits;
+  }
+  if (*p == ' ') ++p;
+  in.pos += static_cast<std::size_t>(p - start);
+  return true;
+}
+
 void read_control_word(RtfInput &in, RtfToken &token) {
   token.kind = RtfTokenKind::control_word;
   std::size_t n = 0;
@@ -63,6 +110,7 @@ void read_control_word(RtfInput &in, RtfToken &token) {
     ++in.pos;
   }
   token.word[n] = '\0';
+  token.word_len = n;
   token.has_param = false;
   token.param = 0;
   int c = peek(in);
@@ -104,19 +152,13 @@ void rtf_input_open_memory(RtfInput &in, const unsigned char *data, std::size_t 
   in.len = len;
 }
 
-bool rtf_input_clone(RtfInput &copy, const RtfInput &in) {
+void rtf_input_clone(RtfInput &copy, const RtfInput &in) {
   copy = {};
-  if (in.fd == -1) {
-    copy.data = in.data + in.pos;
-    copy.len = in.len - in.pos;
-    return true;
-  }
-  copy.block = static_cast<unsigned char *>(std::malloc(rtf_block_size));
-  if (copy.block == nullptr) return false;
   copy.fd = in.fd;
-  copy.data = copy.block;
+  copy.look_ahead = true;
+  copy.data = in.data + in.pos;
+  copy.len = in.len - in.pos;
   copy.window_offset = in.window_offset + static_cast<long long>(in.pos);
-  return true;
 }
 
 void rtf_input_close(RtfInput &in) {
@@ -154,17 +196,20 @@ void rtf_next_token(RtfInput &in, RtfToken &token) {
       return;
     }
     if (c != '\\') {
-      const std::size_t start = in.pos;
-      while (in.pos < in.len && text_bytes[in.data[in.pos]]) ++in.pos;
+      const unsigned char *const start = in.data + in.pos;
+      const unsigned char *const end = in.data + in.len;
+      const unsigned char *p = start;
+      while (p < end && text_bytes[*p]) ++p;
       token.kind = RtfTokenKind::text;
-      token.text = in.data + start;
-      token.text_len = in.pos - start;
+      token.text = start;
+      token.text_len = static_cast<std::size_t>(p - start);
+      in.pos += token.text_len;
       return;
     }
     ++in.pos;
     const int next = peek(in);
     if (is_lower(next) || is_upper(next)) {
-      read_control_word(in, token);
+      if (!read_control_word_in_window(in, token)) read_control_word(in, token);
       return;
     }
     if (next == -1) {
@@ -193,6 +238,7 @@ void rtf_next_token(RtfInput &in, RtfToken &token) {
     if (next == '\r' || next == '\n') {
       token.kind = RtfTokenKind::control_word;
       std::strcpy(token.word, "par");
+      token.word_len = 3;
       token.has_param = false;
       token.param = 0;
       return;

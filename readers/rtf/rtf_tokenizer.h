@@ -17,6 +17,7 @@ inline constexpr std::size_t rtf_block_size = 65536;
 struct RtfToken {
   RtfTokenKind kind = RtfTokenKind::end;
   char word[rtf_word_max + 1] = {};  // control word, NUL-terminated
+  std::size_t word_len = 0;
   bool has_param = false;
   std::int32_t param = 0;            // clamped to the 32-bit range
   int symbol = 0;                    // control symbol character; the byte of \'hh (-1 when malformed)
@@ -31,6 +32,7 @@ struct RtfInput {
   std::size_t pos = 0;
   long long window_offset = 0;          // file offset of data[0]
   bool failed = false;                  // a read error
+  bool look_ahead = false;              // a copy reading ahead of the main input
   unsigned char *block = nullptr;       // owned block for file input
 };
 
@@ -39,9 +41,10 @@ struct RtfInput {
 bool rtf_input_open_fd(RtfInput &in, int fd);
 // Input over len bytes at data (not copied).
 void rtf_input_open_memory(RtfInput &in, const unsigned char *data, std::size_t len);
-// A second input reading the same file from the current position of in, for
-// look-ahead; it must be closed before in is used again only if it shares the fd.
-bool rtf_input_clone(RtfInput &copy, const RtfInput &in);
+// A second input reading from the current position of in, for look-ahead: it
+// reads the window of in first and leaves in as it is; close it before in
+// reads on (its window may be the block of in).
+void rtf_input_clone(RtfInput &copy, const RtfInput &in);
 void rtf_input_close(RtfInput &in);
 
 // Next token; RtfTokenKind::end at the end of input.

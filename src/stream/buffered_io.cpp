@@ -100,7 +100,12 @@ void refresh_fast_read() {
   BufferedIoState &s = bio;
   s.in_fast_end = nullptr;
   if (s.ungetcnt != 0 || s.RedirectInputFlag != 0 || s.CopyGetFlag != 0 || s.in_ptr == nullptr) return;
-  const long until_step = static_cast<long>(progress.DispDotSize) - static_cast<long>(progress.DispCurrentCount) - 1;
+  // A step changes nothing while the display is off or full: the fast path
+  // then runs to the window's end, and the next slow call catches the count
+  // up. (A source of unknown size, a pipe, has a step at every byte.)
+  const bool steps_show = (settings.optflags & opt_no_progress) == 0 && progress.CurrentPercent < 100;
+  const long until_step = steps_show ? static_cast<long>(progress.DispDotSize) - static_cast<long>(progress.DispCurrentCount) - 1
+                                     : s.in_eof - s.in_ptr;
   const long room = std::min<long>(s.in_eof - s.in_ptr - 1, until_step);
   if (room > 0) s.in_fast_end = s.in_ptr + room;
 }

@@ -25,7 +25,7 @@ struct BufferedIoState {
   unsigned char *in_ptr = nullptr;     // next byte of the window
   unsigned char *in_eof = nullptr;     // end of the valid bytes in the window
   // b_getc's fast path reads while in_ptr is below this: never the window's
-  // last byte nor the byte that completes a progress step, and not at all
+  // last byte nor the byte that completes a progress step that shows, and not at all
   // while bytes are pushed back or input is redirected or copied. The slow
   // path sets it again; whatever changes those conditions clears it.
   unsigned char *in_fast_end = nullptr;

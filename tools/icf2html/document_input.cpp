@@ -1,13 +1,19 @@
 // Running the reader program of a document format, as the suite starts its
 // converter programs: the foreign file, "-t=" and the intermediate file,
-// "-v" and the variant, "-n".
+// "-v" and the variant, "-n". The intermediate file is "stdout", the file
+// layer's name for the standard output, which is the pipe's write end. The
+// writer reads the pipe through a symbolic link in the folder where it makes
+// its temporary files (beside its input), and removes the link when it has
+// read the stream, as it removes a stream file.
 #include "document_input.h"
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <icf2html.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -33,39 +39,66 @@ std::string program_directory(const char *program) {
   return slash == std::string::npos || slash == 0 ? std::string() : path.substr(0, slash + 1);
 }
 
-int make_stream_file(const std::string &dir, std::string &name) {
-  std::vector<char> buffer(dir.begin(), dir.end());
-  for (char c : std::string("icf2html-XXXXXX")) buffer.push_back(c);
-  buffer.push_back('\0');
-  const int fd = mkstemp(buffer.data());
-  if (fd != -1) {
-    name = buffer.data();
-    close(fd);
-  }
-  return fd;
-}
-
-// Exit status of the reader, or status_no_program when neither name runs.
-int run_reader(const std::string &first, const std::string &second, const char *input, const std::string &stream,
-               int variant) {
-  const std::string target = "-t=" + stream;
+// Starts the reader with its standard output on a new pipe; the pipe's read
+// end, or -1.
+int start_reader(const std::string &first, const std::string &second, const char *input, int variant, pid_t &child) {
+  int ends[2];
+  if (pipe2(ends, O_CLOEXEC) != 0) return -1;
   const std::string variant_text = "-v" + std::to_string(variant);
   std::fflush(nullptr);
-  const pid_t child = fork();
-  if (child == -1) return status_no_program;
+  child = fork();
+  if (child == -1) {
+    close(ends[0]);
+    close(ends[1]);
+    return -1;
+  }
   if (child == 0) {
+    if (dup2(ends[1], STDOUT_FILENO) == -1) _exit(status_no_program);
     for (const std::string *name : {&first, &second}) {
-      char *arguments[] = {const_cast<char *>(name->c_str()), const_cast<char *>(input),
-                           const_cast<char *>(target.c_str()), const_cast<char *>(variant_text.c_str()),
-                           const_cast<char *>("-n"), nullptr};
+      char *arguments[] = {const_cast<char *>(name->c_str()), const_cast<char *>(input), const_cast<char *>("-t=stdout"),
+                           const_cast<char *>(variant_text.c_str()), const_cast<char *>("-n"), nullptr};
       execvp(arguments[0], arguments);
     }
     _exit(status_no_program);
   }
+  close(ends[1]);
+  return ends[0];
+}
+
+// A new symbolic link in dir to the pipe's read end; false when none can be made.
+bool link_to_pipe(const std::string &dir, int pipe_end, std::string &name) {
+  const std::string target = "/proc/self/fd/" + std::to_string(pipe_end);
+  for (int tries = 0; tries < 100; ++tries) {
+    std::vector<char> buffer(dir.begin(), dir.end());
+    for (char c : std::string("icf2html-XXXXXX")) buffer.push_back(c);
+    buffer.push_back('\0');
+    const int fd = mkstemp(buffer.data());  // a free name, made ours for a moment
+    if (fd == -1) return false;
+    close(fd);
+    unlink(buffer.data());
+    if (symlink(target.c_str(), buffer.data()) == 0) {
+      name = buffer.data();
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
+// Exit status of the reader, or status_no_program when neither name ran.
+int wait_for_reader(pid_t child) {
   int status = 0;
   while (waitpid(child, &status, 0) == -1) {
+    if (errno != EINTR) return status_no_program - 1;
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : status_no_program - 1;
+}
+
+void end_reading(DocumentInput &document) {
+  if (document.pipe_end != -1) close(document.pipe_end);
+  document.pipe_end = -1;
+  if (document.reader > 0) wait_for_reader(document.reader);
+  document.reader = -1;
 }
 
 }  // namespace
@@ -79,9 +112,12 @@ void reader_program_names(const char *program, int format, std::string &first, s
   second = dir + name;
 }
 
+DocumentInput::~DocumentInput() { end_reading(*this); }
+
 int read_document_input(const char *program, const char *input, const std::string &dir, DocumentInput &result) {
   int variant = 0;
-  result = {};
+  end_reading(result);
+  result.stream.clear();
   result.format = autorec(input, &variant);
   if (result.format < 0 || is_stream_format(result.format)) return 0;  // read as before
   const std::string_view kind = identify::library_format(result.format).description;
@@ -90,28 +126,41 @@ int read_document_input(const char *program, const char *input, const std::strin
                  static_cast<int>(kind.size()), kind.data(), result.format);
     return 1;
   }
-  std::string stream;
-  if (make_stream_file(dir, stream) == -1) {
+  std::string first, second;
+  reader_program_names(program, result.format, first, second);
+  result.reader_name = first;
+  result.pipe_end = start_reader(first, second, input, variant, result.reader);
+  if (result.pipe_end == -1) {
+    std::fprintf(stderr, "icf2html: %s: the reader of a %.*s (format %d) cannot be started\n", input,
+                 static_cast<int>(kind.size()), kind.data(), result.format);
+    return 1;
+  }
+  if (!link_to_pipe(dir, result.pipe_end, result.stream)) {
+    end_reading(result);
     std::fprintf(stderr, "icf2html: %s: no temporary file can be written\n", dir.empty() ? "." : dir.c_str());
     return 1;
   }
-  std::string first, second;
-  reader_program_names(program, result.format, first, second);
-  const int status = run_reader(first, second, input, stream, variant);
-  if (status == 0) {
-    result.stream = stream;
-    return 0;
-  }
-  unlink(stream.c_str());
+  return 0;
+}
+
+int finish_document_input(const char *input, DocumentInput &document) {
+  if (document.reader <= 0) return 0;
+  // The writer has read what it wanted: a reader still writing ends on the closed pipe.
+  close(document.pipe_end);
+  document.pipe_end = -1;
+  const int status = wait_for_reader(document.reader);
+  document.reader = -1;
+  if (status == 0) return 0;
+  const std::string_view kind = identify::library_format(document.format).description;
   if (status == status_no_program)
     std::fprintf(stderr, "icf2html: %s: a %.*s (format %d) cannot be read: no reader program %s\n", input,
-                 static_cast<int>(kind.size()), kind.data(), result.format, first.c_str());
+                 static_cast<int>(kind.size()), kind.data(), document.format, document.reader_name.c_str());
   else if (status == status_not_this_format)
     std::fprintf(stderr, "icf2html: %s: looks like a %.*s (format %d), but its reader cannot read it\n", input,
-                 static_cast<int>(kind.size()), kind.data(), result.format);
+                 static_cast<int>(kind.size()), kind.data(), document.format);
   else
     std::fprintf(stderr, "icf2html: %s: the reader of a %.*s (format %d) failed (status %d)\n", input,
-                 static_cast<int>(kind.size()), kind.data(), result.format, status);
+                 static_cast<int>(kind.size()), kind.data(), document.format, status);
   return 1;
 }
 

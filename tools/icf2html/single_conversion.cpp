@@ -132,10 +132,15 @@ int convert_one(ConversionRequest request) {
   const int code = run_converter(target_name(output), intermediate, request.levels, request.words);
   finish_progress_bar();
   unlink(intermediate.c_str());  // normally gone already: the converter removes it
+  const int reading = finish_document_input(input.c_str(), document);
 
   if (interruption()) {
     guard.restore();
     return interrupted_status();
+  }
+  if (reading != 0) {  // the page was made from a stream the reader did not finish
+    guard.restore();
+    return status_input_unreadable;
   }
   struct stat info{};
   // The converter's 1 is also its warning flag: the page is then complete.

@@ -114,6 +114,38 @@ const Case cases[] = {
      R"({\nonshppict{\pict\wmetafile8 0100}}{\pict\wmetafile8\bin2 xy}b})",
      times + "a{PDS 504|0|0|0|720|720|0|0|}{PCT 89504E|}{PDS 610|0|0|0|0|0|0|0|}{PCT 0|7879|}b{HNL}"},
     {"list_text_is_kept", R"({\rtf1{\listtext 1.\tab}First\par})", times + "1.{TAB}First{HNL}"},
+    // Items without \listtext are numbered from the list table: across levels
+    // (a level restarts under a new item above it), with list instances that
+    // continue their list or restart it, and after items that bring their own
+    // marker text, which is written as it stands.
+    {"list_items_are_numbered_from_the_list_table",
+     R"({\rtf1{\*\listtable{\list{\listlevel\levelnfc0{\leveltext\'02\'00.;}}{\listlevel\levelnfc4)"
+     R"({\leveltext\'04\'00.\'01);}{\levelnumbers\'01\'03;}}\listid100}}{\*\listoverridetable{\listoverride)"
+     R"(\listid100\ls1}{\listoverride\listid100\listoverridecount1{\lfolevel\listoverridestartat\levelstartat5})"
+     R"(\ls3}})"
+     R"(\pard\ls1 a\par\pard\ls1\ilvl1 b\par\pard\ls1\ilvl1 c\par\pard\ls1 d\par\pard\ls1\ilvl1 e\par)"
+     R"({\listtext 9.\tab}\pard\ls1 f\par\pard\ls1 g\par\pard\ls3 h\par\pard\ls3 i\par\pard j\par})",
+     times + "1.{TAB}a{HNL}1.a){TAB}b{HNL}1.b){TAB}c{HNL}2.{TAB}d{HNL}2.a){TAB}e{HNL}9.{TAB}f{HNL}4.{TAB}g{HNL}"
+             "5.{TAB}h{HNL}6.{TAB}i{HNL}j{HNL}"},
+    // A note's paragraphs are no items of the list around them.
+    {"a_note_in_a_list_item_leaves_the_numbering_alone",
+     R"({\rtf1{\*\listtable{\list{\listlevel{\leveltext\'02\'00.;}}\listid1}}{\*\listoverridetable{\listoverride)"
+     R"(\listid1\ls1}}\pard\ls1 w{\super\chftn}{\footnote\pard n\par m}x\par\pard\ls1 y\par})",
+     times + "1.{TAB}w{FNT 00|00|01|}" + times + "n{HNL}m{EFN}x{HNL}2.{TAB}y{HNL}"},
+    // Bullets in the code page of the level's font, or as \u characters of a
+    // symbol or dingbat font; number formats, the text after the marker, and
+    // an undefined list instance, which gets no marker.
+    {"list_bullets_and_number_formats",
+     R"({\rtf1{\fonttbl{\f1\fcharset2 Symbol;}{\f2 Wingdings;}}{\*\listtable{\list{\listlevel\levelnfc23)"
+     R"({\leveltext\'01\'b7;}\f1}{\listlevel\levelnfc23\levelfollow1{\leveltext\'01\u-3929 ?;}\f2}{\listlevel)"
+     R"(\levelnfc255\levelfollow2{\leveltext\'00;}}\listid7}{\list{\listlevel\levelnfc1\levelstartat3{\leveltext)"
+     R"(\'02\'00.;}}{\listlevel\levelnfc3\levellegal{\leveltext\'03\'00.\'01;}}{\listlevel\levelnfc22{\leveltext)"
+     R"(\'02(\'02;}}{\listlevel\levelnfc5{\leveltext\'01\'03;}}\listid8}}{\*\listoverridetable{\listoverride)"
+     R"(\listid7\ls1}{\listoverride\listid8\ls2}})"
+     R"(\pard\ls1 a\par\pard\ls1\ilvl1 b\par\pard\ls1\ilvl2 c\par\pard\ls2 d\par\pard\ls2\ilvl1 e\par)"
+     R"(\pard\ls2\ilvl2 f\par\pard\ls2\ilvl3 g\par\pard\ls9 h\par})",
+     times + "{XCS 10646|2022|}_{TAB}a{HNL}{XCS 10646|25AA|}_ b{HNL}c{HNL}III.{TAB}d{HNL}3.A{TAB}e{HNL}(01{TAB}f{HNL}"
+             "1st{TAB}g{HNL}h{HNL}"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Documents, RtfReaderCases, testing::ValuesIn(cases),

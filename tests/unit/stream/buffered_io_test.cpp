@@ -10,6 +10,8 @@
 
 #include "runtime/error_exit.h"
 #include "runtime/file_layer.h"
+#include "runtime/options.h"
+#include "runtime/progress.h"
 #include "support/stream_fixture.h"
 
 namespace {
@@ -157,8 +159,10 @@ TEST_F(BufferedIo, LastByteWrittenIsSeenWithoutTakingItBack) {
 
 TEST_F(BufferedIo, FastReadsStopAtPushBackWindowEndsAndProgressSteps) {
   for (int limit : {1, 2, 17, -1}) {
-    open_streams(pattern(300), limit);
     kiv::progress.DispDotSize = 7;
+    kiv::progress.CurrentPercent = 0;  // steps that show on a display
+    kiv::settings.optflags = 0;
+    open_streams(pattern(300), limit);
     std::string got;
     for (int i = 0; i < 300; ++i) {
       const int c = kiv::b_getc();
@@ -176,6 +180,23 @@ TEST_F(BufferedIo, FastReadsStopAtPushBackWindowEndsAndProgressSteps) {
     EXPECT_EQ(kiv::BytesRead(), 307) << limit;  // every call counts, the pushed-back bytes too
     close_streams();
   }
+}
+
+// A source of unknown size (a pipe) has a progress step at every byte; while
+// no display shows the steps, reading still takes the fast path.
+TEST_F(BufferedIo, StepsThatDoNotShowLeaveTheFastPathOpen) {
+  for (const bool full : {false, true}) {
+    kiv::progress.DispDotSize = 1;
+    kiv::progress.CurrentPercent = full ? 100 : 0;
+    kiv::settings.optflags = full ? 0 : kiv::opt_no_progress;
+    open_streams(pattern(300));
+    EXPECT_EQ(kiv::b_getc(), 'a');
+    EXPECT_GT(kiv::bio.in_fast_end - kiv::bio.in_ptr, 200) << full;
+    EXPECT_EQ(read_rest(), pattern(300).substr(1)) << full;
+    close_streams();
+  }
+  kiv::settings.optflags = 0;
+  kiv::progress.CurrentPercent = 0;
 }
 
 TEST_F(BufferedIo, RedirectModeTwoTakesEveryByteFromTheCallback) {

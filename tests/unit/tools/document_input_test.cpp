@@ -30,6 +30,22 @@ TEST(DocumentInput, AnRtfFileIsReadAndConverted) {
   EXPECT_EQ(dir.listing(), (std::vector<std::string>{"a.html", "a.rtf"}));
 }
 
+// A document many times the pipe's buffer, with notes that the writer holds
+// in temporary files beside its input, converts whole.
+TEST(DocumentInput, ALargeDocumentGoesThroughThePipeWhole) {
+  test_support::TempDir dir;
+  std::string rtf = "{\\rtf1 ";
+  for (int k = 0; k < 4000; ++k) rtf += "Paragraph " + std::to_string(k) + " of the long text{\\footnote note " + std::to_string(k) + "}.\\par ";
+  test_support::write_file(dir.file("long.rtf"), rtf + "The end.}");
+  const ToolRun r = run(tools + "/icf2html " + dir.file("long.rtf") + " " + dir.file("long.html"));
+  ASSERT_EQ(r.status, 0) << r.output;
+  const std::string html = test_support::read_file(dir.file("long.html"));
+  EXPECT_NE(html.find("Paragraph 3999 of the long text"), std::string::npos);
+  EXPECT_NE(html.find("The end."), std::string::npos);
+  EXPECT_NE(html.find("note 3999"), std::string::npos);
+  EXPECT_EQ(dir.listing(), (std::vector<std::string>{"long.html", "long.rtf"}));
+}
+
 // An input that cannot be read as a document ends with icf2html's status for
 // an unreadable input.
 constexpr int input_unreadable = 3;
@@ -45,6 +61,19 @@ TEST(DocumentInput, FormatsWithoutAReaderAreNamed) {
   EXPECT_EQ(r.status, input_unreadable);
   EXPECT_NE(r.output.find("(format 107) cannot be read: no reader program"), std::string::npos) << r.output;
   EXPECT_EQ(dir.listing(), (std::vector<std::string>{"d.pdf", "p.png"}));
+}
+
+// The writer converts the stream as the reader writes it; when the reader
+// then fails, the page made from its partial stream is not kept.
+TEST(DocumentInput, AReaderThatFailsLeavesNoPage) {
+  test_support::TempDir dir;
+  test_support::write_file(dir.file("b.rtf"), "{\\rtfx1 recognised as RTF, refused by its reader}");
+  test_support::write_file(dir.file("b.html"), "kept");
+  const ToolRun r = run(tools + "/icf2html " + dir.file("b.rtf") + " " + dir.file("b.html"));
+  EXPECT_EQ(r.status, input_unreadable);
+  EXPECT_NE(r.output.find("(format 19), but its reader cannot read it"), std::string::npos) << r.output;
+  EXPECT_EQ(test_support::read_file(dir.file("b.html")), "kept");
+  EXPECT_EQ(dir.listing(), (std::vector<std::string>{"b.html", "b.rtf"}));
 }
 
 TEST(DocumentInput, TheReaderProgramRefusesAFileThatIsNotRtf) {
