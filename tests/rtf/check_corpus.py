@@ -4,8 +4,10 @@ the documents the corpus was made from.
 
     check_corpus.py [--converter ours|unrtf|libreoffice]... [--tools DIR] [--keep DIR]
 
-For every tests/rtf/corpus/WRITER_SOURCE.rtf the checker converts the file,
-extracts the HTML's text and compares it with references/SOURCE.ref:
+For every tests/rtf/corpus/WRITER_SOURCE[_HOW].rtf the checker converts the
+file, extracts the HTML's text and compares it with references/SOURCE.ref
+(HOW says how the RTF was made: "docx" through a word-processor document,
+"bare" without the list items' marker text):
 
 - recall and precision of words: each block of the reference (body, header,
   footer, each note) is aligned with the HTML's words by longest common
@@ -18,7 +20,8 @@ extracts the HTML's text and compares it with references/SOURCE.ref:
 - features, from expect/WRITER_SOURCE.json: title, author, link targets,
   anchors, table cells and spans, words in bold, italic, underline,
   strike-out, superscript and subscript, words that must be present (notes,
-  headers, footers), pictures that exist and open.
+  headers, footers), pictures that exist and open, and the list markers
+  ("1.", "a)", bullets) that begin lines, in their order.
 - leaks: RTF control words, hex runs or font-table text in the HTML's text.
 
 Converters: "ours" runs tools/icf2html on the RTF file; "unrtf" runs
@@ -236,6 +239,9 @@ def features(expect, page, html_dir):
     text_words = set(words_of("\n".join(page.lines)))
     for word in expect.get("present", []):
         check(words_of(word)[0] in text_words, "present " + word)
+    if "markers" in expect:
+        found = [line.split()[0] for line in page.lines if line.split() and MARKER.match(line.split()[0].casefold())]
+        check(found == expect["markers"], "markers " + " ".join(found))
     if "pictures" in expect:
         good = [src for src in page.images if picture_opens(os.path.join(html_dir, src))]
         check(len(good) >= expect["pictures"], "pictures %d of %d" % (len(good), expect["pictures"]))
@@ -281,7 +287,7 @@ def main():
     try:
         for rtf in sorted(f for f in os.listdir(corpus) if f.endswith(".rtf")):
             name = rtf[:-4]
-            source = name.split("_", 1)[1].replace("_docx", "")
+            source = re.sub(r"_(docx|bare)$", "", name.split("_", 1)[1])
             reference = read_reference(os.path.join(HERE, "references", source + ".ref"))
             expect = json.load(open(os.path.join(HERE, "expect", name + ".json")))
             for converter in converters:

@@ -26,6 +26,15 @@ lo "$src/notes.fodt" "$out/libreoffice_notes.rtf"
 pandoc -s "$src/guide.md" -o "$out/pandoc_guide.rtf"
 pandoc -s "$src/guide.md" -o "$work/guide.docx"
 lo "$work/guide.docx" "$out/libreoffice_guide_docx.rtf"
+# Lists of several levels, a list that starts at 5, links to bookmarks: as
+# RTF from pandoc, and through a word-processor document as the office suite
+# and AbiWord write it; the office suite's file once more without the items'
+# marker text, which leaves their numbers to the list table.
+pandoc -s "$src/lists.md" -o "$out/pandoc_lists.rtf"
+pandoc -s "$src/lists.md" -o "$work/lists.docx"
+lo "$work/lists.docx" "$out/libreoffice_lists_docx.rtf"
+abiword --to=rtf -o "$out/abiword_lists_docx.rtf" "$work/lists.docx" >/dev/null 2>&1
+python3 "$here/strip_list_text.py" "$out/libreoffice_lists_docx.rtf" "$out/libreoffice_lists_bare.rtf"
 abiword --to=rtf -o "$out/abiword_features.rtf" "$src/features.html" >/dev/null 2>&1
 abiword --to=rtf -o "$out/abiword_scripts.rtf" "$src/scripts.html" >/dev/null 2>&1
 soffice "$profile" --headless --convert-to odt --outdir "$work" "$src/notes.fodt" >/dev/null 2>&1
