@@ -164,7 +164,11 @@ const RtfWordEntry *find_rtf_word(std::string_view name) {
   for (std::size_t slot = hash_word(name);; slot = (slot + 1) & (index_size - 1)) {
     const std::int16_t k = word_index[slot];
     if (k < 0) return nullptr;
-    if (rtf_words[static_cast<std::size_t>(k)].name == name) return &rtf_words[static_cast<std::size_t>(k)];
+    const std::string_view candidate = rtf_words[static_cast<std::size_t>(k)].name;
+    if (candidate.size() != name.size()) continue;
+    std::size_t i = 0;  // words are short: a loop is cheaper than a call
+    while (i < name.size() && candidate[i] == name[i]) ++i;
+    if (i == name.size()) return &rtf_words[static_cast<std::size_t>(k)];
   }
 }
 
