@@ -4,11 +4,15 @@
 // text, or a code the reader should write and does not, fails the case.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <string>
 
 #include "rtf_reader.h"
 #include "stream/buffered_io.h"
 #include "stream_notation.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -159,6 +163,37 @@ bool balanced(const std::string &bytes) {
     if (c == 0x1E && --depth < 0) return false;
   }
   return depth == 0;
+}
+
+// A file is read in blocks: a control word, its parameter, a \'hh, a table
+// read ahead for its grid, each cut by a block's end, give the stream that
+// the same bytes in memory give.
+TEST(RtfReaderInput, AFileReadsAsTheSameBytesInMemory) {
+  const std::string tail =
+      "\\fs36 big\\'e9\\u945?{\\b b}\\par\\trowd\\clvmgf\\cellx1000\\cellx2000\\pard\\intbl a\\cell b\\cell\\row"
+      "\\trowd\\clvmrg\\cellx1000\\cellx2000\\pard\\intbl\\cell c\\cell\\row\\pard end\\par}";
+  test_support::TempDir dir;
+  for (std::size_t cut = 0; cut < tail.size(); cut += 5) {
+    // The block ends cut bytes into the tail.
+    const std::string rtf = "{\\rtf1 " + std::string(kiv::rtf_block_size - 7 - cut, 'x') + tail;
+    const std::string memory = read(rtf).stream;
+    test_support::write_file(dir.file("in.rtf"), rtf);
+    const int fd = open(dir.file("in.rtf").c_str(), O_RDONLY);
+    ASSERT_NE(fd, -1);
+    captured.clear();
+    kiv::RedirectOutput(capture, take_back);
+    kiv::RtfInput input;
+    ASSERT_TRUE(kiv::rtf_input_open_fd(input, fd));
+    EXPECT_EQ(kiv::read_rtf(input), kiv::rtf_status_ok);
+    kiv::RedirectOutputClose();
+    kiv::rtf_input_close(input);
+    close(fd);
+    std::string file;
+    for (const char c : notation::to_notation(captured))
+      if (c != '\n') file += c;
+    EXPECT_EQ(file, memory) << cut;
+    EXPECT_NE(memory.find("{BCO 1|1|2|0|0|0|0|}"), std::string::npos) << cut;  // the span read ahead
+  }
 }
 
 TEST(RtfReaderInput, AFileThatIsNotRtfIsRefused) {
