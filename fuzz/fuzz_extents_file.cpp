@@ -11,26 +11,15 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "objects/graphic_converters.h"
+#include "support/fuzz_workspace.h"
 
 namespace {
-
-char work_dir_name[] = "/tmp/icf2html-fuzz-extents-XXXXXX";
-
-const std::string &work_dir() {
-  static const std::string dir = [] {
-    if (!mkdtemp(work_dir_name)) std::abort();
-    std::atexit([] { std::filesystem::remove_all(work_dir_name); });
-    return std::string(work_dir_name);
-  }();
-  return dir;
-}
 
 bool space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
@@ -79,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
       std::abort();
   }
 
-  const std::string name = work_dir() + "/extents";
+  const std::string name = test_support::fuzz_work_dir() + "/extents";
   std::FILE *f = std::fopen(name.c_str(), "wb");
   if (!f) std::abort();
   if (size > 0) std::fwrite(data, 1, size, f);
