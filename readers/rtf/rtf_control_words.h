@@ -13,7 +13,7 @@ enum class RtfWord : std::uint8_t {
   // destinations
   skip_destination, fonttbl, colortbl, info, info_title, info_author, info_subject, info_keywords,
   info_comment, info_operator, info_created, info_revised, header, footer, footnote, field, fldinst,
-  fldrslt, bkmkstart, pict, listtable, listoverridetable, leveltext, list_text, text_destination,
+  fldrslt, bkmkstart, pict, picture_alternative, listtable, listoverridetable, leveltext, list_text, text_destination,
   // document and code pages
   ansi, mac, pc, pca, ansicpg, deff, uc, u, bin,
   // fonts and colour table entries

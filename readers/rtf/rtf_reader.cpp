@@ -15,6 +15,7 @@
 #include "rtf_code_pages.h"
 #include "rtf_control_words.h"
 #include "rtf_lists.h"
+#include "rtf_pictures.h"
 #include "rtf_stream_output.h"
 #include "stream/code_numbers.h"
 
@@ -85,14 +86,6 @@ constexpr std::array<int, info_field_count> info_field_position = {1, 2, 3, 4, 5
 constexpr int summary_field_count = 21;
 constexpr std::size_t info_text_max = 255;
 
-// A picture being read: its description, and its data as it streams by.
-struct PictureState {
-  std::int32_t format = 699;  // an unrecognised picture until a format word says otherwise
-  std::int32_t width = 0, height = 0, goal_width = 0, goal_height = 0, scale_x = 100, scale_y = 100;
-  bool started = false;  // the description is written and the data code open
-  int high_nibble = -1;  // the first hex digit of a byte whose second is still to come
-};
-
 struct ReaderState {
   std::array<GroupState, rtf_group_depth_max> groups{};
   int depth = 0;
@@ -122,7 +115,6 @@ struct ReaderState {
   std::array<std::array<char, info_text_max + 1>, info_field_count> info{};
   std::array<std::int32_t, 5> date{};  // year, month, day, hour, minute
 
-  PictureState picture;
   ListTables lists;
   const ListLevel *marker_level = nullptr;  // the level of the marker below
   std::array<char32_t, rtf_marker_max> marker{};
@@ -581,14 +573,17 @@ void put_list_marker() {
   else if (level.follow == 1) emit_text_char(' ');
 }
 
-void picture_text(const unsigned char *text, std::size_t len);
+void pop_group();
 
 void handle_text(const RtfToken &token) {
   const Dest dest = top().dest;
   if (dest == Dest::skip) return;
   if (dest == Dest::fonttbl) return font_name_text(token.text, token.text_len);
   if (dest == Dest::colortbl) return color_table_text(token.text, token.text_len);
-  if (dest == Dest::picture) return picture_text(token.text, token.text_len);
+  if (dest == Dest::picture) {
+    if (rtf_picture_text(token.text, token.text_len)) pop_group();
+    return;
+  }
   if (dest == Dest::info || dest == Dest::info_date || dest == Dest::list_table || dest == Dest::override_table) return;
   std::size_t k = 0;
   while (k < token.text_len && reader.skip_chars > 0) ++k, --reader.skip_chars;
@@ -741,65 +736,6 @@ void put_bookmark() {
   put_anchor(name);
 }
 
-// Pictures: the description is written when the data begins (the format and
-// size words come first), the data itself byte by byte as it is read.
-std::int32_t scaled(std::int32_t goal, std::int32_t scale) {
-  const long long twips = static_cast<long long>(std::max(goal, 0)) * std::clamp(scale, 1, 1000) / 100;
-  return static_cast<std::int32_t>(std::min(twips, 65535LL));
-}
-
-void start_picture_data() {
-  PictureState &picture = reader.picture;
-  if (picture.started) return;
-  begin_content();
-  put_picture_start(picture.format, scaled(picture.goal_width, picture.scale_x), scaled(picture.goal_height, picture.scale_y));
-  picture.started = true;
-}
-
-void picture_text(const unsigned char *text, std::size_t len) {
-  PictureState &picture = reader.picture;
-  for (std::size_t k = 0; k < len; ++k) {
-    const int digit = hex_value(text[k]);
-    if (digit < 0) continue;
-    start_picture_data();
-    if (picture.high_nibble < 0) {
-      picture.high_nibble = digit;
-    } else {
-      put_picture_byte(picture.high_nibble * 16 + digit);
-      picture.high_nibble = -1;
-    }
-  }
-}
-
-void picture_binary(std::int32_t count) {
-  start_picture_data();
-  for (std::int32_t k = 0; k < count; ++k) {
-    const int byte = rtf_get_byte(*reader.input);
-    if (byte < 0) break;
-    put_picture_byte(byte);
-  }
-}
-
-void end_picture() {
-  if (reader.picture.started) put_picture_end();
-  reader.picture = {};
-}
-
-void picture_word(const RtfWordEntry &entry, const RtfToken &token) {
-  PictureState &picture = reader.picture;
-  const std::int32_t value = token.has_param ? token.param : entry.value;
-  switch (entry.word) {
-    case RtfWord::picture_format: picture.format = entry.value; break;
-    case RtfWord::picw: picture.width = value; break;
-    case RtfWord::pich: picture.height = value; break;
-    case RtfWord::picwgoal: picture.goal_width = value; break;
-    case RtfWord::pichgoal: picture.goal_height = value; break;
-    case RtfWord::picscalex: picture.scale_x = value; break;
-    case RtfWord::picscaley: picture.scale_y = value; break;
-    default: break;
-  }
-}
-
 void put_summary() {
   std::array<const char *, summary_field_count> fields{};
   for (int k = 0; k < info_field_count; ++k)
@@ -838,7 +774,7 @@ void close_group(const GroupState &group) {
       end_info_date(group);
       break;
     case OnClose::picture:
-      end_picture();
+      rtf_picture_end();
       break;
     case OnClose::none:
       break;
@@ -939,11 +875,11 @@ void destination(const RtfWordEntry &entry) {
       reader.bookmark[0] = '\0';
       break;
     case RtfWord::pict:
-      if (group.dest != Dest::text || reader.picture.started || group.chr.hidden) {
+      if (group.dest != Dest::text || group.chr.hidden) {
         group.dest = Dest::skip;
         break;
       }
-      reader.picture = {};
+      rtf_picture_begin();
       group.dest = Dest::picture;
       group.on_close = OnClose::picture;
       break;
@@ -953,6 +889,10 @@ void destination(const RtfWordEntry &entry) {
     case RtfWord::list_text:
       if (group.dest != Dest::text) group.dest = Dest::skip;
       else reader.out.list_text_seen = true;
+      break;
+    case RtfWord::picture_alternative:
+      if (group.dest != Dest::text || !rtf_picture_alternative(entry.value != 0)) group.dest = Dest::skip;
+      else group.on_close = OnClose::picture;
       break;
     case RtfWord::text_destination:
       if (group.dest != Dest::text) group.dest = Dest::skip;
@@ -1109,8 +1049,9 @@ void handle_word(const RtfToken &token) {
     return;
   }
   if (entry->word == RtfWord::bin) {
-    if (top().dest == Dest::picture && token.has_param && token.param > 0) picture_binary(token.param);
-    else if (token.has_param && token.param > 0) rtf_skip_bytes(*reader.input, token.param);
+    if (top().dest == Dest::picture && token.has_param && token.param > 0) {
+      if (rtf_picture_binary(token.param)) pop_group();
+    } else if (token.has_param && token.param > 0) rtf_skip_bytes(*reader.input, token.param);
     if (reader.skip_chars > 0) --reader.skip_chars;
     return;
   }
@@ -1129,7 +1070,7 @@ void handle_word(const RtfToken &token) {
   }
   reader.ready = false;
   if (is_destination(entry->word)) return destination(*entry);
-  if (dest == Dest::picture) return picture_word(*entry, token);
+  if (dest == Dest::picture) return rtf_picture_word(*entry, token);
   if (dest == Dest::list_table || dest == Dest::override_table) return list_table_word(*entry, token, dest == Dest::override_table);
   if (dest == Dest::level_text && entry->word == RtfWord::character) return emit_char(static_cast<char32_t>(entry->value));
   switch (entry->word) {
@@ -1239,6 +1180,7 @@ int read_rtf(RtfInput &in) {
   pending_high_surrogate = 0;
   restart_code_pages();  // the decoders' tables stay: building them costs more than a small document
   reader.input = &in;
+  rtf_pictures_start(in, begin_content);
   RtfToken token;
   if (!read_header(in, token)) return in.failed ? rtf_status_read_failed : rtf_status_not_rtf;
   reader.depth = 1;

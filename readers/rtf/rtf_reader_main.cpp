@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "rtf_file_conversion.h"
+#include "rtf_pictures.h"
 #include "rtf_reader.h"
 
 int main(int argc, char **argv) {
@@ -20,6 +21,7 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "usage: %s RTF -t=STREAM [-vVARIANT] [-n]\n", argc > 0 ? argv[0] : "w019funx");
     return kiv::rtf_status_read_failed;
   }
+  kiv::rtf_pictures_setup(argv[0], output);
   const int status = kiv::convert_rtf_file(input, output);
   if (status == kiv::rtf_status_not_rtf) std::fprintf(stderr, "%s: not an RTF file\n", input);
   else if (status == kiv::rtf_status_read_failed) std::fprintf(stderr, "%s: cannot be read\n", input);

@@ -160,28 +160,6 @@ void put_anchor(const char *name) {
   end_icf();
 }
 
-void put_picture_start(std::int32_t format, std::int32_t width, std::int32_t height) {
-  beg_icf(code("PDS"));
-  dec_out(format);
-  dec_out(0);  // not anchored: the picture stands in the text
-  dec_out(0);
-  dec_out(0);
-  dec_out(width);
-  dec_out(height);
-  dec_out(0);
-  dec_out(0);
-  end_icf();
-  beg_icf(code("PCT"));
-  if (format == windows_metafile) dec_out(0);
-}
-
-void put_picture_byte(int byte) { HexOut8NoTerm(byte); }
-
-void put_picture_end() {
-  b_putc(US);
-  end_icf();
-}
-
 void put_summary_fields(const char *const *fields, int count) {
   beg_icf(code("SSI"));
   for (int k = 0; k < count; ++k) put_string(fields[k]);

@@ -12,8 +12,6 @@ namespace kiv {
 
 inline constexpr std::size_t font_face_max = 80;  // the writer keeps at most 80 characters of a face
 
-inline constexpr std::int32_t windows_metafile = 610;  // its data code carries one parameter first
-
 struct CharFormat {
   bool bold = false, italic = false, strike = false, caps = false, hidden = false;
   std::uint8_t underline = 0;  // 0 none, 1 single, 2 double
@@ -67,11 +65,6 @@ void put_note_start(bool endnote, std::int32_t number);
 void put_link_start(const char *target, bool internal);
 void put_link_end();
 void put_anchor(const char *name);
-// A picture's description (format as the recogniser numbers it, sizes in
-// twips) and the opening of its data code; then its bytes, then its end.
-void put_picture_start(std::int32_t format, std::int32_t width, std::int32_t height);
-void put_picture_byte(int byte);
-void put_picture_end();
 // The summary code with count fields (null or empty: an empty field).
 void put_summary_fields(const char *const *fields, int count);
 

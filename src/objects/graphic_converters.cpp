@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -117,6 +118,27 @@ int wait_for(pid_t child, int time_limit) {
   return not_started;
 }
 
+bool is_space(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// One signed decimal at text[pos] onwards, after white space; pos moves past it.
+bool parse_decimal(std::span<const unsigned char> text, std::size_t &pos, int &value) {
+  while (pos < text.size() && is_space(text[pos])) ++pos;
+  bool negative = false;
+  if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) negative = text[pos++] == '-';
+  // Magnitudes up to 2^31 fit; only a negative value may reach it.
+  constexpr std::int64_t limit = std::int64_t{1} << 31;
+  std::int64_t magnitude = 0;
+  std::size_t digits = 0;
+  for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos, ++digits) {
+    magnitude = magnitude * 10 + (text[pos] - '0');
+    if (magnitude > limit) return false;
+  }
+  if (digits == 0 || (!negative && magnitude == limit)) return false;
+  if (pos < text.size() && !is_space(text[pos])) return false;  // "12x" is no number
+  value = static_cast<int>(negative ? -magnitude : magnitude);
+  return true;
+}
+
 }  // namespace
 
 void reset_graphic_converters() { graphic_converters = {}; }
@@ -169,6 +191,17 @@ int ConvertGraphicFile(int format, int direction, const char *input, const char 
 int CheckGraphicConvExist() { return 0; }
 int CheckConvExist() { return CheckGraphicConvExist(); }
 
+bool parse_extents(std::span<const unsigned char> text, std::array<int, 2> &out) {
+  if (text.size() > extents_text_max) return false;
+  std::size_t pos = 0;
+  std::array<int, 2> values{};
+  if (!parse_decimal(text, pos, values[0]) || !parse_decimal(text, pos, values[1])) return false;
+  while (pos < text.size() && is_space(text[pos])) ++pos;
+  if (pos != text.size()) return false;
+  out = values;
+  return true;
+}
+
 int SetGraphicsExtentsPointer(const char *) {
   GraphicConverterState &s = graphic_converters;
   s.GraphicObjectExtents = {0, 0};
@@ -177,13 +210,18 @@ int SetGraphicsExtentsPointer(const char *) {
   if (fd == -1) return 0;
   struct stat info{};
   if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-    char text[64] = {};
-    const ssize_t n = read(fd, text, sizeof text - 1);
-    if (n > 0) {
-      int first = 0;
-      int second = 0;
-      if (std::sscanf(text, "%d %d", &first, &second) == 2) s.GraphicObjectExtents = {first, second};
+    // One byte more than an extents file may hold tells a longer file apart.
+    std::array<unsigned char, extents_text_max + 1> text{};
+    std::size_t got = 0;
+    for (ssize_t n; got < text.size() && (n = read(fd, text.data() + got, text.size() - got)) != 0;) {
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        got = 0;
+        break;
+      }
+      got += static_cast<std::size_t>(n);
     }
+    if (got > 0) parse_extents(std::span(text.data(), got), s.GraphicObjectExtents);
     close(fd);
     unlink(s.EnvFilename);
   } else {

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <span>
 
 #include <icf2html.h>  // SetGraphicsExtents, the converter side of the extents file
 
@@ -40,5 +41,13 @@ int CheckConvExist();
 // Sets GraphicObjectExtents from the extents file (0, 0 when there is none)
 // and deletes the file. The argument is ignored. 0.
 int SetGraphicsExtentsPointer(const char *text);
+
+// An extents file is never longer than this; a longer one is not an extents file.
+inline constexpr std::size_t extents_text_max = 64;
+// The two values of an extents file's text: each an optional sign and decimal
+// digits, with white space before, between and after them and nothing else.
+// True with both values in out; false (out untouched) for any other text, a
+// text longer than extents_text_max, or a value beyond the 32-bit range.
+bool parse_extents(std::span<const unsigned char> text, std::array<int, 2> &out);
 
 }  // namespace kiv

@@ -23,6 +23,7 @@ lo() {  # lo INPUT OUTPUT [INPUT_FILTER]
 lo "$src/features.html" "$out/libreoffice_features.rtf" "HTML (StarWriter)"
 lo "$src/scripts.html" "$out/libreoffice_scripts.rtf" "HTML (StarWriter)"
 lo "$src/notes.fodt" "$out/libreoffice_notes.rtf"
+lo "$src/pictures_shore.fodt" "$out/libreoffice_pictures_shore.rtf"
 pandoc -s "$src/guide.md" -o "$out/pandoc_guide.rtf"
 pandoc -s "$src/guide.md" -o "$work/guide.docx"
 lo "$work/guide.docx" "$out/libreoffice_guide_docx.rtf"

@@ -17,15 +17,9 @@
 namespace {
 
 using test_support::assemble;
+using test_support::bitmap_file;
 using test_support::install_converter;
 using test_support::read_file;
-
-// A 1 x 1 bitmap file.
-std::string bitmap_file() {
-  std::string b = "BM" + std::string(52, '\0');
-  b[2] = 58, b[10] = 54, b[14] = 40, b[18] = 1, b[22] = 1, b[26] = 1, b[28] = 24;
-  return b + std::string("\x10\x20\x30\x00", 4);
-}
 
 class PicturesInTheWriter : public testing::Test {
  protected:

@@ -23,4 +23,11 @@ inline void install_converter(const TempDir &dir, const std::string &name, const
 inline const std::string copy_in = "cp \"$1\" \"${2#-t=}\"";
 inline const std::string copy_out = "cp \"${2#-t=}\" \"$1\"";
 
+// A 1 x 1 bitmap file, which the real converter programs take.
+inline std::string bitmap_file() {
+  std::string b = "BM" + std::string(52, '\0');
+  b[2] = 58, b[10] = 54, b[14] = 40, b[18] = 1, b[22] = 1, b[26] = 1, b[28] = 24;
+  return b + std::string("\x10\x20\x30\x00", 4);
+}
+
 }  // namespace test_support

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 
 #include "unit/objects/fake_converters.h"
@@ -99,11 +100,42 @@ TEST_F(Converters, ExtentsAreReadAndTheFileRemoved) {
   EXPECT_FALSE(std::filesystem::exists(name));
 }
 
-TEST_F(Converters, GarbledExtentsReadAsNone) {
-  install_converter(dir, "g513funx", "printf 'wide\\n' > \"$ICF_EXTENTS_FILE\"");
-  EXPECT_EQ(run(513, 0), 0);
-  EXPECT_EQ(kiv::graphic_converters.GraphicObjectExtents, (std::array<int, 2>{0, 0}));
+// What a converter may leave in the extents file, and what is read from it.
+struct ExtentsCase {
+  const char *name;
+  const char *text;  // null: the converter wrote no file
+  std::array<int, 2> extents;
+};
+
+class ExtentsFiles : public test_support::StreamFixture, public testing::WithParamInterface<ExtentsCase> {};
+
+TEST_P(ExtentsFiles, AreReadOnceAndRemoved) {
+  const ExtentsCase &c = GetParam();
+  const std::string name = dir.file("extents");
+  kiv::copy_bounded(kiv::graphic_converters.EnvFilename, sizeof kiv::graphic_converters.EnvFilename, name);
+  if (c.text) test_support::write_file(name, c.text);
+  kiv::graphic_converters.GraphicObjectExtents = {5, 5};  // from an earlier run
+  EXPECT_EQ(kiv::SetGraphicsExtentsPointer(nullptr), 0);
+  EXPECT_EQ(kiv::graphic_converters.GraphicObjectExtents, c.extents);
+  EXPECT_FALSE(std::filesystem::exists(name));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ExtentsFiles,
+    testing::Values(ExtentsCase{"two_lines", "300\n400\n", {300, 400}},
+                    ExtentsCase{"signs_and_spaces", " \t-300 +400\r\n", {-300, 400}},
+                    ExtentsCase{"the_32_bit_limits", "-2147483648\n2147483647\n", {INT32_MIN, INT32_MAX}},
+                    ExtentsCase{"one_past_the_limit", "2147483648\n1\n", {0, 0}},
+                    ExtentsCase{"far_past_the_limit", "1\n-99999999999999999999\n", {0, 0}},
+                    ExtentsCase{"a_word", "wide\n", {0, 0}},
+                    ExtentsCase{"letters_after_digits", "12x\n4\n", {0, 0}},
+                    ExtentsCase{"one_value", "300\n", {0, 0}},
+                    ExtentsCase{"three_values", "1\n2\n3\n", {0, 0}},
+                    ExtentsCase{"longer_than_an_extents_file",
+                                "                                                              1 2", {0, 0}},
+                    ExtentsCase{"empty", "", {0, 0}},
+                    ExtentsCase{"missing", nullptr, {0, 0}}),
+    [](const testing::TestParamInfo<ExtentsCase> &info) { return std::string(info.param.name); });
 
 TEST_F(Converters, ATimeLimitKillsAConverterThatRunsOn) {
   install_converter(dir, "g513funx", "exec sleep 30");

@@ -1,0 +1,121 @@
+// Pictures of RTF documents. The reader program runs as icf2html runs it, from
+// a folder that holds converter scripts which copy the picture (so a converted
+// picture's data is its own bytes, under format 0) for PNG and JPEG only; a
+// metafile then has no converter and goes in unconverted. Afterwards icf2html
+// converts documents with pictures through the real converter programs.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "stream_notation.h"
+#include "support/temp_dir.h"
+#include "support/tool_run.h"
+#include "unit/objects/fake_converters.h"
+
+namespace {
+
+using test_support::read_file;
+using test_support::write_file;
+
+const std::string tools = ICF_TOOLS_DIR;
+const std::string times = "{SPF 0|0|0|0|240|Times Roman|}";
+
+struct Case {
+  const char *name;
+  const char *rtf;
+  std::string stream;
+};
+
+class RtfPictureStreams : public testing::TestWithParam<Case> {
+ protected:
+  test_support::TempDir dir;
+};
+
+TEST_P(RtfPictureStreams, WriteTheExpectedCodesAndLeaveNoFiles) {
+  std::filesystem::create_symlink(tools + "/w019funx", dir.file("w019funx"));
+  test_support::install_converter(dir, "g504funx", test_support::copy_in);
+  test_support::install_converter(dir, "g521funx", test_support::copy_in);
+  write_file(dir.file("in.rtf"), GetParam().rtf);
+  const auto run = test_support::run_tool(dir.file("w019funx") + " " + dir.file("in.rtf") + " -t=" +
+                                          dir.file("out.icf") + " -v0 -n");
+  ASSERT_EQ(run.status, 0) << run.output;
+  std::string stream;
+  for (const char c : notation::to_notation(read_file(dir.file("out.icf"))))
+    if (c != '\n') stream += c;
+  EXPECT_EQ(stream, GetParam().stream);
+  EXPECT_EQ(dir.listing(), (std::vector<std::string>{"g504funx", "g521funx", "in.rtf", "out.icf", "w019funx"}));
+}
+
+const Case cases[] = {
+    {"hex_data_across_lines_with_an_odd_last_digit", "{\\rtf1 a{\\pict\\pngblip\\picwgoal200\\pichgoal100 01 02\n03x0}b}",
+     times + "a{PDS 0|0|0|0|200|100|0|0|}{PCT 010203|}b{HNL}"},
+    {"binary_data_and_groups_inside_the_data", "{\\rtf1{\\pict\\jpegblip 01{\\*\\blipuid ff}\\bin2 }{02}z}",
+     times + "{PDS 0|0|0|0|0|0|0|0|}{PCT 017D7B02|}z{HNL}"},
+    {"binary_data_past_the_end_of_the_file", "{\\rtf1 a{\\pict\\pngblip\\bin100 abc",
+     times + "a{PDS 0|0|0|0|0|0|0|0|}{PCT 616263|}{HNL}"},
+    {"sizes_from_goals_and_scales_or_from_pixels",
+     "{\\rtf1{\\pict\\pngblip\\picwgoal1000\\pichgoal400\\picscalex50\\picscaley200 01}"
+     "{\\pict\\jpegblip\\picw10\\pich20\\picscalex-5 02}}",
+     times + "{PDS 0|0|0|0|500|800|0|0|}{PCT 01|}{PDS 0|0|0|0|1|300|0|0|}{PCT 02|}{HNL}"},
+    {"a_bitmap_is_taken_and_its_fallback_skipped",
+     "{\\rtf1{\\*\\shppict{\\pict\\pngblip 01}}{\\nonshppict{\\pict\\wmetafile8 02}}}",
+     times + "{PDS 0|0|0|0|0|0|0|0|}{PCT 01|}{HNL}"},
+    {"a_metafile_gives_way_to_a_bitmap_fallback_but_not_to_another_metafile",
+     "{\\rtf1{\\*\\shppict{\\pict\\emfblip 01}}{\\nonshppict{\\pict\\pngblip 02}}"
+     "{\\*\\shppict{\\pict\\emfblip 03}}{\\nonshppict{\\pict\\wmetafile8 04}}}",
+     times + "{PDS 699|0|0|0|0|0|0|0|}{PCT 01|}{PDS 0|0|0|0|0|0|0|0|}{PCT 02|}{PDS 699|0|0|0|0|0|0|0|}{PCT 03|}{HNL}"},
+    {"a_fallback_alone_and_a_metafile_without_converter_go_in_as_they_are",
+     "{\\rtf1{\\nonshppict{\\pict\\wmetafile8 0100}}}", times + "{PDS 610|0|0|0|0|0|0|0|}{PCT 0|0100|}{HNL}"},
+    {"hidden_and_empty_pictures_write_nothing", "{\\rtf1 a{\\v{\\pict\\pngblip 01}}{\\pict\\pngblip}b}",
+     times + "ab{HNL}"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Documents, RtfPictureStreams, testing::ValuesIn(cases),
+                         [](const testing::TestParamInfo<Case> &info) { return std::string(info.param.name); });
+
+std::string hex_of(const std::string &bytes) {
+  static constexpr char digits[] = "0123456789abcdef";
+  std::string hex;
+  for (const char c : bytes) {
+    if (hex.size() % 65 == 64) hex += '\n';  // lines as RTF writers break them
+    hex += digits[static_cast<unsigned char>(c) >> 4];
+    hex += digits[static_cast<unsigned char>(c) & 15];
+  }
+  return hex;
+}
+
+// A PNG in hex with its metafile fallback, and a JPEG in binary: two IMG
+// elements naming JPEG files that exist, made by the converter programs, and
+// nothing of the picture data in the text.
+TEST(RtfPicturesEndToEnd, BecomePictureFilesBesideThePage) {
+  test_support::TempDir dir;
+  write_file(dir.file("a.bmp"), test_support::bitmap_file());
+  ASSERT_EQ(test_support::run_tool(tools + "/g513funx " + dir.file("a.bmp") + " -t=" + dir.file("a.png") + " -v0 -n").status, 0);
+  ASSERT_EQ(test_support::run_tool(tools + "/g521tunx " + dir.file("a.jpg") + " -t=" + dir.file("a.png") + " -v0 -n").status, 0);
+  const std::string png = read_file(dir.file("a.png"));
+  const std::string jpeg = read_file(dir.file("a.jpg"));
+  ASSERT_EQ(png.substr(0, 4), "\x89PNG");
+  std::filesystem::remove(dir.file("a.bmp"));
+  std::filesystem::remove(dir.file("a.jpg"));
+  std::filesystem::remove(dir.file("a.png"));
+
+  write_file(dir.file("doc.rtf"), "{\\rtf1 before {\\*\\shppict{\\pict\\pngblip\\picwgoal600\\pichgoal300\n" + hex_of(png) +
+                                      "}}{\\nonshppict{\\pict\\wmetafile8 0100090000}} middle {\\pict\\jpegblip\\bin" +
+                                      std::to_string(jpeg.size()) + " " + jpeg + "} after\\par}");
+  // Converted inside its folder, as the pictures' names are then relative.
+  const auto run = test_support::run_tool("cd " + dir.path().string() + " && " + tools + "/icf2html doc.rtf out.html");
+  ASSERT_EQ(run.status, 0) << run.output;
+  const std::string html = read_file(dir.file("out.html"));
+  EXPECT_NE(html.find("before <IMG SRC=\"GR000000.JPG\" WIDTH=30 HEIGHT=15>"), std::string::npos) << html;
+  EXPECT_NE(html.find(" middle <IMG SRC=\"GR000001.JPG\""), std::string::npos) << html;
+  EXPECT_NE(html.find(" after"), std::string::npos) << html;
+  EXPECT_EQ(html.find("89504e"), std::string::npos);
+  EXPECT_EQ(html.find("JFIF"), std::string::npos);
+  for (const char *name : {"GR000000.JPG", "GR000001.JPG"})
+    EXPECT_EQ(read_file(dir.file(name)).substr(0, 3), "\xFF\xD8\xFF") << name;
+  EXPECT_EQ(dir.listing(), (std::vector<std::string>{"GR000000.JPG", "GR000001.JPG", "doc.rtf", "out.html"}));
+}
+
+}  // namespace
