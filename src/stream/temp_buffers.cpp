@@ -40,14 +40,10 @@ namespace {
 // open spill file changes hands that much less often.
 constexpr int staging_buffers = 8;
 constexpr int stage_blocks = 8;
-int stages_in_use = 0;
 
 }  // namespace
 
-void reset_temp_buffers() {
-  temp_buffers = {};
-  stages_in_use = 0;
-}
+void reset_temp_buffers() { temp_buffers = {}; }
 
 namespace {
 
@@ -116,7 +112,7 @@ unsigned char *staged_block(const TempBuffer *b, int block) {
   return b->stage + static_cast<std::size_t>(block - first) * b->half;
 }
 
-// Writes n bytes at the end of b's spill file, creating it at the first spill.
+// Writes n bytes at offset in b's spill file, creating the file when b has none.
 void write_spill(TempBuffer *b, int h, const unsigned char *bytes, long n, long offset) {
   auto &s = temp_buffers;
   if (b->spill_name[0] == '\0') {
@@ -155,9 +151,9 @@ void spill_upper_half(TempBuffer *b, int h) {
     // The file exists from the first spill on, staged or not.
     write_spill(b, h, nullptr, 0, 0);
   }
-  if (!b->stage && stages_in_use < staging_buffers) {
+  if (!b->stage && temp_buffers.stages_in_use < staging_buffers) {
     b->stage = static_cast<unsigned char *>(KIVmalloc(static_cast<std::size_t>(stage_blocks) * b->half));
-    if (b->stage) ++stages_in_use;
+    if (b->stage) ++temp_buffers.stages_in_use;
   }
   if (!b->stage) {
     write_spill(b, h, b->data + b->half, b->half, static_cast<long>(b->written) * b->half);
@@ -363,7 +359,7 @@ int bufclose(int h) {
   else if (temp_buffers.LastBufRef == h) close_open_spill();
   if (b->stage) {
     KIVfree(b->stage);
-    --stages_in_use;
+    --temp_buffers.stages_in_use;
   }
   temp_buffers.bufptrs[static_cast<std::size_t>(h)] = nullptr;
   KIVfree(b);
