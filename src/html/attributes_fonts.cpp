@@ -331,8 +331,9 @@ int tt_attr_net(fmt_info *rec, std::int32_t code_number) { return switch_attribu
 int tt_bcl(fmt_info *rec, std::int32_t code_number) {
   if ((writer.Extensions & (ext_netscape | ext_e)) == 0) return x_icf();
   if (code_number == code("BCL")) {
-    (void)get_dec();  // the first value is not used
-    for (std::int32_t &value : rec->color) value = get_dec();
+    std::array<std::int32_t, 4> params;  // the first value is not used
+    get_decs(params.data(), static_cast<int>(params.size()));
+    rec->color = {params[1], params[2], params[3]};
   } else {
     rec->color = {0, 0, 0};
   }
@@ -343,11 +344,10 @@ int tt_bcl(fmt_info *rec, std::int32_t code_number) {
 }
 
 int tt_spf(fmt_info *rec, std::int32_t) {
-  (void)get_dec();
-  (void)get_dec();
-  const std::int32_t pitch = get_dec();
-  (void)get_dec();
-  std::int32_t size = get_dec();
+  std::array<std::int32_t, 5> params;
+  get_decs(params.data(), static_cast<int>(params.size()));
+  const std::int32_t pitch = params[2];
+  std::int32_t size = params[4];
   char face[face_max_characters + 1];
   get_str(face, face_max_characters);
   x_icf();

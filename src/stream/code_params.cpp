@@ -77,6 +77,27 @@ std::int32_t get_dec() {
   }
 }
 
+void get_decs(std::int32_t *values, int count) {
+  int i = 0;
+  while (i < count) {
+    // Parameters of digits and their US that lie whole in the window are
+    // read there one after the other, and taken together.
+    const unsigned char *const start = b_window_begin();
+    const unsigned char *const end = b_window_end();
+    const unsigned char *p = start;
+    while (i < count) {
+      std::uint32_t v = 0;
+      const unsigned char *q = p;
+      for (; q < end && is_digit(*q); ++q) v = v * 10 + static_cast<std::uint32_t>(*q - '0');
+      if (q == p || q == end || *q != US) break;
+      values[i++] = static_cast<std::int32_t>(v);
+      p = q + 1;
+    }
+    b_take(p - start);
+    if (i < count) values[i++] = get_dec();  // any other parameter, byte by byte
+  }
+}
+
 std::int32_t get_long() {
   std::uint32_t value = 0;
   for (;;) {

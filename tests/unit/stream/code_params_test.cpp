@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "stream/buffered_io.h"
 #include "stream/code_numbers.h"
 #include "runtime/file_layer.h"
@@ -79,6 +81,24 @@ TEST_F(ParamReadersAcrossWindows, SameValuesWhereverTheWindowEnds) {
     kiv::x_icf2();
     kiv::x_icf();  // the nested code's RS does not end the skip
     EXPECT_EQ(read_rest(), "tail");
+    close_streams();
+    kiv::KIVclose(in_handle);
+    kiv::KIVclose(out_handle);
+    in_handle = out_handle = -1;
+  }
+}
+
+TEST_F(ParamReadersAcrossWindows, ARunOfDecimalsReadsAsOneByOne) {
+  // A sign, an empty parameter and the code's end inside the run: what follows
+  // the RS reads as missing, and the RS stays.
+  const std::string stream = "12" + US + "-3" + US + US + "4x5" + US + "60" + RS + "rest";
+  for (const int limit : {-1, 1, 2, 3, 6}) {
+    SCOPED_TRACE(limit);
+    open_streams(stream, limit);
+    std::array<std::int32_t, 7> values{};
+    kiv::get_decs(values.data(), 7);
+    EXPECT_EQ(values, (std::array<std::int32_t, 7>{12, 3, 0, 45, 60, -1, -1}));
+    EXPECT_EQ(read_rest(), RS + "rest");
     close_streams();
     kiv::KIVclose(in_handle);
     kiv::KIVclose(out_handle);
