@@ -7,11 +7,13 @@
 // of the library's heap comes from counting allocator hooks.
 //
 //   build/release/bench/bench_conversion [--benchmark_filter=...]
-//   build/release/bench/bench_conversion --write_outputs=DIR [--size_mb=N]
+//   build/release/bench/bench_conversion --write_outputs=DIR [--size_mb=N] [--kind=NAME]
 //
 // The second form converts each kind's stream of N MB (default 4) without
 // timing and leaves DIR/<kind>.icf and DIR/<kind>.html, so that the output of
-// two builds can be compared byte for byte (bench/compare_outputs.sh).
+// two builds can be compared byte for byte (bench/compare_outputs.sh). With
+// --kind only that kind is converted ("escape" runs the escape loop over the
+// plain stream instead), which is what a profiler is pointed at.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -314,10 +316,15 @@ void run_kind(benchmark::State &state, const Kind &kind) {
 
 // Converts every kind's stream of size_mb MB into dir, untimed. The targets
 // are named relative to dir, since the document head holds the target's name.
-int write_outputs(const std::string &dir, long size_mb) {
+int write_outputs(const std::string &dir, long size_mb, std::string_view only) {
   std::filesystem::create_directories(dir);
   if (chdir(dir.c_str()) != 0) return 1;
+  if (only == "escape") {
+    write_stream("plain.icf", plain_unit, size_mb * megabyte);
+    return escape_loop("plain.icf", "escape.html");
+  }
   for (const Kind &kind : kinds) {
+    if (!only.empty() && only != kind.name) continue;
     const std::string stream = std::string(kind.name) + ".icf";
     write_stream(stream, *kind.unit, size_mb * megabyte);
     const int code = convert_once(std::filesystem::absolute(stream), std::string(kind.name) + ".html");
@@ -344,15 +351,17 @@ void register_benchmarks() {
 
 int main(int argc, char **argv) {
   std::string outputs;
+  std::string only;
   long size_mb = 4;
   std::vector<char *> rest;
   for (int i = 0; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg.starts_with("--write_outputs=")) outputs = std::string(arg.substr(16));
     else if (arg.starts_with("--size_mb=")) size_mb = std::atol(argv[i] + 10);
+    else if (arg.starts_with("--kind=")) only = std::string(arg.substr(7));
     else rest.push_back(argv[i]);
   }
-  if (!outputs.empty()) return write_outputs(outputs, size_mb > 0 ? size_mb : 4);
+  if (!outputs.empty()) return write_outputs(outputs, size_mb > 0 ? size_mb : 4, only);
   int count = static_cast<int>(rest.size());
   register_benchmarks();
   benchmark::Initialize(&count, rest.data());

@@ -14,6 +14,7 @@
 #include "html/output_redirect.h"
 #include "html/paragraphs.h"
 #include "html/writer.h"
+#include "runtime/options.h"
 #include "runtime/strings.h"
 #include "stream/code_numbers.h"
 #include "stream/code_params.h"
@@ -52,8 +53,8 @@ constexpr const char *fixed_pitch_face = "Courier";
 // a second form at level 3; the right-aligned block exists only there.
 struct AttributeTag {
   std::int32_t bit;
-  const char *open;
-  const char *close;
+  std::string_view open;
+  std::string_view close;
 };
 
 constexpr std::array<AttributeTag, 12> attribute_tags = {{
@@ -71,8 +72,8 @@ constexpr std::array<AttributeTag, 12> attribute_tags = {{
     {attr_right_block,      "<DIV ALIGN=\"RIGHT\">",  "</DIV>"},
 }};
 
-constexpr const char *centred_block_open_level3 = "<DIV ALIGN=\"CENTER\">";
-constexpr const char *centred_block_close_level3 = "</DIV>";
+constexpr std::string_view centred_block_open_level3 = "<DIV ALIGN=\"CENTER\">";
+constexpr std::string_view centred_block_close_level3 = "</DIV>";
 
 // Marks the place of the LANG tag among the opening tags.
 constexpr std::int32_t language_place = 0;
@@ -253,7 +254,7 @@ constexpr auto font_map_lower = [] {
 
 // Replaces a face by its row's first entry when any entry of the row occurs in
 // it, ignoring case (rows, then entries, in order; the first hit wins).
-void normalise_face(char *face) {
+void map_face(char *face) {
   char face_lower[face_size];
   const std::string_view haystack = lower_copy(face, face_lower, sizeof face_lower);
   for (std::size_t r = 0; r < font_map.size(); ++r) {
@@ -265,6 +266,34 @@ void normalise_face(char *face) {
       }
     }
   }
+}
+
+// Faces met lately and what map_face made of them: a document switches among a
+// few faces over and over. The mapping depends on the face alone, so what is
+// remembered holds for every conversion.
+struct MappedFace {
+  std::array<char, face_size> given{};  // NUL-padded
+  std::array<char, face_size> mapped{};
+};
+constexpr std::size_t mapped_face_count = 4;
+
+void normalise_face(char *face) {
+  static std::array<MappedFace, mapped_face_count> recent{};
+  static std::size_t next_slot = 0;
+  std::array<char, face_size> given{};
+  std::memcpy(given.data(), face, strnlen(face, face_max_characters));
+  for (const MappedFace &entry : recent) {
+    if (entry.given == given && entry.given[0] != '\0') {
+      std::memcpy(face, entry.mapped.data(), face_max_characters + 1);
+      return;
+    }
+  }
+  map_face(face);
+  MappedFace &slot = recent[next_slot];
+  next_slot = (next_slot + 1) % mapped_face_count;
+  slot.given = given;
+  slot.mapped = {};
+  std::memcpy(slot.mapped.data(), face, strnlen(face, face_max_characters) + 1);
 }
 
 }  // namespace
@@ -302,8 +331,9 @@ int tt_attr_net(fmt_info *rec, std::int32_t code_number) { return switch_attribu
 int tt_bcl(fmt_info *rec, std::int32_t code_number) {
   if ((writer.Extensions & (ext_netscape | ext_e)) == 0) return x_icf();
   if (code_number == code("BCL")) {
-    (void)get_dec();  // the first value is not used
-    for (std::int32_t &value : rec->color) value = get_dec();
+    std::array<std::int32_t, 4> params;  // the first value is not used
+    get_decs(params.data(), static_cast<int>(params.size()));
+    rec->color = {params[1], params[2], params[3]};
   } else {
     rec->color = {0, 0, 0};
   }
@@ -314,11 +344,10 @@ int tt_bcl(fmt_info *rec, std::int32_t code_number) {
 }
 
 int tt_spf(fmt_info *rec, std::int32_t) {
-  (void)get_dec();
-  (void)get_dec();
-  const std::int32_t pitch = get_dec();
-  (void)get_dec();
-  std::int32_t size = get_dec();
+  std::array<std::int32_t, 5> params;
+  get_decs(params.data(), static_cast<int>(params.size()));
+  const std::int32_t pitch = params[2];
+  std::int32_t size = params[4];
   char face[face_max_characters + 1];
   get_str(face, face_max_characters);
   x_icf();
@@ -428,9 +457,14 @@ void BeginFont(fmt_info *rec, const FontBlock &block, int flag) {
   // Deliberate: the size comes from the block, the face from the record's font
   // (every caller passes that font, or a block with the same face).
   append(face_part);
-  b_putn(reinterpret_cast<const unsigned char *>(tag.data()), static_cast<long>(n));
-  put_document_text(rec->font.face);  // escaped for untrusted documents
-  n = 0;
+  if (settings.untrusted_output) {
+    // The face is escaped for untrusted documents.
+    b_putn(reinterpret_cast<const unsigned char *>(tag.data()), static_cast<long>(n));
+    put_document_text(rec->font.face);
+    n = 0;
+  } else {
+    append({rec->font.face, strnlen(rec->font.face, face_size)});
+  }
   append(colour_part);
   append({digits, 6});
   append(end_part);

@@ -17,11 +17,18 @@ void reset_dispatch() { dispatch = {}; }
 
 int tran108t(fmt_info *rec) {
   constexpr int not_a_code = 5;  // an ESC without GS: both bytes are dropped
-  if (b_getc() != GS) return not_a_code;
-  for (int i = 0; i < 3; ++i) {
-    const int c = b_getc();
-    // A stream that ends inside the name leaves NUL there; the code is then unknown.
-    dispatch.tbuf[static_cast<std::size_t>(i)] = c == end_of_input ? '\0' : static_cast<char>(c);
+  const unsigned char *const at = b_window_begin();
+  if (b_window_end() - at >= 4 && at[0] == GS) {
+    // GS and the name are at hand in the source window.
+    for (std::size_t i = 0; i < 3; ++i) dispatch.tbuf[i] = static_cast<char>(at[i + 1]);
+    b_take(4);
+  } else {
+    if (b_getc() != GS) return not_a_code;
+    for (int i = 0; i < 3; ++i) {
+      const int c = b_getc();
+      // A stream that ends inside the name leaves NUL there; the code is then unknown.
+      dispatch.tbuf[static_cast<std::size_t>(i)] = c == end_of_input ? '\0' : static_cast<char>(c);
+    }
   }
   dispatch.tbuf[3] = '\0';
   const std::int32_t number = StrToIcfCode(dispatch.tbuf.data());

@@ -261,6 +261,14 @@ static_assert(levels_known());
 
 constexpr RowIndex row_index = build_row_index();
 
+// The length of every row's text, so that writing it needs no count.
+constexpr auto text_length = [] {
+  std::array<std::uint8_t, entity_count> lengths{};
+  for (std::size_t row = 0; row < entity_count; ++row)
+    lengths[row] = static_cast<std::uint8_t>(std::string_view(html_ext[row].text).size());
+  return lengths;
+}();
+
 // The row for value in set, or no_row.
 int find_row(std::int32_t set, std::int32_t value) {
   if (value < 0 || value >= byte_values) return no_row;  // -1 never matches
@@ -290,7 +298,8 @@ void PutXChar(fmt_info *, std::int32_t set, std::int32_t value) {
   const bool referenced = settings.unicode_references != 0 && row != no_row && private_row[static_cast<std::size_t>(row)] &&
                           entity_unicode[static_cast<std::size_t>(row)] != 0;
   if (row != no_row && html_ext[static_cast<std::size_t>(row)].level <= writer.ver_code && !referenced) {
-    put_str(html_ext[static_cast<std::size_t>(row)].text);
+    const auto r = static_cast<std::size_t>(row);
+    put_str(std::string_view(html_ext[r].text, text_length[r]));
     return;
   }
   if (const std::uint32_t c = reference_value(set, value); c != 0) {

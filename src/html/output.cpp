@@ -21,11 +21,6 @@ struct FormatStackNode {
   FormatStackNode *next;
 };
 
-void put_line_end() {
-  if (writer.line_ends & 1) b_putc('\r');
-  if (writer.line_ends & 2) b_putc('\n');
-}
-
 void start_fresh_line() {
   int last = b_last_put();
   if (last == not_in_memory) {
@@ -66,6 +61,12 @@ int get_str(char *buffer, int max) {
   int n = 0;
   int c;
   for (;;) {
+    // The bytes at hand in the source window are copied in one scan.
+    const unsigned char *const start = b_window_begin();
+    const unsigned char *const end = b_window_end();
+    const unsigned char *p = start;
+    for (; p < end && n < max && *p != RS && *p != US && *p != ESC; ++p) buffer[n++] = static_cast<char>(*p);
+    b_take(p - start);
     if (n >= max) {
       // Cut: the rest of the parameter is skipped, nested codes whole, so
       // that their separators do not end it early.

@@ -5,8 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 #include "html/format_record.h"
+#include "html/writer.h"
 #include "stream/buffered_io.h"
 
 namespace kiv {
@@ -17,7 +19,10 @@ inline constexpr int end_line = 2;
 inline constexpr int own_line = 3;
 
 // Writes the line end chosen by the level letters (CR, LF or CR LF).
-void put_line_end();
+inline void put_line_end() {
+  if (writer.line_ends & 1) b_putc('\r');
+  if (writer.line_ends & 2) b_putc('\n');
+}
 // Writes a line end unless the last byte written is one (or nothing was written).
 void start_fresh_line();
 // Writes text (up to its NUL) under flags; returns text. Inline, so that the
@@ -27,6 +32,12 @@ inline const char *put_str(const char *text, int flags = 0) {
   b_putn(reinterpret_cast<const unsigned char *>(text), static_cast<long>(std::strlen(text)));
   if (flags & end_line) put_line_end();
   return text;
+}
+// The same for a text whose length is known (tags kept in tables).
+inline void put_str(std::string_view text, int flags = 0) {
+  if (flags & on_fresh_line) start_fresh_line();
+  b_putn(reinterpret_cast<const unsigned char *>(text.data()), static_cast<long>(text.size()));
+  if (flags & end_line) put_line_end();
 }
 // Writes a text that comes from the document where the main loop's escaping
 // does not reach it (attribute values, link texts, note marks, the title): as it

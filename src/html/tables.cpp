@@ -1,6 +1,7 @@
 // Tables and column layouts.
 #include "html/tables.h"
 
+#include <array>
 #include <limits>
 
 #include "html/attributes_fonts.h"
@@ -54,10 +55,10 @@ void begin_table(fmt_info *rec) {
 }
 
 void begin_row(fmt_info *rec) {
-  get_dec();
-  get_dec();
-  rec->row_height = get_dec();
-  const std::int32_t border = get_dec();
+  std::array<std::int32_t, 4> params;
+  get_decs(params.data(), static_cast<int>(params.size()));
+  rec->row_height = params[2];
+  const std::int32_t border = params[3];
   if (rec->in_table && rec->row_count == 0) {
     if (border != 0) put_str(" BORDER=1 CELLSPACING=1");
     put_str(">", end_line);
@@ -75,13 +76,14 @@ void begin_row(fmt_info *rec) {
 }
 
 void begin_cell(fmt_info *rec) {
-  const std::int32_t column = get_dec();
-  const std::int32_t column_span = get_dec();
-  const std::int32_t row_span = get_dec();
-  const std::int32_t covered = get_dec();
-  const std::int32_t horizontal = get_dec();
-  get_dec();
-  const std::int32_t vertical = get_dec();
+  std::array<std::int32_t, 7> params;
+  get_decs(params.data(), static_cast<int>(params.size()));
+  const std::int32_t column = params[0];
+  const std::int32_t column_span = params[1];
+  const std::int32_t row_span = params[2];
+  const std::int32_t covered = params[3];
+  const std::int32_t horizontal = params[4];
+  const std::int32_t vertical = params[6];
 
   if (rec->cur_col != -1 && !tables.prev_cell_ignore) put_str("</TD>", own_line);
   rec->cur_col = column < 1 ? 1 : column;

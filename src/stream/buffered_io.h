@@ -96,6 +96,20 @@ inline int b_getc() {
   return b_getc_slow();
 }
 
+// Readers that scan for separators look at the bytes b_getc's fast path would
+// hand out next, straight in the source window: [b_window_begin(),
+// b_window_end()), empty when the fast path does not apply. Taking n of them
+// with b_take counts them as n calls of b_getc would.
+inline const unsigned char *b_window_begin() { return bio.in_ptr; }
+inline const unsigned char *b_window_end() {
+  return bio.in_ptr < bio.in_fast_end ? bio.in_fast_end : bio.in_ptr;
+}
+inline void b_take(long n) {
+  bio.in_ptr += n;
+  bio.BCntRead += n;
+  progress.DispCurrentCount += static_cast<std::uint32_t>(n);
+}
+
 // Appends c to the target (or its redirection); 0. May end the conversion on a write error.
 inline int b_putc(int c) {
   BufferedIoState &s = bio;

@@ -1,6 +1,8 @@
 // Code names, skipping and lookahead, and the code writers.
 #include "stream/code_numbers.h"
 
+#include <cstring>
+
 #include "stream/buffered_io.h"
 #include "stream/code_params.h"
 
@@ -9,16 +11,6 @@ namespace kiv {
 CodeNameState code_names;
 
 void reset_code_numbers() { code_names = {}; }
-
-IcfCode StrToIcfCode(const char *name) {
-  IcfCode value = (static_cast<unsigned char>(name[0]) - 0x40) |
-                  ((static_cast<unsigned char>(name[1]) - 0x40) << 5);
-  const unsigned char third = static_cast<unsigned char>(name[2]);
-  if (third >= 'A' && third <= 'Z') return value | ((third - 0x40) << 10);
-  // A character outside CodeStr takes the index of its terminating NUL, 37.
-  const auto index = third == 0 ? std::string_view::npos : CodeStr.find(static_cast<char>(third));
-  return value | (static_cast<IcfCode>(index == std::string_view::npos ? CodeStr.size() : index) << 10);
-}
 
 const char *IcfCodeToStr(IcfCode code) {
   auto &slot = code_names.OldCodes[code_names.CurrentPosition & 15];
@@ -35,9 +27,22 @@ const char *IcfCodeToStr(IcfCode code) {
   return slot.data();
 }
 
+// The skippers scan the bytes at hand in the source window first (see the
+// parameter readers); the rest comes through b_getc.
 int x_icf() {
   int depth = 1;
   for (;;) {
+    const unsigned char *const start = b_window_begin();
+    const unsigned char *const end = b_window_end();
+    for (const unsigned char *p = start; p < end; ++p) {
+      if (*p == ESC) {
+        ++depth;
+      } else if (*p == RS && --depth <= 0) {
+        b_take(p - start + 1);
+        return 0;
+      }
+    }
+    b_take(end - start);
     const int c = b_getc();
     if (c == end_of_input) return 0;
     if (c == ESC) ++depth;
@@ -47,6 +52,13 @@ int x_icf() {
 
 int x_icf2() {
   for (;;) {
+    const unsigned char *const start = b_window_begin();
+    const unsigned char *const end = b_window_end();
+    if (const void *rs = std::memchr(start, RS, static_cast<std::size_t>(end - start))) {
+      b_take(static_cast<const unsigned char *>(rs) - start + 1);
+      return 0;
+    }
+    b_take(end - start);
     const int c = b_getc();
     if (c == end_of_input || c == RS) return 0;
   }

@@ -34,7 +34,17 @@ extern CodeNameState code_names;
 void reset_code_numbers();
 
 // Packs three characters (no check on the first two) into a code number.
-IcfCode StrToIcfCode(const char *name);
+// Inline: the dispatcher packs the name of every code of the stream.
+inline IcfCode StrToIcfCode(const char *name) {
+  IcfCode value = (static_cast<unsigned char>(name[0]) - 0x40) |
+                  ((static_cast<unsigned char>(name[1]) - 0x40) << 5);
+  const unsigned char third = static_cast<unsigned char>(name[2]);
+  if (third >= 'A' && third <= 'Z') return value | ((third - 0x40) << 10);
+  // A character outside CodeStr takes the index of its terminating NUL, 37.
+  const auto index = third == 0 ? std::string_view::npos : CodeStr.find(static_cast<char>(third));
+  return value | (static_cast<IcfCode>(index == std::string_view::npos ? CodeStr.size() : index) << 10);
+}
+
 // NUL-terminated name of code, valid until sixteen further calls.
 const char *IcfCodeToStr(IcfCode code);
 

@@ -9,6 +9,8 @@ namespace kiv {
 // Decimal parameter: digits accumulate, other bytes are ignored; US ends it
 // (0 when empty), RS is left in the source.
 std::int32_t get_dec();
+// count decimal parameters into values, as count calls of get_dec would read them.
+void get_decs(std::int32_t *values, int count);
 // Unsigned 32-bit decimal; at RS or end a zero value reads as -1.
 std::int32_t get_long();
 // Hexadecimal parameter, up to 32 bits.

@@ -25,9 +25,23 @@ struct TempBuffer {
   int pushbuf;
   char spill_name[256];
   int spill_handle;  // handle of the spill file while it is the open one, else -1
+  // Spilled blocks not yet in the file: the newest `staged` of the `written`
+  // blocks wait here and go to the file in one write.
+  unsigned char *stage;
+  int staged;
 };
 
 TempBufferState temp_buffers;
+
+namespace {
+
+// Buffers that may stage their spilled blocks, and how many blocks a stage
+// holds: the file is then written in stretches of several blocks, and the one
+// open spill file changes hands that much less often.
+constexpr int staging_buffers = 8;
+constexpr int stage_blocks = 8;
+
+}  // namespace
 
 void reset_temp_buffers() { temp_buffers = {}; }
 
@@ -85,13 +99,23 @@ void read_block(unsigned char *into, int n) {
 
 void remove_spill(TempBuffer *b, int h) {
   if (temp_buffers.LastBufRef == h) close_open_spill();
-  KIVunlink(b->spill_name);
-  b->written = b->read = 0;
+  if (b->spill_name[0] != '\0') KIVunlink(b->spill_name);
+  b->spill_name[0] = '\0';
+  b->written = b->read = b->staged = 0;
 }
 
-void spill_upper_half(TempBuffer *b, int h) {
+// The staged copy of spilled block number `block`, or null when that block is
+// in the file.
+unsigned char *staged_block(const TempBuffer *b, int block) {
+  const int first = b->written - b->staged;
+  if (block < first || block >= b->written) return nullptr;
+  return b->stage + static_cast<std::size_t>(block - first) * b->half;
+}
+
+// Writes n bytes at offset in b's spill file, creating the file when b has none.
+void write_spill(TempBuffer *b, int h, const unsigned char *bytes, long n, long offset) {
   auto &s = temp_buffers;
-  if (b->written == 0) {
+  if (b->spill_name[0] == '\0') {
     close_open_spill();  // one spill file is open at a time
     if (gen_fnam(settings.icfname, b->spill_name) != 0) err_exit(exit_open_failed);
     const int handle = KIVopen(b->spill_name, open_create, kind_temporary);
@@ -101,16 +125,44 @@ void spill_upper_half(TempBuffer *b, int h) {
     s.LastBufPos = 0;
   } else {
     make_spill_open(b, h);
-    seek_spill(static_cast<long>(b->written) * b->half);
   }
-  int done = 0;
-  while (done < b->half) {
-    const int n = KIVwrite(s.LastBufHandle, b->data + b->half + done, b->half - done);
-    if (n == 0) err_exit(exit_disk_full);
-    if (n < 0) err_exit(exit_write_failed);
-    done += n;
+  seek_spill(offset);
+  long done = 0;
+  while (done < n) {
+    const int chunk = static_cast<int>(std::min<long>(n - done, 1L << 30));
+    const int written = KIVwrite(s.LastBufHandle, bytes + done, chunk);
+    if (written == 0) err_exit(exit_disk_full);
+    if (written < 0) err_exit(exit_write_failed);
+    done += written;
   }
   s.LastBufPos += done;
+}
+
+// Puts the staged blocks into the file, behind the blocks already there.
+void flush_stage(TempBuffer *b, int h) {
+  if (b->staged == 0) return;
+  const long first = b->written - b->staged;
+  write_spill(b, h, b->stage, static_cast<long>(b->staged) * b->half, first * b->half);
+  b->staged = 0;
+}
+
+void spill_upper_half(TempBuffer *b, int h) {
+  if (b->written == 0 && b->spill_name[0] == '\0') {
+    // The file exists from the first spill on, staged or not.
+    write_spill(b, h, nullptr, 0, 0);
+  }
+  if (!b->stage && temp_buffers.stages_in_use < staging_buffers) {
+    b->stage = static_cast<unsigned char *>(KIVmalloc(static_cast<std::size_t>(stage_blocks) * b->half));
+    if (b->stage) ++temp_buffers.stages_in_use;
+  }
+  if (!b->stage) {
+    write_spill(b, h, b->data + b->half, b->half, static_cast<long>(b->written) * b->half);
+  } else {
+    if (b->staged == stage_blocks) flush_stage(b, h);
+    std::memcpy(b->stage + static_cast<std::size_t>(b->staged) * b->half, b->data + b->half,
+                static_cast<std::size_t>(b->half));
+    b->staged += 1;
+  }
   b->written += 1;
 }
 
@@ -134,7 +186,10 @@ int bufinit(int size) {
   b->full = 2 * b->half;
   b->pushed = 0;
   b->pushbuf = -1;
+  b->spill_name[0] = '\0';
   b->spill_handle = -1;
+  b->stage = nullptr;
+  b->staged = 0;
   s.bufptrs[static_cast<std::size_t>(h)] = b;
   return h;
 }
@@ -170,9 +225,13 @@ int bufget(int h) {
   b->get += 1;
   if (b->get >= b->half) {
     if (b->written > b->read) {
-      make_spill_open(b, h);
-      seek_spill(static_cast<long>(b->read) * b->half);
-      read_block(b->data, b->half);
+      if (const unsigned char *staged = staged_block(b, b->read)) {
+        std::memcpy(b->data, staged, static_cast<std::size_t>(b->half));  // never went to the file
+      } else {
+        make_spill_open(b, h);
+        seek_spill(static_cast<long>(b->read) * b->half);
+        read_block(b->data, b->half);
+      }
       b->read += 1;
       b->get = 0;
       if (b->written <= b->read) remove_spill(b, h);
@@ -194,10 +253,16 @@ int bufunput(int h) {
     b->put -= 1;
     if (old_put <= b->half && b->written >= 1 && b->written > b->read) {
       // The tail continues in the last spilled block.
-      b->written -= 1;
-      make_spill_open(b, h);
-      seek_spill(static_cast<long>(b->written) * b->half);
-      read_block(b->data + b->half, b->half);
+      if (const unsigned char *staged = staged_block(b, b->written - 1)) {
+        std::memcpy(b->data + b->half, staged, static_cast<std::size_t>(b->half));
+        b->staged -= 1;
+        b->written -= 1;
+      } else {
+        b->written -= 1;
+        make_spill_open(b, h);
+        seek_spill(static_cast<long>(b->written) * b->half);
+        read_block(b->data + b->half, b->half);
+      }
       b->put = b->full - 1;
       if (b->written == b->read) remove_spill(b, h);
     }
@@ -290,8 +355,12 @@ int bufclose(int h) {
   TempBuffer *b = buffer(h);
   if (!b) return 0;
   if (b->pushed || b->pushbuf != -1) bufclose(b->pushbuf);
-  if (b->written > b->read) remove_spill(b, h);
+  if (b->spill_name[0] != '\0') remove_spill(b, h);
   else if (temp_buffers.LastBufRef == h) close_open_spill();
+  if (b->stage) {
+    KIVfree(b->stage);
+    --temp_buffers.stages_in_use;
+  }
   temp_buffers.bufptrs[static_cast<std::size_t>(h)] = nullptr;
   KIVfree(b);
   temp_buffers.totused -= 1;

@@ -20,6 +20,7 @@ struct TempBufferState {
   int LastBufRef = -1;     // buffer whose spill file is open
   int LastBufHandle = -1;  // handle of that file
   long LastBufPos = 0;     // current offset in it
+  int stages_in_use = 0;   // buffers holding a stage of spilled blocks
 };
 extern TempBufferState temp_buffers;
 

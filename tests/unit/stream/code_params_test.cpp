@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "stream/buffered_io.h"
+#include "stream/code_numbers.h"
+#include "runtime/file_layer.h"
 #include "support/stream_fixture.h"
 
 namespace {
@@ -22,6 +26,7 @@ struct ParamCase {
 void PrintTo(const ParamCase &p, std::ostream *os) { *os << p.label; }
 
 class ParamReaders : public test_support::StreamFixture, public testing::WithParamInterface<ParamCase> {};
+class ParamReadersAcrossWindows : public test_support::StreamFixture {};
 
 TEST_P(ParamReaders, ReadValueAndLeaveTheRest) {
   const ParamCase &p = GetParam();
@@ -57,5 +62,48 @@ INSTANTIATE_TEST_SUITE_P(
         ParamCase{"byte_nested_code", kiv::b_get1b, "a\x1b\x1dTAB\x1e" + US, '.', ""},
         ParamCase{"byte_rs", kiv::b_get1b, "a" + RS, -1, RS}),
     [](const testing::TestParamInfo<ParamCase> &info) { return std::string(info.param.label); });
+
+// Parameters are read in the source window when they lie whole in it, byte by
+// byte otherwise: windows of every small size cut them everywhere, and the
+// readers must give the same values and leave the same rest.
+TEST_F(ParamReadersAcrossWindows, SameValuesWhereverTheWindowEnds) {
+  const std::string stream =
+      "1234" + US + "x7" + US + "FF" + US + "q" + RS + "9" + RS + "a\x1b\x1d" "BBT" + RS + "b" + RS + "tail";
+  for (const int limit : {-1, 1, 2, 3, 4, 5, 7, 11}) {
+    SCOPED_TRACE(limit);
+    open_streams(stream, limit);
+    EXPECT_EQ(kiv::get_dec(), 1234);
+    EXPECT_EQ(kiv::get_dec(), 7);
+    EXPECT_EQ(kiv::get_hex(), 0xFF);
+    EXPECT_EQ(kiv::get_dec(), -1);  // "q" has no digit; the RS stays
+    kiv::x_icf2();
+    EXPECT_EQ(kiv::get_hex(), 9);
+    kiv::x_icf2();
+    kiv::x_icf();  // the nested code's RS does not end the skip
+    EXPECT_EQ(read_rest(), "tail");
+    close_streams();
+    kiv::KIVclose(in_handle);
+    kiv::KIVclose(out_handle);
+    in_handle = out_handle = -1;
+  }
+}
+
+TEST_F(ParamReadersAcrossWindows, ARunOfDecimalsReadsAsOneByOne) {
+  // A sign, an empty parameter and the code's end inside the run: what follows
+  // the RS reads as missing, and the RS stays.
+  const std::string stream = "12" + US + "-3" + US + US + "4x5" + US + "60" + RS + "rest";
+  for (const int limit : {-1, 1, 2, 3, 6}) {
+    SCOPED_TRACE(limit);
+    open_streams(stream, limit);
+    std::array<std::int32_t, 7> values{};
+    kiv::get_decs(values.data(), 7);
+    EXPECT_EQ(values, (std::array<std::int32_t, 7>{12, 3, 0, 45, 60, -1, -1}));
+    EXPECT_EQ(read_rest(), RS + "rest");
+    close_streams();
+    kiv::KIVclose(in_handle);
+    kiv::KIVclose(out_handle);
+    in_handle = out_handle = -1;
+  }
+}
 
 }  // namespace

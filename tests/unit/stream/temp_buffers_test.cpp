@@ -138,6 +138,40 @@ TEST_F(TempBuffers, BulkStretchesCrossSpillsLikeSingleBytes) {
   EXPECT_EQ(spill_files(), 0);
 }
 
+TEST_F(TempBuffers, BuffersSpillingInTurnEachReplayTheirOwnBytes) {
+  // More buffers than keep spilled blocks in memory, filled in turn so that the
+  // one open spill file keeps changing hands; one takes bytes back from its
+  // tail across many spilled blocks.
+  constexpr int count = 10;
+  std::vector<int> handles;
+  std::vector<std::vector<unsigned char>> expected(count);
+  for (int i = 0; i < count; ++i) handles.push_back(kiv::bufinit(30000));
+  for (int round = 0; round < 60; ++round) {
+    for (int i = 0; i < count; ++i) {
+      std::vector<unsigned char> chunk(4000 + static_cast<std::size_t>(i) * 37);
+      for (std::size_t k = 0; k < chunk.size(); ++k)
+        chunk[k] = byte_at(static_cast<int>(expected[static_cast<std::size_t>(i)].size() + k) + i);
+      kiv::bufputs(handles[static_cast<std::size_t>(i)], chunk.data(), static_cast<int>(chunk.size()));
+      expected[static_cast<std::size_t>(i)].insert(expected[static_cast<std::size_t>(i)].end(), chunk.begin(), chunk.end());
+    }
+  }
+  EXPECT_EQ(spill_files(), count);
+  std::vector<unsigned char> &taken = expected[3];
+  for (int k = 0; k < 150000; ++k) {
+    ASSERT_EQ(kiv::bufunput(handles[3]), taken.back()) << k;
+    taken.pop_back();
+  }
+  for (int i = 0; i < count; ++i) {
+    const auto &want = expected[static_cast<std::size_t>(i)];
+    ASSERT_EQ(kiv::BufNumStored(handles[static_cast<std::size_t>(i)]), static_cast<long>(want.size()));
+    std::vector<unsigned char> out(want.size());
+    ASSERT_EQ(kiv::bufgets(handles[static_cast<std::size_t>(i)], out.data(), static_cast<int>(out.size())),
+              static_cast<int>(want.size()));
+    EXPECT_EQ(out, want) << "buffer " << i;
+  }
+  EXPECT_EQ(spill_files(), 0);
+}
+
 TEST_F(TempBuffers, BulkCallsMatchSingleBytes) {
   const int h = kiv::bufinit(100);
   const unsigned char in[] = {1, 2, 3, 4, 5};
