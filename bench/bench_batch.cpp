@@ -68,11 +68,12 @@ std::string fresh_folder(const char *name) {
 }
 
 // What any host does per document: a private link to the intermediate file
-// (the library removes it), the call, and the shutdown calls.
+// (the library removes it), the call, and the shutdown calls; with the word
+// UNTRUSTED, so that the page is the one the batch writes.
 void convert_directly(std::size_t first, std::size_t step, const std::string &out) {
   const auto &docs = documents();
-  char levels[] = "5", no_bar[] = "N";
-  char *words[] = {no_bar, nullptr};
+  char levels[] = "5", no_bar[] = "N", untrusted[] = "UNTRUSTED";
+  char *words[] = {no_bar, untrusted, nullptr};
   for (std::size_t i = first; i < docs.size(); i += step) {
     std::string copy = out + "/in" + std::to_string(i) + ".icf";
     std::string page = out + "/doc" + std::to_string(i) + ".html";

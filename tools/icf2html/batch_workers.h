@@ -15,6 +15,7 @@ struct WorkerAnswer {
   std::int32_t code = 0;      // the report code
   std::int32_t signal = 0;    // for a crash, the signal that ended the conversion
   std::int32_t pictures = 0;  // picture files delivered beside the page
+  std::int32_t converted = 0; // 1 when the page was written (the code is then 0 or the warning flag)
 };
 
 // How one document ended in its worker.

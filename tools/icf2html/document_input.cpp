@@ -3,6 +3,7 @@
 // "-v" and the variant, "-n".
 #include "document_input.h"
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "child_deadline.h"
 #include "format_names.h"
 
 namespace icf2html {
@@ -20,12 +22,11 @@ namespace {
 constexpr int recognised_stream = 3;    // the intermediate code stream itself
 constexpr int status_not_this_format = 9;
 constexpr int status_no_program = 255;
+constexpr int status_time_limit = -1;
 
 // Formats that icf2html takes as intermediate streams, as it always did: the
 // stream, text that holds no codes, and what the recogniser cannot name.
 bool is_stream_format(int format) { return format <= recognised_stream; }
-
-bool is_graphic_format(int format) { return format >= 500 && format <= 699; }
 
 std::string program_directory(const char *program) {
   const std::string path = program != nullptr ? program : "";
@@ -45,15 +46,23 @@ int make_stream_file(const std::string &dir, std::string &name) {
   return fd;
 }
 
-// Exit status of the reader, or status_no_program when neither name runs.
+// Exit status of the reader, status_no_program when neither name runs, or
+// status_time_limit.
 int run_reader(const std::string &first, const std::string &second, const char *input, const std::string &stream,
-               int variant) {
+               int variant, const ReaderLimits &limits) {
   const std::string target = "-t=" + stream;
   const std::string variant_text = "-v" + std::to_string(variant);
+  const bool limited = limits.seconds > 0 || limits.memory_mib > 0;
   std::fflush(nullptr);
   const pid_t child = fork();
   if (child == -1) return status_no_program;
   if (child == 0) {
+    if (limited) setpgid(0, 0);
+    if (limits.memory_mib > 0) {
+      const rlim_t bytes = static_cast<rlim_t>(limits.memory_mib) << 20;
+      const rlimit limit{bytes, bytes};
+      setrlimit(RLIMIT_AS, &limit);
+    }
     for (const std::string *name : {&first, &second}) {
       char *arguments[] = {const_cast<char *>(name->c_str()), const_cast<char *>(input),
                            const_cast<char *>(target.c_str()), const_cast<char *>(variant_text.c_str()),
@@ -62,13 +71,25 @@ int run_reader(const std::string &first, const std::string &second, const char *
     }
     _exit(status_no_program);
   }
-  int status = 0;
-  while (waitpid(child, &status, 0) == -1) {
-  }
+  if (limited) setpgid(child, child);  // whichever runs first: the group exists before it can be killed
+  bool timed_out = false;
+  const int status = wait_for_child(child, deadline_after(limits.seconds), timed_out);
+  if (timed_out) return status_time_limit;
   return WIFEXITED(status) ? WEXITSTATUS(status) : status_no_program - 1;
 }
 
 }  // namespace
+
+bool is_graphic_format(int format) { return format >= 500 && format <= 699; }
+
+std::string converter_folder_word() {
+  char path[4096];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return {};
+  const std::string self(path, static_cast<std::size_t>(n));
+  const auto slash = self.rfind('/');
+  return slash == std::string::npos ? std::string() : "E=" + self.substr(0, slash + 1);
+}
 
 void reader_program_names(const char *program, int format, std::string &first, std::string &second) {
   const std::string dir = program_directory(program);
@@ -79,7 +100,8 @@ void reader_program_names(const char *program, int format, std::string &first, s
   second = dir + name;
 }
 
-int read_document_input(const char *program, const char *input, const std::string &dir, DocumentInput &result) {
+int read_document_input(const char *program, const char *input, const std::string &dir, DocumentInput &result,
+                        const ReaderLimits &limits) {
   int variant = 0;
   result = {};
   result.format = autorec(input, &variant);
@@ -97,12 +119,14 @@ int read_document_input(const char *program, const char *input, const std::strin
   }
   std::string first, second;
   reader_program_names(program, result.format, first, second);
-  const int status = run_reader(first, second, input, stream, variant);
+  const int status = run_reader(first, second, input, stream, variant, limits);
   if (status == 0) {
     result.stream = stream;
     return 0;
   }
   unlink(stream.c_str());
+  result.timed_out = status == status_time_limit;
+  if (result.timed_out) return 1;
   if (status == status_no_program)
     std::fprintf(stderr, "icf2html: %s: a %.*s (format %d) cannot be read: no reader program %s\n", input,
                  static_cast<int>(kind.size()), kind.data(), result.format, first.c_str());
