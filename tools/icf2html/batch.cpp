@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -139,11 +140,17 @@ void remove_leftovers(const std::string &page) {
   closedir(dir);
 }
 
+// The worker's controller: its converter child lives from one document to the next.
+std::unique_ptr<IsolatedConverter> worker_converter;
+
+// Ends the worker's converter child, which is collected here.
+void end_worker() { worker_converter.reset(); }
+
 // Runs in a worker: the document's isolated conversion, as icf2html --isolate
-// runs it, to the page's path. The worker's converter child lives from one
-// document to the next.
+// runs it, to the page's path.
 WorkerAnswer convert_job(std::size_t job) {
-  static IsolatedConverter converter;
+  if (!worker_converter) worker_converter = std::make_unique<IsolatedConverter>();
+  IsolatedConverter &converter = *worker_converter;
   const PlannedDocument &document = batch.documents[job];
   IsolatedConversion conversion;
   conversion.program = batch.program;
@@ -318,7 +325,7 @@ int batch_main(int argc, char **argv) {
   sigaction(SIGTERM, &action, nullptr);
   const int workers = options.jobs > 0 ? options.jobs : static_cast<int>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
   std::vector<std::size_t> abandoned;
-  const bool finished = run_jobs(jobs, workers, convert_job, on_outcome, nullptr, interrupted, abandoned);
+  const bool finished = run_jobs(jobs, workers, convert_job, end_worker, on_outcome, nullptr, interrupted, abandoned);
   // A page whose report line was not written yet goes too: --resume converts it again.
   for (const std::size_t job : abandoned) {
     unlink(batch.documents[job].page.c_str());

@@ -6,13 +6,13 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 
 #include <icf2html.h>
+
+#include "descriptor_io.h"
 
 namespace icf2html {
 namespace {
@@ -21,22 +21,11 @@ namespace {
 // folder, the target, the intermediate name, the levels, the words).
 constexpr std::size_t length_bytes = sizeof(std::uint32_t);
 
-bool read_exactly(int fd, char *to, std::size_t count) {
-  while (count > 0) {
-    const ssize_t n = read(fd, to, count);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    to += n;
-    count -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 bool next_job(int fd, ChildJob &job) {
   std::uint32_t length = 0;
-  if (!read_exactly(fd, reinterpret_cast<char *>(&length), length_bytes)) return false;
+  if (!read_all(fd, &length, length_bytes)) return false;
   std::string text(length, '\0');
-  if (!read_exactly(fd, text.data(), length)) return false;
+  if (!read_all(fd, text.data(), length)) return false;
   std::vector<std::string> parts;
   for (std::size_t at = 0; at < text.size();) {
     const std::size_t end = text.find('\0', at);

@@ -24,6 +24,7 @@
 
 #include "child_converter.h"
 #include "child_deadline.h"
+#include "descriptor_io.h"
 #include "document_input.h"
 #include "file_service.h"
 #include "input_copy.h"
@@ -236,16 +237,6 @@ bool deliver(const std::string &folder, const FilePolicy &policy, const Isolated
   return true;
 }
 
-bool write_all(int fd, const std::string &bytes) {
-  for (std::size_t done = 0; done < bytes.size();) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 // How the wait for one byte from the child ended.
 enum class Heard { byte, ended, deadline };
 
@@ -329,14 +320,13 @@ struct IsolatedConverter::Child {
     }
   }
 
-  // Kills the child's process group when asked, and collects the child:
-  // its wait status. Converter programs it started do not outlive it.
-  int end(bool kill_it) {
-    if (kill_it) kill(-pid, SIGKILL);
+  // Kills the child with its process group (the converter programs it
+  // started) and collects it: its wait status.
+  int end() {
+    kill(-pid, SIGKILL);
     int wait_status = 0;
     while (waitpid(pid, &wait_status, 0) < 0 && errno == EINTR) {
     }
-    kill(-pid, SIGKILL);
     if (queue) remove_segments_of(pid);
     return wait_status;
   }
@@ -345,7 +335,7 @@ struct IsolatedConverter::Child {
 IsolatedConverter::IsolatedConverter() = default;
 
 IsolatedConverter::~IsolatedConverter() {
-  if (child_ && child_->pid > 0) child_->end(true);
+  if (child_ && child_->pid > 0) child_->end();
 }
 
 pid_t IsolatedConverter::child_pid() const { return child_ ? child_->pid : -1; }
@@ -399,13 +389,13 @@ IsolationResult IsolatedConverter::convert(const IsolatedConversion &job) {
   // The limit counts the reader's time and the conversion's, not the start of a child.
   const double reader_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   if (child_ && !child_->suits(job)) {
-    child_->end(true);
+    child_->end();
     child_.reset();
   }
   if (!child_) {
     child_ = std::make_unique<Child>();
     if (!child_->start(job)) {
-      if (child_->pid > 0) child_->end(true);
+      if (child_->pid > 0) child_->end();
       child_.reset();
       result.cause = IsolationCause::setup_failed;
       return result;
@@ -417,7 +407,8 @@ IsolationResult IsolatedConverter::convert(const IsolatedConversion &job) {
 
   ChildJob work{folder.path(), target, intermediate_name, job.levels, {}};
   // The graphic converter programs beside icf2html, as in a plain conversion.
-  if (std::string word = converter_folder_word(); !word.empty()) work.words.push_back(std::move(word));
+  static const std::string converter_folder = converter_folder_word();
+  if (!converter_folder.empty()) work.words.push_back(converter_folder);
   work.words.emplace_back("N");  // no progress bar: nothing but the one line is printed
   // The same output as a plain conversion: untrusted unless the user says otherwise.
   if (!job.trusted) work.words.emplace_back("UNTRUSTED");
@@ -449,7 +440,8 @@ IsolationResult IsolatedConverter::convert(const IsolatedConversion &job) {
     }
   });
   // A job the child cannot take shows as its end below.
-  write_all(child.jobs.write_end.fd, encode_job(work));
+  const std::string message = encode_job(work);
+  write_all(child.jobs.write_end.fd, message.data(), message.size());
   unsigned char reported = 0, ready = 0;
   const Heard code = child.hear(reported, deadline);
   // The child is kept only when it is ready for the next job after a
@@ -457,7 +449,7 @@ IsolationResult IsolatedConverter::convert(const IsolatedConversion &job) {
   const bool reusable = code == Heard::byte && (reported == 0 || reported == warning_code) &&
                         child.hear(ready, deadline) == Heard::byte && ready == child_ready;
   int wait_status = 0;
-  if (!reusable) wait_status = child.end(true);
+  if (!reusable) wait_status = child.end();
   if (child.queue) QueueServer::request_stop(child.queue->id);
   else stop.write_end.reset();  // the server sees the end of the stop pipe
   server.join();
