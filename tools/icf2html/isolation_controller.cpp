@@ -307,16 +307,26 @@ struct IsolatedConverter::Child {
     return pidfd.fd != -1;
   }
 
-  // Waits for the child's next byte on the status channel until the deadline.
-  Heard hear(unsigned char &byte, const Deadline &deadline) {
-    pollfd watched[2] = {{status.read_end.fd, POLLIN, 0}, {pidfd.fd, POLLIN, 0}};
-    if (!poll_until(watched, 2, deadline)) return Heard::deadline;
-    // A child that told its code and then ended: the code is still read.
+  // Waits for the child's next byte on the status channel until the deadline,
+  // answering its requests on the pipe route meanwhile when `server` is given.
+  Heard hear(unsigned char &byte, const Deadline &deadline, PipeServer *server) {
     for (;;) {
-      const ssize_t n = read(status.read_end.fd, &byte, 1);
-      if (n == 1) return Heard::byte;
-      if (n < 0 && errno == EINTR) continue;
-      return Heard::ended;
+      pollfd watched[3] = {{status.read_end.fd, POLLIN, 0}, {pidfd.fd, POLLIN, 0},
+                           {server ? requests.read_end.fd : -1, POLLIN, 0}};
+      if (!poll_until(watched, 3, deadline)) return Heard::deadline;
+      if (watched[2].revents != 0 && watched[0].revents == 0) {
+        // A child that breaks the record layout or goes away mid-record is
+        // answered no more; its end shows on the other channels.
+        if (!server->serve_one()) server = nullptr;
+        continue;
+      }
+      // A child that told its code and then ended: the code is still read.
+      for (;;) {
+        const ssize_t n = read(status.read_end.fd, &byte, 1);
+        if (n == 1) return Heard::byte;
+        if (n < 0 && errno == EINTR) continue;
+        return Heard::ended;
+      }
     }
   }
 
@@ -422,37 +432,34 @@ IsolationResult IsolatedConverter::convert(const IsolatedConversion &job) {
   work.words.insert(work.words.end(), job.words.begin(), job.words.end());
   work.words.insert(work.words.end(), document_words.begin(), document_words.end());
 
-  PipePair stop;
-  if (!stop.make()) {
-    result.cause = IsolationCause::setup_failed;
-    return result;
-  }
   FileService files(policy);
   // A reply to a child that has just died must not end the controller.
   const IgnoredSignal no_sigpipe(SIGPIPE);
-  std::thread server([&] {
-    if (child.queue) {
-      QueueServer(files, child.queue->id).serve_all();
-    } else {
-      PipeServer(files, child.requests.read_end.fd, child.replies.write_end.fd, child.record_length,
-                 stop.read_end.fd)
-          .serve_all();
-    }
-  });
+  // The pipe route is served on this thread between the child's status
+  // bytes; the message queue, which cannot be polled, on a thread of its own.
+  std::optional<PipeServer> pipe_server;
+  std::thread queue_server;
+  if (child.queue) {
+    queue_server = std::thread([&] { QueueServer(files, child.queue->id).serve_all(); });
+  } else {
+    pipe_server.emplace(files, child.requests.read_end.fd, child.replies.write_end.fd, child.record_length);
+  }
+  PipeServer *serving = pipe_server ? &*pipe_server : nullptr;
   // A job the child cannot take shows as its end below.
   const std::string message = encode_job(work);
   write_all(child.jobs.write_end.fd, message.data(), message.size());
   unsigned char reported = 0, ready = 0;
-  const Heard code = child.hear(reported, deadline);
+  const Heard code = child.hear(reported, deadline, serving);
   // The child is kept only when it is ready for the next job after a
   // conversion that went well.
   const bool reusable = code == Heard::byte && (reported == 0 || reported == warning_code) &&
-                        child.hear(ready, deadline) == Heard::byte && ready == child_ready;
+                        child.hear(ready, deadline, serving) == Heard::byte && ready == child_ready;
   int wait_status = 0;
   if (!reusable) wait_status = child.end();
-  if (child.queue) QueueServer::request_stop(child.queue->id);
-  else stop.write_end.reset();  // the server sees the end of the stop pipe
-  server.join();
+  if (queue_server.joinable()) {
+    QueueServer::request_stop(child.queue->id);
+    queue_server.join();
+  }
   if (!reusable) child_.reset();
 
   if (code == Heard::deadline) {
