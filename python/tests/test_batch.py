@@ -206,12 +206,14 @@ class OutcomesTest(BatchFolder):
         subprocess.run([converter, "p.bmp", "-t=p.png", "-v0", "-n"], check=True)
         with open("p.png", "rb") as png:
             picture = code("PDS", *["0"] * 6) + code("PCT", png.read().hex().upper())
-        self.tree({"in/pic.icf": HEADER + b"text " + picture + b" after", "in/plain.icf": HEADER + b"none"})
+        self.tree({"in/pic.icf": HEADER + b"text " + picture + b" after", "in/plain.icf": HEADER + b"none",
+                   "in/second.icf": HEADER + picture})
         rows = {row["input"]: row for row in icf2html.convert_batch(["in"], "out", jobs=1)}
-        self.assertEqual((rows["in/pic.icf"]["pictures"], rows["in/plain.icf"]["pictures"]), (1, 0))
+        self.assertEqual([row["pictures"] for row in rows.values()], [1, 0, 1])
+        # Pictures of pages in one folder never take each other's names.
         batch_files = self.contents("out")
-        self.assertEqual(len(batch_files), 3)
-        # The same files as single conversions into the same paths.
+        self.assertEqual(len(batch_files), 5)
+        # The same files as single conversions into the same paths, in the same order.
         os.rename("out", "batch-out")
         os.mkdir("out")
         for source in rows:

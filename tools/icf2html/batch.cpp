@@ -155,6 +155,7 @@ WorkerAnswer convert_job(std::size_t job) {
   IsolatedConversion conversion;
   conversion.program = batch.program;
   conversion.input = document.input;
+  conversion.known_stream = document.stream;
   conversion.output = document.page;
   conversion.words = {"UNTRUSTED"};  // the page icf2html DOCUMENT PAGE writes: safe for unchecked documents
   conversion.timeout_seconds = batch.limits.seconds;

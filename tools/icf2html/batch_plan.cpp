@@ -66,6 +66,7 @@ void add_file(Walk &walk, const std::string &input, const std::string &relative)
     document.skip_reason = "skipped: not a document icf2html reads (" + std::string(found) + ")";
   } else {
     document.page = unique_page(walk, relative);
+    document.stream = format == stream_format;
   }
   if (!walk.settled.contains(input)) walk.documents.push_back(std::move(document));
 }

@@ -15,6 +15,7 @@ struct PlannedDocument {
   std::string page;   // OUTDIR/..., ending in .html; "" for a skipped file
   int skip_code = 0;  // 0, or the report code of a file that is not converted
   std::string skip_reason;
+  bool stream = false;  // recognised as an intermediate stream (no reader needed)
 };
 
 // Every file of the inputs in argument order, each folder walked recursively

@@ -56,7 +56,7 @@ FileService::~FileService() {
 }
 
 FileService::Resolved FileService::resolve(std::string_view name) {
-  if (name == policy_.intermediate_name) return {Access::input, policy_.input_path};
+  if (name == policy_.intermediate_name) return {Access::input, policy_.input_path, {}};
   const std::string folder = policy_.private_dir + "/";
   const auto belongs = [this](std::string_view local) {
     return is_plain_component(local) &&
@@ -64,13 +64,16 @@ FileService::Resolved FileService::resolve(std::string_view name) {
   };
   for (const std::string &prefix : {folder, policy_.target_dir}) {
     if (!name.starts_with(prefix)) continue;
-    if (const std::string_view local = name.substr(prefix.size()); belongs(local))
-      return {Access::private_file, folder + std::string(local)};
+    if (const std::string_view local = name.substr(prefix.size()); belongs(local)) {
+      const bool picture = local != policy_.page_name && !is_temporary_name(local);
+      return {Access::private_file, folder + std::string(local),
+              picture ? policy_.target_dir + std::string(local) : std::string()};
+    }
   }
   // Temporary files are made beside the intermediate file, which has no folder part.
-  if (is_temporary_name(name)) return {Access::private_file, folder + std::string(name)};
+  if (is_temporary_name(name)) return {Access::private_file, folder + std::string(name), {}};
   refused_.emplace_back(name);
-  return {Access::refused, {}};
+  return {Access::refused, {}, {}};
 }
 
 int FileService::open(std::string_view name, int mode, int) {
@@ -159,7 +162,9 @@ long FileService::size(std::string_view name) {
 int FileService::exists(std::string_view name) {
   const Resolved file = resolve(name);
   struct stat info{};
-  return file.access != Access::refused && ::stat(file.path.c_str(), &info) == 0 ? 0 : -1;
+  if (file.access == Access::refused) return -1;
+  if (::lstat(file.path.c_str(), &info) == 0) return 0;
+  return !file.beside.empty() && ::lstat(file.beside.c_str(), &info) == 0 ? 0 : -1;
 }
 
 }  // namespace icf2html

@@ -48,6 +48,8 @@ class FileService {
   int unlink(std::string_view name);
   int rename(std::string_view old_name, std::string_view new_name);
   long size(std::string_view name);
+  // A picture name is taken when the file is in the private folder or beside
+  // the page, so that a conversion never names a picture over one there.
   int exists(std::string_view name);
 
   // Names refused so far, in the order they were asked for.
@@ -59,6 +61,7 @@ class FileService {
   struct Resolved {
     Access access;
     std::string path;
+    std::string beside;  // for a picture: the same name beside the page, where a plain conversion would look
   };
   Resolved resolve(std::string_view name);
 

@@ -381,7 +381,7 @@ IsolationResult IsolatedConverter::convert(const IsolatedConversion &job) {
   } else if (Descriptor probe(open(job.input.c_str(), O_RDONLY | O_CLOEXEC)); probe.fd == -1) {
     result.cause = IsolationCause::input_unreadable;
     return result;
-  } else {
+  } else if (!job.known_stream) {
     // A document is read by its reader, a process of its own under the same
     // limits, into the private folder; the converter gets that stream.
     DocumentInput document;

@@ -26,6 +26,7 @@ inline constexpr int isolated_record_length = 65536;
 struct IsolatedConversion {
   std::string program;  // how icf2html was started: reader programs are looked up beside it
   std::string input;   // "-" is standard input
+  bool known_stream = false;  // the input was recognised as an intermediate stream already
   std::string output;  // "-" is standard output
   std::string levels = "5";
   std::vector<std::string> words;  // the user's option words
