@@ -6,7 +6,9 @@ from __future__ import annotations
 
 import json
 import os
+import pathlib
 import signal
+import struct
 import subprocess
 import time
 import unittest
@@ -17,7 +19,10 @@ from test_package import DOCUMENT, Folder, code
 
 HEADER = code("DID", "1")
 MALFORMED = HEADER + b"text\x1fmore"  # a separator that closes no code: 16
-BIG = HEADER + b"word " * 4_000_000  # takes far longer than the tests' time limit
+BIG = HEADER + b"word " * 4_000_000  # keeps a worker busy while the batch is interrupted
+RTF = b"{\\rtf1{\\info{\\title Tides}}{\\b Bold} caf\\'e9 \\u945? end\\par}"
+# Sixty notes, each wanting a buffer of its own: more than 1 MiB of address space.
+NOTES = HEADER + b"".join(b"t" + code("FTN", str(i)) + b"n" * 100 + code("EFN") for i in range(1, 61))
 
 
 class BatchFolder(Folder):
@@ -38,6 +43,18 @@ class BatchFolder(Folder):
     def report(self, name: str = "out/report.jsonl") -> list[dict]:
         with open(name, encoding="utf-8") as lines:
             return [json.loads(line) for line in lines]
+
+    def endless(self, name: str) -> None:
+        """A stream of a header and some 1.5 GB of NUL bytes: a sparse file that
+        costs nothing to make and keeps a converter busy far beyond the tests'
+        time limits."""
+        os.makedirs(os.path.dirname(name), exist_ok=True)
+        with open(name, "wb") as file:
+            file.write(HEADER)
+            file.truncate(1500 << 20)
+
+    def contents(self, folder: str) -> dict[str, bytes]:
+        return {name: pathlib.Path(folder, name).read_bytes() for name in os.listdir(folder)}
 
     def leftovers(self, folder: str) -> list[str]:
         return [os.path.join(d, f) for d, _, files in os.walk(folder) for f in files if f.startswith("icf2html-")]
@@ -103,8 +120,9 @@ class WalkAndNamesTest(BatchFolder):
 
 class FailuresTest(BatchFolder):
     def test_a_failure_costs_only_its_document(self) -> None:
-        self.tree({"in/bad.icf": MALFORMED, "in/big.icf": BIG, "in/good.icf": HEADER + b"good"})
-        result = self.program("--batch", "out", "--timeout", "0.2", "--jobs", "2", "in")
+        self.tree({"in/bad.icf": MALFORMED, "in/good.icf": HEADER + b"good"})
+        self.endless("in/big.icf")
+        result = self.program("--batch", "out", "--timeout", "2", "--jobs", "2", "in")
         self.assertEqual(result.returncode, 1)
         rows = {row["input"]: row for row in self.report()}
         self.assertEqual((rows["in/bad.icf"]["code"], rows["in/bad.icf"]["output"]), (16, None))
@@ -142,6 +160,72 @@ class FailuresTest(BatchFolder):
         self.assertEqual(self.program("--batch", "out", "--resume", "in").returncode, 0)
         self.assertEqual(sorted(row["input"] for row in self.report() if row["output"]),
                          ["in/a.icf", "in/big0.icf", "in/big1.icf", "in/big2.icf"])
+
+
+class OutcomesTest(BatchFolder):
+    def single_page(self, source: str, page: str, **options) -> bytes:
+        """The page a single conversion of source to the same path gives."""
+        self.program(source, page, **options)
+        with open(page, "rb") as written:
+            return written.read()
+
+    def pages_match_single_conversions(self, rows: list[dict], **options) -> None:
+        for row in rows:
+            if row["output"]:
+                with open(row["output"], "rb") as page:
+                    batch_page = page.read()
+                self.assertEqual(batch_page, self.single_page(row["input"], row["output"], **options), row["input"])
+
+    def test_one_worker_goes_on_after_failures_and_reads_documents(self) -> None:
+        self.tree({"in/a.rtf": RTF, "in/b.icf": MALFORMED, "in/d.icf": HEADER + DOCUMENT, "in/e.icf": HEADER + b"last"})
+        self.endless("in/c.icf")
+        rows = icf2html.convert_batch(["in"], "out", jobs=1, timeout=2)
+        self.assertEqual({row["input"]: (row["code"], row["output"]) for row in rows}, {
+            "in/a.rtf": (0, "out/a.html"), "in/b.icf": (16, None), "in/c.icf": (101, None),
+            "in/d.icf": (0, "out/d.html"), "in/e.icf": (0, "out/e.html")})
+        self.pages_match_single_conversions(rows)
+        self.assertEqual(self.leftovers("."), [])
+
+    def test_a_warning_counts_as_converted(self) -> None:
+        self.tree({"in/a.icf": HEADER + DOCUMENT, "in/b.rtf": RTF})
+        warned = dict(os.environ, LD_PRELOAD=os.environ["ICF2HTML_WARNING_FAKE"])
+        self.assertEqual(self.program("--batch", "out", "in", env=warned).returncode, 0)
+        rows = self.report()
+        self.assertEqual(sorted((row["input"], row["code"], row["output"]) for row in rows),
+                         [("in/a.icf", 1, "out/a.html"), ("in/b.rtf", 1, "out/b.html")])
+        self.assertIn("warning", rows[0]["meaning"])
+        self.pages_match_single_conversions(rows, env=warned)
+
+    def test_pictures_are_counted_and_land_beside_their_page(self) -> None:
+        # A 4 x 2 picture made into PNG by the converter program installed beside icf2html.
+        width, height, stride = 4, 2, 12
+        bmp = b"BM" + struct.pack("<IHHIIiiHHIIiiII", 54 + stride * height, 0, 0, 54, 40, width, height, 1, 24,
+                                  0, 0, 0, 0, 0, 0) + bytes(range(0, 240, 10)) * 1
+        self.tree({"p.bmp": bmp})
+        converter = os.path.join(os.path.dirname(find_program()), "g513funx")
+        subprocess.run([converter, "p.bmp", "-t=p.png", "-v0", "-n"], check=True)
+        with open("p.png", "rb") as png:
+            picture = code("PDS", *["0"] * 6) + code("PCT", png.read().hex().upper())
+        self.tree({"in/pic.icf": HEADER + b"text " + picture + b" after", "in/plain.icf": HEADER + b"none",
+                   "in/second.icf": HEADER + picture})
+        rows = {row["input"]: row for row in icf2html.convert_batch(["in"], "out", jobs=1)}
+        self.assertEqual([row["pictures"] for row in rows.values()], [1, 0, 1])
+        # Pictures of pages in one folder never take each other's names.
+        batch_files = self.contents("out")
+        self.assertEqual(len(batch_files), 5)
+        # The same files as single conversions into the same paths, in the same order.
+        os.rename("out", "batch-out")
+        os.mkdir("out")
+        for source in rows:
+            self.program(source, rows[source]["output"], check=True)
+        self.assertEqual(self.contents("out"), batch_files)
+
+    def test_the_memory_limit_has_its_code(self) -> None:
+        self.tree({"in/notes.icf": NOTES})
+        [row] = icf2html.convert_batch(["in"], "out", memory=1, timeout=20)
+        self.assertEqual((row["code"], row["output"]), (102, None))
+        self.assertIn("memory limit of 1 MiB", row["meaning"])
+        self.assertEqual(os.listdir("out"), [])
 
 
 if __name__ == "__main__":

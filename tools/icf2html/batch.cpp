@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -47,6 +48,7 @@ struct BatchOptions {
 };
 
 struct BatchState {
+  std::string program;  // argv[0]: reader programs are looked up beside it
   std::vector<PlannedDocument> documents;
   BatchLimits limits;
   int report_fd = -1;  // -1: rows go to standard output
@@ -138,35 +140,47 @@ void remove_leftovers(const std::string &page) {
   closedir(dir);
 }
 
+// The worker's controller: its converter child lives from one document to the next.
+std::unique_ptr<IsolatedConverter> worker_converter;
+
+// Ends the worker's converter child, which is collected here.
+void end_worker() { worker_converter.reset(); }
+
 // Runs in a worker: the document's isolated conversion, as icf2html --isolate
 // runs it, to the page's path.
 WorkerAnswer convert_job(std::size_t job) {
+  if (!worker_converter) worker_converter = std::make_unique<IsolatedConverter>();
+  IsolatedConverter &converter = *worker_converter;
   const PlannedDocument &document = batch.documents[job];
   IsolatedConversion conversion;
+  conversion.program = batch.program;
   conversion.input = document.input;
+  conversion.known_stream = document.stream;
   conversion.output = document.page;
   conversion.words = {"UNTRUSTED"};  // the page icf2html DOCUMENT PAGE writes: safe for unchecked documents
   conversion.timeout_seconds = batch.limits.seconds;
   conversion.memory_mib = batch.limits.megabytes;
-  const IsolationResult result = run_isolated_conversion(conversion);
-  WorkerAnswer answer{result.code, result.signal, static_cast<std::int32_t>(result.pictures.size())};
+  const IsolationResult result = converter.convert(conversion);
+  WorkerAnswer answer{result.code, result.signal, static_cast<std::int32_t>(result.pictures.size()), 1};
   switch (result.cause) {
-    case IsolationCause::none: answer.code = 0; break;
+    case IsolationCause::none: answer.code = result.warning ? result.code : 0; break;
     case IsolationCause::conversion_failed: break;
     case IsolationCause::time_limit: answer.code = code_time_limit; break;
     case IsolationCause::memory_limit: answer.code = code_memory_limit; break;
     case IsolationCause::crashed: answer.code = code_crashed; break;
     case IsolationCause::refused_file: answer.code = code_refused_file; break;
-    case IsolationCause::input_unreadable: answer.code = code_unreadable; break;
+    case IsolationCause::input_unreadable:
+    case IsolationCause::document_unreadable: answer.code = code_unreadable; break;
     case IsolationCause::setup_failed: answer.code = code_no_isolation; break;
   }
+  if (result.cause != IsolationCause::none) answer.converted = 0;
   return answer;
 }
 
 std::string meaning_of(const WorkerAnswer &answer) {
   char words[160];
+  if (answer.converted) return answer.code == 0 ? "converted" : "converted with a warning: the input ended inside a code";
   switch (answer.code) {
-    case 0: return "converted";
     case code_time_limit:
       std::snprintf(words, sizeof words, "stopped at the time limit of %g seconds", batch.limits.seconds);
       return words;
@@ -191,7 +205,7 @@ ReportRow row_of(const JobOutcome &outcome) {
   }
   ReportRow row{document.input, "", outcome.answer.code, meaning_of(outcome.answer), outcome.seconds,
                 outcome.answer.pictures};
-  if (outcome.answer.code == 0) row.output = document.page;
+  if (outcome.answer.converted) row.output = document.page;
   return row;
 }
 
@@ -274,10 +288,11 @@ int batch_main(int argc, char **argv) {
     return 2;
   }
   if (!options.dask.empty()) return run_on_dask(options, argv);
+  batch.program = argv[0];
 
   const std::set<std::string> settled = options.resume ? settled_inputs(options.report) : std::set<std::string>{};
   if (options.one_document) batch.documents = {{options.inputs[0], options.inputs[1], 0, ""}};
-  else batch.documents = plan_batch(options.inputs, options.outdir, settled);
+  else batch.documents = plan_batch(options.inputs, options.outdir, settled, argv[0]);
   if (options.plan_only) {
     for (const PlannedDocument &document : batch.documents) std::fputs(planned_line(document).c_str(), stdout);
     return 0;
@@ -311,7 +326,7 @@ int batch_main(int argc, char **argv) {
   sigaction(SIGTERM, &action, nullptr);
   const int workers = options.jobs > 0 ? options.jobs : static_cast<int>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
   std::vector<std::size_t> abandoned;
-  const bool finished = run_jobs(jobs, workers, convert_job, on_outcome, nullptr, interrupted, abandoned);
+  const bool finished = run_jobs(jobs, workers, convert_job, end_worker, on_outcome, nullptr, interrupted, abandoned);
   // A page whose report line was not written yet goes too: --resume converts it again.
   for (const std::size_t job : abandoned) {
     unlink(batch.documents[job].page.c_str());

@@ -2,23 +2,23 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <algorithm>
 #include <cstdlib>
-#include <array>
 #include <string_view>
 
 #include <icf2html.h>
 
-#include "../icf-identify/format_names.h"
+#include "document_input.h"
+#include "format_names.h"
 
 namespace icf2html {
 namespace {
 
-// The formats that the single conversion reads.
-constexpr std::array readable_formats{3};
+constexpr int stream_format = 3;
 
 struct Walk {
+  const char *program;
   const std::string &outdir;
   const std::set<std::string> &settled;
   std::set<std::string> taken;  // page names given so far
@@ -40,6 +40,16 @@ std::string unique_page(Walk &walk, const std::string &relative) {
   return page;
 }
 
+// Whether a single conversion reads the format: the stream itself, or a
+// document whose reader program is there to run.
+bool readable(const Walk &walk, int format) {
+  if (format == stream_format) return true;
+  if (format <= 0 || is_graphic_format(format)) return false;
+  std::string first, second;
+  reader_program_names(walk.program, format, first, second);
+  return access(first.c_str(), X_OK) == 0 || access(second.c_str(), X_OK) == 0;
+}
+
 void add_file(Walk &walk, const std::string &input, const std::string &relative) {
   PlannedDocument document{input, "", 0, ""};
   int variant = 0;
@@ -50,12 +60,13 @@ void add_file(Walk &walk, const std::string &input, const std::string &relative)
   } else if (format == -2) {
     document.skip_code = code_skipped;
     document.skip_reason = "skipped: the file is empty";
-  } else if (std::ranges::find(readable_formats, format) == readable_formats.end()) {
+  } else if (!readable(walk, format)) {
     document.skip_code = code_skipped;
     const std::string_view found = format == 0 ? "not recognised" : identify::library_format(format).description;
     document.skip_reason = "skipped: not a document icf2html reads (" + std::string(found) + ")";
   } else {
     document.page = unique_page(walk, relative);
+    document.stream = format == stream_format;
   }
   if (!walk.settled.contains(input)) walk.documents.push_back(std::move(document));
 }
@@ -84,8 +95,8 @@ void walk_folder(Walk &walk, const std::string &folder, const std::string &relat
 }  // namespace
 
 std::vector<PlannedDocument> plan_batch(const std::vector<std::string> &inputs, const std::string &outdir,
-                                        const std::set<std::string> &settled) {
-  Walk walk{outdir, settled, {}, {}};
+                                        const std::set<std::string> &settled, const char *program) {
+  Walk walk{program, outdir, settled, {}, {}};
   for (const std::string &input : inputs) {
     struct stat info{};
     if (stat(input.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {

@@ -15,6 +15,7 @@ struct PlannedDocument {
   std::string page;   // OUTDIR/..., ending in .html; "" for a skipped file
   int skip_code = 0;  // 0, or the report code of a file that is not converted
   std::string skip_reason;
+  bool stream = false;  // recognised as an intermediate stream (no reader needed)
 };
 
 // Every file of the inputs in argument order, each folder walked recursively
@@ -23,8 +24,10 @@ struct PlannedDocument {
 // given directly OUTDIR/<its name>, with .html for its extension; a page name
 // already taken gets -2, -3, ... before .html. Inputs in `settled` are left
 // out (they still take their names, so the names are the same on every run).
+// Documents are intermediate streams and the document formats (RTF) whose
+// reader program is installed beside `program`, as icf2html looks it up.
 std::vector<PlannedDocument> plan_batch(const std::vector<std::string> &inputs, const std::string &outdir,
-                                        const std::set<std::string> &settled);
+                                        const std::set<std::string> &settled, const char *program);
 
 // A report row for a skipped file.
 ReportRow skipped_row(const PlannedDocument &document);

@@ -13,6 +13,8 @@
 #include <optional>
 #include <string>
 
+#include "descriptor_io.h"
+
 namespace icf2html {
 namespace {
 
@@ -29,31 +31,7 @@ struct Worker {
   Clock::time_point started;
 };
 
-bool write_all(int fd, const void *data, std::size_t size) {
-  const auto *bytes = static_cast<const unsigned char *>(data);
-  while (size > 0) {
-    const ssize_t n = write(fd, bytes, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-bool read_all(int fd, void *data, std::size_t size) {
-  auto *bytes = static_cast<unsigned char *>(data);
-  while (size > 0) {
-    const ssize_t n = read(fd, bytes, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-[[noreturn]] void serve(int from_parent, int to_parent, JobFunction convert) {
+[[noreturn]] void serve(int from_parent, int to_parent, JobFunction convert, WorkerEnd end) {
   // The terminal's Ctrl-C goes to the controlling process, which ends the workers.
   setpgid(0, 0);
   signal(SIGINT, SIG_DFL);
@@ -66,6 +44,7 @@ bool read_all(int fd, void *data, std::size_t size) {
     const WorkerAnswer answer = convert(static_cast<std::size_t>(job));
     if (!write_all(to_parent, &answer, sizeof answer)) break;
   }
+  end();
   _exit(0);
 }
 
@@ -95,7 +74,7 @@ void stop_worker(Worker &worker, bool kill_it) {
   close_worker(worker);
 }
 
-bool start_worker(std::vector<Worker> &pool, Worker &worker, JobFunction convert) {
+bool start_worker(std::vector<Worker> &pool, Worker &worker, JobFunction convert, WorkerEnd end) {
   int jobs[2], codes[2];
   if (pipe2(jobs, O_CLOEXEC) != 0) return false;
   if (pipe2(codes, O_CLOEXEC) != 0) {
@@ -112,7 +91,7 @@ bool start_worker(std::vector<Worker> &pool, Worker &worker, JobFunction convert
     }
     close(jobs[1]);
     close(codes[0]);
-    serve(jobs[0], codes[1], convert);
+    serve(jobs[0], codes[1], convert, end);
   }
   close(jobs[0]);
   close(codes[1]);
@@ -133,7 +112,7 @@ double seconds_since(Clock::time_point start) {
 
 }  // namespace
 
-bool run_jobs(const std::vector<std::size_t> &jobs, int workers, JobFunction convert,
+bool run_jobs(const std::vector<std::size_t> &jobs, int workers, JobFunction convert, WorkerEnd end,
               OutcomeFunction report, void *context, const volatile std::sig_atomic_t &interrupted,
               std::vector<std::size_t> &abandoned) {
   signal(SIGPIPE, SIG_IGN);  // a worker that died must not take the controller with it
@@ -144,7 +123,7 @@ bool run_jobs(const std::vector<std::size_t> &jobs, int workers, JobFunction con
     if (interrupted) break;
     for (Worker &worker : pool) {
       if (worker.job || next >= jobs.size()) continue;
-      if (worker.pid == -1 && !start_worker(pool, worker, convert)) continue;
+      if (worker.pid == -1 && !start_worker(pool, worker, convert, end)) continue;
       const std::uint64_t job = jobs[next];
       worker.started = Clock::now();
       if (!write_all(worker.to, &job, sizeof job)) {

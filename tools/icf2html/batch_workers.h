@@ -15,6 +15,7 @@ struct WorkerAnswer {
   std::int32_t code = 0;      // the report code
   std::int32_t signal = 0;    // for a crash, the signal that ended the conversion
   std::int32_t pictures = 0;  // picture files delivered beside the page
+  std::int32_t converted = 0; // 1 when the page was written (the code is then 0 or the warning flag)
 };
 
 // How one document ended in its worker.
@@ -27,6 +28,8 @@ struct JobOutcome {
 
 // Converts job number `job` in the worker.
 using JobFunction = WorkerAnswer (*)(std::size_t job);
+// Runs in the worker when its job pipe ends, before it exits.
+using WorkerEnd = void (*)();
 // Called in the controlling process as each job ends.
 using OutcomeFunction = void (*)(const JobOutcome &outcome, void *context);
 
@@ -34,7 +37,7 @@ using OutcomeFunction = void (*)(const JobOutcome &outcome, void *context);
 // this process (so they see its data), and reports each outcome as it ends.
 // Returns false when `interrupted` became non-zero: every worker and the
 // conversion it ran have then been killed, and `abandoned` holds their jobs.
-bool run_jobs(const std::vector<std::size_t> &jobs, int workers, JobFunction convert,
+bool run_jobs(const std::vector<std::size_t> &jobs, int workers, JobFunction convert, WorkerEnd end,
               OutcomeFunction report, void *context, const volatile std::sig_atomic_t &interrupted,
               std::vector<std::size_t> &abandoned);
 

@@ -1,5 +1,5 @@
-// The forked converter: limits, working folder, standard streams, then one
-// conversion through the library's entry point.
+// The forked converter: limits and standard streams once, then for every job
+// its working folder and one conversion through the library's entry point.
 #include "child_converter.h"
 
 #include <fcntl.h>
@@ -7,18 +7,67 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 
 #include <icf2html.h>
 
+#include "descriptor_io.h"
+
 namespace icf2html {
+namespace {
+
+// A job message: its length as four bytes, then NUL-terminated texts (the
+// folder, the target, the intermediate name, the levels, the words).
+constexpr std::size_t length_bytes = sizeof(std::uint32_t);
+
+bool next_job(int fd, ChildJob &job) {
+  std::uint32_t length = 0;
+  if (!read_all(fd, &length, length_bytes)) return false;
+  std::string text(length, '\0');
+  if (!read_all(fd, text.data(), length)) return false;
+  std::vector<std::string> parts;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = text.find('\0', at);
+    if (end == std::string::npos) return false;
+    parts.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  if (parts.size() < 4) return false;
+  job = {parts[0], parts[1], parts[2], parts[3], {parts.begin() + 4, parts.end()}};
+  return true;
+}
+
+void tell(int fd, unsigned char byte) {
+  // When this write fails the controller judges by the exit status alone.
+  [[maybe_unused]] const ssize_t told = write(fd, &byte, 1);
+}
+
+int convert(ChildJob &job) {
+  std::vector<char *> option_words;
+  for (std::string &word : job.words) option_words.push_back(word.data());
+  option_words.push_back(nullptr);
+  return MainEntryPoint(job.target_name.data(), job.intermediate_name.data(), job.levels.data(),
+                        option_words.data(), nullptr, nullptr);
+}
+
+}  // namespace
+
+std::string encode_job(const ChildJob &job) {
+  std::string text;
+  for (const std::string *part : {&job.private_dir, &job.target_name, &job.intermediate_name, &job.levels})
+    text.append(*part).push_back('\0');
+  for (const std::string &word : job.words) text.append(word).push_back('\0');
+  const auto length = static_cast<std::uint32_t>(text.size());
+  return std::string(reinterpret_cast<const char *>(&length), length_bytes) + text;
+}
 
 void run_child_converter(const ChildSetup &setup) {
   // A process group of its own, so that the converter programs it starts go
   // with it when the controller has to stop it.
   setpgid(0, 0);
   signal(SIGPIPE, SIG_DFL);  // the controller ignores it; the library handles a broken pipe itself
-  if (chdir(setup.private_dir.c_str()) != 0) _exit(child_setup_failed);
+  for (const int fd : setup.controller_fds) close(fd);
   if (setup.memory_mib > 0) {
     const rlim_t bytes = static_cast<rlim_t>(setup.memory_mib) << 20;
     const rlimit limit{bytes, bytes};
@@ -30,24 +79,19 @@ void run_child_converter(const ChildSetup &setup) {
   dup2(out_fd, STDOUT_FILENO);
   dup2(out_fd, STDERR_FILENO);
 
-  std::vector<std::string> words = setup.words;
-  std::vector<char *> option_words;
-  for (std::string &word : words) option_words.push_back(word.data());
-  option_words.push_back(nullptr);
-  std::string target = setup.target_name;
-  std::string intermediate = setup.intermediate_name;
-  std::string levels = setup.levels;
-  const int code = MainEntryPoint(target.data(), intermediate.data(), levels.data(), option_words.data(),
-                                  nullptr, nullptr);
-  const unsigned char reported = static_cast<unsigned char>(code);
-  // When this write fails the controller judges by the exit status alone.
-  [[maybe_unused]] const ssize_t told = write(setup.status_fd, &reported, 1);
-  GlobalShutDown();
-  RemoveTempFiles();
-  RemovePurgeableFiles();
-  KIVFreeAll();
-  std::fflush(stdout);
-  _exit(code);
+  ChildJob job;
+  while (next_job(setup.job_fd, job)) {
+    if (chdir(job.private_dir.c_str()) != 0) _exit(child_setup_failed);
+    const int code = convert(job);
+    tell(setup.status_fd, static_cast<unsigned char>(code));
+    GlobalShutDown();
+    RemoveTempFiles();
+    RemovePurgeableFiles();
+    KIVFreeAll();
+    std::fflush(stdout);
+    tell(setup.status_fd, child_ready);
+  }
+  _exit(0);
 }
 
 }  // namespace icf2html

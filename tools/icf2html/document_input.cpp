@@ -1,13 +1,15 @@
 // Running the reader program of a document format, as the suite starts its
 // converter programs: the foreign file, "-t=" and the intermediate file,
-// "-v" and the variant, "-n". The intermediate file is "stdout", the file
-// layer's name for the standard output, which is the pipe's write end. The
-// writer reads the pipe through a symbolic link in the folder where it makes
-// its temporary files (beside its input), and removes the link when it has
-// read the stream, as it removes a stream file.
+// "-v" and the variant, "-n". For a single conversion the intermediate file is
+// "stdout", the file layer's name for the standard output, which is the
+// pipe's write end. The writer reads the pipe through a symbolic link in the
+// folder where it makes its temporary files (beside its input), and removes
+// the link when it has read the stream, as it removes a stream file. An
+// isolated conversion gives the reader a file of its private folder instead.
 #include "document_input.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,6 +20,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "child_deadline.h"
 #include "format_names.h"
 
 namespace icf2html {
@@ -26,17 +29,28 @@ namespace {
 constexpr int recognised_stream = 3;    // the intermediate code stream itself
 constexpr int status_not_this_format = 9;
 constexpr int status_no_program = 255;
+constexpr int status_time_limit = -1;
 
 // Formats that icf2html takes as intermediate streams, as it always did: the
 // stream, text that holds no codes, and what the recogniser cannot name.
 bool is_stream_format(int format) { return format <= recognised_stream; }
 
-bool is_graphic_format(int format) { return format >= 500 && format <= 699; }
-
 std::string program_directory(const char *program) {
   const std::string path = program != nullptr ? program : "";
   const auto slash = path.rfind('/');
   return slash == std::string::npos || slash == 0 ? std::string() : path.substr(0, slash + 1);
+}
+
+// In the child: runs the reader under either name with the stream target given.
+[[noreturn]] void exec_reader(const std::string &first, const std::string &second, const char *input,
+                              const std::string &target, const std::string &variant_text) {
+  for (const std::string *name : {&first, &second}) {
+    char *arguments[] = {const_cast<char *>(name->c_str()), const_cast<char *>(input),
+                         const_cast<char *>(target.c_str()), const_cast<char *>(variant_text.c_str()),
+                         const_cast<char *>("-n"), nullptr};
+    execvp(arguments[0], arguments);
+  }
+  _exit(status_no_program);
 }
 
 // Starts the reader with its standard output on a new pipe; the pipe's read
@@ -54,12 +68,7 @@ int start_reader(const std::string &first, const std::string &second, const char
   }
   if (child == 0) {
     if (dup2(ends[1], STDOUT_FILENO) == -1) _exit(status_no_program);
-    for (const std::string *name : {&first, &second}) {
-      char *arguments[] = {const_cast<char *>(name->c_str()), const_cast<char *>(input), const_cast<char *>("-t=stdout"),
-                           const_cast<char *>(variant_text.c_str()), const_cast<char *>("-n"), nullptr};
-      execvp(arguments[0], arguments);
-    }
-    _exit(status_no_program);
+    exec_reader(first, second, input, "-t=stdout", variant_text);
   }
   close(ends[1]);
   return ends[0];
@@ -85,12 +94,49 @@ bool link_to_pipe(const std::string &dir, int pipe_end, std::string &name) {
   return false;
 }
 
+int make_stream_file(const std::string &dir, std::string &name) {
+  std::vector<char> buffer(dir.begin(), dir.end());
+  for (char c : std::string("icf2html-XXXXXX")) buffer.push_back(c);
+  buffer.push_back('\0');
+  const int fd = mkstemp(buffer.data());
+  if (fd != -1) {
+    name = buffer.data();
+    close(fd);
+  }
+  return fd;
+}
+
 // Exit status of the reader, or status_no_program when neither name ran.
 int wait_for_reader(pid_t child) {
   int status = 0;
   while (waitpid(child, &status, 0) == -1) {
     if (errno != EINTR) return status_no_program - 1;
   }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : status_no_program - 1;
+}
+
+// Runs the reader to its end under limits, writing into stream. Its exit
+// status, status_no_program when neither name runs, or status_time_limit.
+int run_limited_reader(const std::string &first, const std::string &second, const char *input,
+                       const std::string &stream, int variant, const ReaderLimits &limits) {
+  const std::string variant_text = "-v" + std::to_string(variant);
+  const bool limited = limits.seconds > 0 || limits.memory_mib > 0;
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  if (child == -1) return status_no_program;
+  if (child == 0) {
+    if (limited) setpgid(0, 0);
+    if (limits.memory_mib > 0) {
+      const rlim_t bytes = static_cast<rlim_t>(limits.memory_mib) << 20;
+      const rlimit limit{bytes, bytes};
+      setrlimit(RLIMIT_AS, &limit);
+    }
+    exec_reader(first, second, input, "-t=" + stream, variant_text);
+  }
+  if (limited) setpgid(child, child);  // whichever runs first: the group exists before it can be killed
+  bool timed_out = false;
+  const int status = wait_for_child(child, deadline_after(limits.seconds), timed_out);
+  if (timed_out) return status_time_limit;
   return WIFEXITED(status) ? WEXITSTATUS(status) : status_no_program - 1;
 }
 
@@ -101,7 +147,62 @@ void end_reading(DocumentInput &document) {
   document.reader = -1;
 }
 
+// Recognises the input; true when it is a document that a reader must read
+// (first and second are then its reader's names, variant the recogniser's variant). Prints the line for a
+// picture and sets failed.
+bool needs_reader(const char *program, const char *input, DocumentInput &result, std::string &first,
+                  std::string &second, int &variant, bool &failed) {
+  variant = 0;
+  end_reading(result);
+  result.stream.clear();
+  result.timed_out = false;
+  failed = false;
+  result.format = autorec(input, &variant);
+  if (result.format < 0 || is_stream_format(result.format)) return false;  // read as before
+  if (is_graphic_format(result.format)) {
+    const std::string_view kind = identify::library_format(result.format).description;
+    std::fprintf(stderr, "icf2html: %s: a %.*s (format %d) is a picture, not a document\n", input,
+                 static_cast<int>(kind.size()), kind.data(), result.format);
+    failed = true;
+    return false;
+  }
+  reader_program_names(program, result.format, first, second);
+  result.reader_name = first;
+  return true;
+}
+
+// The one line for a reader that did not read the document; returns 1.
+int report_reader_failure(const char *input, const DocumentInput &document, int status) {
+  const std::string_view kind = identify::library_format(document.format).description;
+  if (status == status_no_program)
+    std::fprintf(stderr, "icf2html: %s: a %.*s (format %d) cannot be read: no reader program %s\n", input,
+                 static_cast<int>(kind.size()), kind.data(), document.format, document.reader_name.c_str());
+  else if (status == status_not_this_format)
+    std::fprintf(stderr, "icf2html: %s: looks like a %.*s (format %d), but its reader cannot read it\n", input,
+                 static_cast<int>(kind.size()), kind.data(), document.format);
+  else
+    std::fprintf(stderr, "icf2html: %s: the reader of a %.*s (format %d) failed (status %d)\n", input,
+                 static_cast<int>(kind.size()), kind.data(), document.format, status);
+  return 1;
+}
+
+int no_temporary_file(const std::string &dir) {
+  std::fprintf(stderr, "icf2html: %s: no temporary file can be written\n", dir.empty() ? "." : dir.c_str());
+  return 1;
+}
+
 }  // namespace
+
+bool is_graphic_format(int format) { return format >= 500 && format <= 699; }
+
+std::string converter_folder_word() {
+  char path[4096];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return {};
+  const std::string self(path, static_cast<std::size_t>(n));
+  const auto slash = self.rfind('/');
+  return slash == std::string::npos ? std::string() : "E=" + self.substr(0, slash + 1);
+}
 
 void reader_program_names(const char *program, int format, std::string &first, std::string &second) {
   const std::string dir = program_directory(program);
@@ -115,30 +216,20 @@ void reader_program_names(const char *program, int format, std::string &first, s
 DocumentInput::~DocumentInput() { end_reading(*this); }
 
 int read_document_input(const char *program, const char *input, const std::string &dir, DocumentInput &result) {
-  int variant = 0;
-  end_reading(result);
-  result.stream.clear();
-  result.format = autorec(input, &variant);
-  if (result.format < 0 || is_stream_format(result.format)) return 0;  // read as before
-  const std::string_view kind = identify::library_format(result.format).description;
-  if (is_graphic_format(result.format)) {
-    std::fprintf(stderr, "icf2html: %s: a %.*s (format %d) is a picture, not a document\n", input,
-                 static_cast<int>(kind.size()), kind.data(), result.format);
-    return 1;
-  }
   std::string first, second;
-  reader_program_names(program, result.format, first, second);
-  result.reader_name = first;
+  int variant = 0;
+  bool failed = false;
+  if (!needs_reader(program, input, result, first, second, variant, failed)) return failed ? 1 : 0;
   result.pipe_end = start_reader(first, second, input, variant, result.reader);
   if (result.pipe_end == -1) {
+    const std::string_view kind = identify::library_format(result.format).description;
     std::fprintf(stderr, "icf2html: %s: the reader of a %.*s (format %d) cannot be started\n", input,
                  static_cast<int>(kind.size()), kind.data(), result.format);
     return 1;
   }
   if (!link_to_pipe(dir, result.pipe_end, result.stream)) {
     end_reading(result);
-    std::fprintf(stderr, "icf2html: %s: no temporary file can be written\n", dir.empty() ? "." : dir.c_str());
-    return 1;
+    return no_temporary_file(dir);
   }
   return 0;
 }
@@ -150,18 +241,25 @@ int finish_document_input(const char *input, DocumentInput &document) {
   document.pipe_end = -1;
   const int status = wait_for_reader(document.reader);
   document.reader = -1;
-  if (status == 0) return 0;
-  const std::string_view kind = identify::library_format(document.format).description;
-  if (status == status_no_program)
-    std::fprintf(stderr, "icf2html: %s: a %.*s (format %d) cannot be read: no reader program %s\n", input,
-                 static_cast<int>(kind.size()), kind.data(), document.format, document.reader_name.c_str());
-  else if (status == status_not_this_format)
-    std::fprintf(stderr, "icf2html: %s: looks like a %.*s (format %d), but its reader cannot read it\n", input,
-                 static_cast<int>(kind.size()), kind.data(), document.format);
-  else
-    std::fprintf(stderr, "icf2html: %s: the reader of a %.*s (format %d) failed (status %d)\n", input,
-                 static_cast<int>(kind.size()), kind.data(), document.format, status);
-  return 1;
+  return status == 0 ? 0 : report_reader_failure(input, document, status);
+}
+
+int read_document_to_file(const char *program, const char *input, const std::string &dir, DocumentInput &result,
+                          const ReaderLimits &limits) {
+  std::string first, second;
+  int variant = 0;
+  bool failed = false;
+  if (!needs_reader(program, input, result, first, second, variant, failed)) return failed ? 1 : 0;
+  std::string stream;
+  if (make_stream_file(dir, stream) == -1) return no_temporary_file(dir);
+  const int status = run_limited_reader(first, second, input, stream, variant, limits);
+  if (status == 0) {
+    result.stream = stream;
+    return 0;
+  }
+  unlink(stream.c_str());
+  result.timed_out = status == status_time_limit;
+  return result.timed_out ? 1 : report_reader_failure(input, result, status);
 }
 
 }  // namespace icf2html

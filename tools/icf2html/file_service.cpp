@@ -16,6 +16,12 @@ constexpr mode_t create_permission = 0666;
 constexpr std::string_view temporary_prefix = "KV";
 constexpr std::string_view temporary_suffix = ".TMP";
 constexpr std::size_t temporary_digits = 6;
+constexpr std::string_view picture_prefix = "GR";
+constexpr std::size_t picture_digits = 6;
+
+bool all_digits(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
 
 bool is_plain_component(std::string_view name) {
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos;
@@ -35,8 +41,14 @@ int open_flags(int mode) {
 bool is_temporary_name(std::string_view name) {
   if (name.size() != temporary_prefix.size() + temporary_digits + temporary_suffix.size()) return false;
   if (!name.starts_with(temporary_prefix) || !name.ends_with(temporary_suffix)) return false;
-  const std::string_view digits = name.substr(temporary_prefix.size(), temporary_digits);
-  return std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+  return all_digits(name.substr(temporary_prefix.size(), temporary_digits));
+}
+
+bool is_picture_name(std::string_view name) {
+  const std::size_t dot = picture_prefix.size() + picture_digits;
+  return name.size() > dot + 1 && name.starts_with(picture_prefix) && name[dot] == '.' &&
+         all_digits(name.substr(picture_prefix.size(), picture_digits)) &&
+         name.find('.', dot + 1) == std::string_view::npos;
 }
 
 FileService::~FileService() {
@@ -44,20 +56,24 @@ FileService::~FileService() {
 }
 
 FileService::Resolved FileService::resolve(std::string_view name) {
-  if (name == policy_.intermediate_name) return {Access::input, policy_.input_path};
+  if (name == policy_.intermediate_name) return {Access::input, policy_.input_path, {}};
   const std::string folder = policy_.private_dir + "/";
   const auto belongs = [this](std::string_view local) {
-    return is_plain_component(local) && (local.starts_with(policy_.picture_stem) || is_temporary_name(local));
+    return is_plain_component(local) &&
+           (local.starts_with(policy_.picture_stem) || is_picture_name(local) || is_temporary_name(local));
   };
   for (const std::string &prefix : {folder, policy_.target_dir}) {
     if (!name.starts_with(prefix)) continue;
-    if (const std::string_view local = name.substr(prefix.size()); belongs(local))
-      return {Access::private_file, folder + std::string(local)};
+    if (const std::string_view local = name.substr(prefix.size()); belongs(local)) {
+      const bool picture = local != policy_.page_name && !is_temporary_name(local);
+      return {Access::private_file, folder + std::string(local),
+              picture ? policy_.target_dir + std::string(local) : std::string()};
+    }
   }
   // Temporary files are made beside the intermediate file, which has no folder part.
-  if (is_temporary_name(name)) return {Access::private_file, folder + std::string(name)};
+  if (is_temporary_name(name)) return {Access::private_file, folder + std::string(name), {}};
   refused_.emplace_back(name);
-  return {Access::refused, {}};
+  return {Access::refused, {}, {}};
 }
 
 int FileService::open(std::string_view name, int mode, int) {
@@ -146,7 +162,9 @@ long FileService::size(std::string_view name) {
 int FileService::exists(std::string_view name) {
   const Resolved file = resolve(name);
   struct stat info{};
-  return file.access != Access::refused && ::stat(file.path.c_str(), &info) == 0 ? 0 : -1;
+  if (file.access == Access::refused) return -1;
+  if (::lstat(file.path.c_str(), &info) == 0) return 0;
+  return !file.beside.empty() && ::lstat(file.beside.c_str(), &info) == 0 ? 0 : -1;
 }
 
 }  // namespace icf2html

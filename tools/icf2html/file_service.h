@@ -13,7 +13,8 @@ namespace icf2html {
 
 // The files one isolated conversion may reach. The converter names the page
 // as the user did; the page, the pictures beside it (names that begin with
-// the page's stem) and the temporary files all live in the private folder.
+// the page's stem, or numbered picture names) and the temporary files all
+// live in the private folder.
 struct FilePolicy {
   std::string private_dir;        // absolute, without a final '/'
   std::string intermediate_name;  // the converter's name for its intermediate file
@@ -25,6 +26,9 @@ struct FilePolicy {
 
 // Whether a name has the form of the library's temporary files ("KV", six digits, ".TMP").
 bool is_temporary_name(std::string_view name);
+// Whether a name has the form of the picture files the library numbers
+// beside the page ("GR", six digits, "." and an extension).
+bool is_picture_name(std::string_view name);
 
 class FileService {
  public:
@@ -44,6 +48,8 @@ class FileService {
   int unlink(std::string_view name);
   int rename(std::string_view old_name, std::string_view new_name);
   long size(std::string_view name);
+  // A picture name is taken when the file is in the private folder or beside
+  // the page, so that a conversion never names a picture over one there.
   int exists(std::string_view name);
 
   // Names refused so far, in the order they were asked for.
@@ -55,6 +61,7 @@ class FileService {
   struct Resolved {
     Access access;
     std::string path;
+    std::string beside;  // for a picture: the same name beside the page, where a plain conversion would look
   };
   Resolved resolve(std::string_view name);
 

@@ -1,7 +1,6 @@
 // Reads the isolation options, runs the conversion and prints one line on failure.
 #include "isolation_command.h"
 
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -14,14 +13,15 @@ namespace icf2html {
 
 namespace {
 
-// Exit statuses of an isolated conversion beside the plain 0, 1 and 2.
+// Exit statuses of an isolated conversion beside the plain 0, 1, 2 and 5
+// (converted with a warning).
 constexpr int exit_failed = 1;
 constexpr int exit_usage = 2;
 constexpr int exit_time_limit = 3;
 constexpr int exit_memory_limit = 4;
-constexpr int exit_crashed = 5;
 constexpr int exit_refused = 6;
 constexpr int exit_setup = 7;
+constexpr int exit_crashed = 8;
 // The status the library's signal handler gives the faults.
 constexpr int fault_status = 16;
 
@@ -33,9 +33,10 @@ bool to_number(const char *text, long &value) {
 
 int exit_status(const IsolationResult &result) {
   switch (result.cause) {
-    case IsolationCause::none: return 0;
+    case IsolationCause::none: return result.warning ? status_converted_with_warning : status_converted;
     case IsolationCause::conversion_failed:
-    case IsolationCause::input_unreadable: return exit_failed;
+    case IsolationCause::input_unreadable:
+    case IsolationCause::document_unreadable: return exit_failed;
     case IsolationCause::time_limit: return exit_time_limit;
     case IsolationCause::memory_limit: return exit_memory_limit;
     case IsolationCause::crashed: return exit_crashed;
@@ -47,13 +48,18 @@ int exit_status(const IsolationResult &result) {
 
 std::string describe_failure(const IsolationResult &result, const IsolatedConversion &job) {
   switch (result.cause) {
-    case IsolationCause::none: return "";
+    case IsolationCause::none:
+      return result.warning ? job.input + ": warning: the input ended inside a code" : "";
+    case IsolationCause::document_unreadable: return "";  // the reader's own line said why
     case IsolationCause::conversion_failed: {
       const Cause cause = cause_of(result.code);
       return (cause.input ? job.input : job.output) + ": " + cause.text + " (code " + std::to_string(result.code) + ")";
     }
-    case IsolationCause::time_limit:
-      return job.input + ": stopped at the time limit of " + std::to_string(std::lround(job.timeout_seconds)) + " s";
+    case IsolationCause::time_limit: {
+      char seconds[32];
+      std::snprintf(seconds, sizeof seconds, "%g", job.timeout_seconds);
+      return job.input + ": stopped at the time limit of " + seconds + " s";
+    }
     case IsolationCause::memory_limit:
       return job.input + ": stopped at the memory limit of " + std::to_string(job.memory_mib) + " MiB";
     case IsolationCause::crashed:
@@ -87,8 +93,11 @@ void isolation_usage(std::FILE *to) {
                "  --memory MB   the child's address space in MiB (default %ld; 0 for none)\n"
                "  --trace FILE  write the child's pipe trace into FILE\n"
                "  --trusted     the document is trusted, as for a plain conversion\n"
+               "A document that is not an intermediate stream (RTF) is read first by its reader\n"
+               "program, run as a process of its own under the same limits.\n"
                "Exit status: 0 done, 1 conversion failed, 2 usage, 3 time limit, 4 memory limit,\n"
-               "5 the converter crashed, 6 a file outside the conversion was refused, 7 setup failed.\n",
+               "5 converted with a warning, 6 a file outside the conversion was refused, 7 setup\n"
+               "failed, 8 the converter crashed.\n",
                default_timeout_seconds, default_memory_mib);
 }
 
@@ -129,11 +138,12 @@ int isolated_main(int argc, char **argv) {
     isolation_usage(stderr);
     return exit_usage;
   }
+  job.program = argv[0];
   job.input = files[0];
   job.output = files[1];
   const IsolationResult result = run_isolated_conversion(job);
-  if (result.cause != IsolationCause::none)
-    std::fprintf(stderr, "icf2html: %s\n", describe_failure(result, job).c_str());
+  if (const std::string said = describe_failure(result, job); !said.empty())
+    std::fprintf(stderr, "icf2html: %s\n", said.c_str());
   return exit_status(result);
 }
 

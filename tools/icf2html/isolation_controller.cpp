@@ -7,22 +7,28 @@
 #include <sys/ipc.h>
 #include <sys/msg.h>
 #include <sys/shm.h>
-#include <sys/syscall.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <thread>
 
 #include "child_converter.h"
+#include "child_deadline.h"
+#include "descriptor_io.h"
+#include "document_input.h"
 #include "file_service.h"
+#include "input_copy.h"
+#include "output_guard.h"
 #include "pipe_server.h"
 #include "queue_server.h"
 
@@ -33,10 +39,13 @@ namespace {
 constexpr char stdout_page[] = "page.html";
 constexpr char intermediate_name[] = ".icf2html-input";
 constexpr int no_memory_code = 8;
+// The converter's 1 is also its warning flag: the page is then complete.
+constexpr int warning_code = 1;
 
-std::string directory_of(const std::string &path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+// The folder part of a path, "./" when it has none.
+std::string folder_of(const std::string &path) {
+  const std::string folder = directory_of(path);
+  return folder.empty() ? std::string("./") : folder;
 }
 
 std::string base_name(const std::string &path) {
@@ -47,11 +56,6 @@ std::string base_name(const std::string &path) {
 std::string stem_of(const std::string &name) {
   const auto dot = name.rfind('.');
   return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-}
-
-std::string temporary_directory() {
-  const char *tmp = std::getenv("TMPDIR");
-  return std::string(tmp && *tmp ? tmp : "/tmp") + "/";
 }
 
 // Names of the plain entries of a folder.
@@ -79,9 +83,8 @@ class PrivateFolder {
     }
   }
   ~PrivateFolder() {
-    if (path_.empty()) return;
-    for (const std::string &entry : entries_of(path_)) unlink((path_ + "/" + entry).c_str());
-    rmdir(path_.c_str());
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);  // links inside are removed, not followed
   }
   PrivateFolder(const PrivateFolder &) = delete;
   PrivateFolder &operator=(const PrivateFolder &) = delete;
@@ -167,36 +170,6 @@ bool copy_file_to_descriptor(const std::string &name, int to) {
   return from.fd != -1 && copy_descriptor(from.fd, to);
 }
 
-// Waits for the child until the deadline; kills its process group when the
-// deadline passes. The wait status, and whether the limit was hit.
-int wait_for_child(pid_t child, double timeout_seconds, bool &timed_out) {
-  timed_out = false;
-  Descriptor pidfd(static_cast<int>(syscall(SYS_pidfd_open, child, 0)));
-  if (pidfd.fd != -1 && timeout_seconds > 0) {
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                              std::chrono::duration<double>(timeout_seconds));
-    for (;;) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-      if (std::chrono::steady_clock::now() >= deadline) {
-        timed_out = true;
-        break;
-      }
-      pollfd watched{pidfd.fd, POLLIN, 0};
-      const int ready = poll(&watched, 1, static_cast<int>(std::min<long long>(left.count() + 1, INT_MAX)));
-      if (ready > 0) break;
-      if (ready < 0 && errno != EINTR) break;
-    }
-  }
-  if (timed_out) kill(-child, SIGKILL);
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  // Converter programs it started do not outlive it.
-  kill(-child, SIGKILL);
-  return status;
-}
-
 // Removes the shared-memory segments a child made and could not remove
 // itself because it was stopped during a transfer.
 void remove_segments_of(pid_t child) {
@@ -209,26 +182,179 @@ void remove_segments_of(pid_t child) {
   }
 }
 
-// Moves the finished page and the pictures beside it out of the private folder.
+// The converter programs the child starts write the pictures under the page's
+// folder as the user named it, from the private folder: a relative folder is
+// made to lead back into the private folder (its last part a link to the
+// folder itself), so the pictures land there and the page names them as a
+// plain conversion does. An absolute folder, or one through "..", cannot be
+// mapped; converter programs then write beside OUTPUT.
+void mirror_target_folder(const std::string &private_dir, const std::string &target_dir) {
+  if (target_dir.empty() || target_dir.front() == '/') return;
+  std::vector<std::string> parts;
+  for (std::size_t at = 0; at < target_dir.size();) {
+    const std::size_t slash = target_dir.find('/', at);
+    const std::string part = target_dir.substr(at, slash - at);
+    if (part == "..") return;
+    if (!part.empty() && part != ".") parts.push_back(part);
+    at = slash == std::string::npos ? target_dir.size() : slash + 1;
+  }
+  if (parts.empty()) return;
+  std::string path = private_dir, back = ".";
+  for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+    path += "/" + parts[i];
+    mkdir(path.c_str(), 0700);
+    back = back == "." ? ".." : back + "/..";
+  }
+  [[maybe_unused]] const int made = symlink(back.c_str(), (path + "/" + parts.back()).c_str());
+}
+
+// Moves the finished page and the pictures beside it out of the private
+// folder; a failure leaves OUTPUT and its folder as they were.
 bool deliver(const std::string &folder, const FilePolicy &policy, const IsolatedConversion &job,
              IsolationResult &result) {
-  const std::string out_dir = directory_of(job.output);
-  for (const std::string &entry : entries_of(folder)) {
-    if (entry == policy.page_name || !entry.starts_with(policy.picture_stem) || job.output == "-") continue;
-    if (rename((folder + "/" + entry).c_str(), (out_dir + entry).c_str()) != 0) return false;
-    result.pictures.push_back(out_dir + entry);
-  }
   const std::string page = folder + "/" + policy.page_name;
   if (job.output == "-") return copy_file_to_descriptor(page, STDOUT_FILENO);
-  return rename(page.c_str(), job.output.c_str()) == 0;
+  OutputGuard guard;
+  if (!guard.protect(job.output, true)) return false;
+  const std::string out_dir = folder_of(job.output);
+  for (const std::string &entry : entries_of(folder)) {
+    struct stat info{};
+    if (lstat((folder + "/" + entry).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+    if (entry == policy.page_name || folder + "/" + entry == policy.input_path) continue;
+    if (!entry.starts_with(policy.picture_stem) && !is_picture_name(entry)) continue;
+    if (rename((folder + "/" + entry).c_str(), (out_dir + entry).c_str()) != 0) {
+      guard.restore();
+      return false;
+    }
+    guard.placed(out_dir + entry);
+    result.pictures.push_back(out_dir + entry);
+  }
+  if (rename(page.c_str(), job.output.c_str()) != 0) {
+    guard.restore();
+    return false;
+  }
+  guard.commit();
+  return true;
 }
+
+// How the wait for one byte from the child ended.
+enum class Heard { byte, ended, deadline };
 
 }  // namespace
 
-IsolationResult run_isolated_conversion(const IsolatedConversion &job) {
+// The converter child and the controller's ends of its channels. What it was
+// started with (limits, route, trace) is fixed for its life.
+struct IsolatedConverter::Child {
+  pid_t pid = -1;
+  Descriptor pidfd;
+  PipePair jobs, status, requests, replies;
+  std::optional<PrivateQueue> queue;
+  RemoteRoute route = RemoteRoute::pipes;
+  int record_length = 0;
+  long memory_mib = 0;
+  std::string trace_file;
+  Descriptor trace;
+  int child_reply_fd = -1, child_request_fd = -1;  // the child's ends of the pipe route, by their numbers
+
+  bool suits(const IsolatedConversion &job) const {
+    return route == job.route && record_length == job.record_length && memory_mib == job.memory_mib &&
+           trace_file == job.trace_file;
+  }
+
+  // The route's option words for the child's channels.
+  std::vector<std::string> route_words() const {
+    const auto word = [](const char *name, int value) { return std::string(name).append(std::to_string(value)); };
+    if (queue) return {"IF", word("Q", queue->id)};
+    return {word("INP=", child_reply_fd), word("OUTP=", child_request_fd), word("BP=", record_length)};
+  }
+
+  bool start(const IsolatedConversion &job) {
+    route = job.route;
+    record_length = job.record_length;
+    memory_mib = job.memory_mib;
+    trace_file = job.trace_file;
+    if (!trace_file.empty()) {
+      trace.fd = open(trace_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+      if (trace.fd == -1) return false;
+    }
+    if (!jobs.make() || !status.make()) return false;
+    if (route == RemoteRoute::pipes) {
+      if (!requests.make() || !replies.make()) return false;
+      child_reply_fd = replies.read_end.fd;
+      child_request_fd = requests.write_end.fd;
+    } else {
+      queue.emplace();
+      if (queue->id == -1) return false;
+    }
+    ChildSetup setup;
+    setup.memory_mib = memory_mib;
+    setup.trace_fd = trace.fd;
+    setup.job_fd = jobs.read_end.fd;
+    setup.status_fd = status.write_end.fd;
+    // Without its copies of the controller's ends, the child sees the end of
+    // its job channel when the controller goes away.
+    setup.controller_fds = {jobs.write_end.fd, status.read_end.fd, requests.read_end.fd, replies.write_end.fd};
+    std::fflush(nullptr);
+    pid = fork();
+    if (pid < 0) return false;
+    if (pid == 0) run_child_converter(setup);
+    setpgid(pid, pid);  // whichever runs first: the group exists before it can be killed
+    pidfd.fd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    jobs.read_end.reset();
+    status.write_end.reset();
+    requests.write_end.reset();
+    replies.read_end.reset();
+    return pidfd.fd != -1;
+  }
+
+  // Waits for the child's next byte on the status channel until the deadline,
+  // answering its requests on the pipe route meanwhile when `server` is given.
+  Heard hear(unsigned char &byte, const Deadline &deadline, PipeServer *server) {
+    for (;;) {
+      pollfd watched[3] = {{status.read_end.fd, POLLIN, 0}, {pidfd.fd, POLLIN, 0},
+                           {server ? requests.read_end.fd : -1, POLLIN, 0}};
+      if (!poll_until(watched, 3, deadline)) return Heard::deadline;
+      if (watched[2].revents != 0 && watched[0].revents == 0) {
+        // A child that breaks the record layout or goes away mid-record is
+        // answered no more; its end shows on the other channels.
+        if (!server->serve_one()) server = nullptr;
+        continue;
+      }
+      // A child that told its code and then ended: the code is still read.
+      for (;;) {
+        const ssize_t n = read(status.read_end.fd, &byte, 1);
+        if (n == 1) return Heard::byte;
+        if (n < 0 && errno == EINTR) continue;
+        return Heard::ended;
+      }
+    }
+  }
+
+  // Kills the child with its process group (the converter programs it
+  // started) and collects it: its wait status.
+  int end() {
+    kill(-pid, SIGKILL);
+    int wait_status = 0;
+    while (waitpid(pid, &wait_status, 0) < 0 && errno == EINTR) {
+    }
+    if (queue) remove_segments_of(pid);
+    return wait_status;
+  }
+};
+
+IsolatedConverter::IsolatedConverter() = default;
+
+IsolatedConverter::~IsolatedConverter() {
+  if (child_ && child_->pid > 0) child_->end();
+}
+
+pid_t IsolatedConverter::child_pid() const { return child_ ? child_->pid : -1; }
+
+IsolationResult IsolatedConverter::convert(const IsolatedConversion &job) {
   IsolationResult result;
+  const auto started = std::chrono::steady_clock::now();
   const bool to_stdout = job.output == "-";
-  PrivateFolder folder(to_stdout ? temporary_directory() : directory_of(job.output));
+  PrivateFolder folder(to_stdout ? temporary_directory() : folder_of(job.output));
   if (folder.path().empty()) {
     result.cause = IsolationCause::setup_failed;
     return result;
@@ -241,6 +367,8 @@ IsolationResult run_isolated_conversion(const IsolatedConversion &job) {
   policy.picture_stem = stem_of(policy.page_name);
   policy.intermediate_name = intermediate_name;
   policy.input_path = job.input;
+  mirror_target_folder(folder.path(), policy.target_dir);
+  std::vector<std::string> document_words;
   if (job.input == "-") {
     // Standard input is read once into the private folder, where the converter
     // can still not reach it under its own name.
@@ -253,100 +381,95 @@ IsolationResult run_isolated_conversion(const IsolatedConversion &job) {
   } else if (Descriptor probe(open(job.input.c_str(), O_RDONLY | O_CLOEXEC)); probe.fd == -1) {
     result.cause = IsolationCause::input_unreadable;
     return result;
+  } else if (!job.known_stream) {
+    // A document is read by its reader, a process of its own under the same
+    // limits, into the private folder; the converter gets that stream.
+    DocumentInput document;
+    const ReaderLimits limits{job.timeout_seconds, job.memory_mib};
+    if (read_document_to_file(job.program.c_str(), job.input.c_str(), folder.path() + "/", document, limits) != 0) {
+      result.cause = document.timed_out ? IsolationCause::time_limit : IsolationCause::document_unreadable;
+      return result;
+    }
+    if (!document.stream.empty()) {
+      policy.input_path = document.stream;
+      document_words.emplace_back("UNICODE");
+    }
   }
 
-  ChildSetup setup;
-  setup.private_dir = folder.path();
-  setup.target_name = target;
-  setup.intermediate_name = intermediate_name;
-  setup.levels = job.levels;
-  setup.words.emplace_back("N");  // no progress bar: nothing but the one line is printed
+  // The limit counts the reader's time and the conversion's, not the start of a child.
+  const double reader_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  if (child_ && !child_->suits(job)) {
+    child_->end();
+    child_.reset();
+  }
+  if (!child_) {
+    child_ = std::make_unique<Child>();
+    if (!child_->start(job)) {
+      if (child_->pid > 0) child_->end();
+      child_.reset();
+      result.cause = IsolationCause::setup_failed;
+      return result;
+    }
+  }
+  Child &child = *child_;
+  const Deadline deadline =
+      job.timeout_seconds > 0 ? deadline_after(std::max(job.timeout_seconds - reader_seconds, 1e-3)) : std::nullopt;
+
+  ChildJob work{folder.path(), target, intermediate_name, job.levels, {}};
+  // The graphic converter programs beside icf2html, as in a plain conversion.
+  static const std::string converter_folder = converter_folder_word();
+  if (!converter_folder.empty()) work.words.push_back(converter_folder);
+  work.words.emplace_back("N");  // no progress bar: nothing but the one line is printed
   // The same output as a plain conversion: untrusted unless the user says otherwise.
-  if (!job.trusted) setup.words.emplace_back("UNTRUSTED");
+  if (!job.trusted) work.words.emplace_back("UNTRUSTED");
   // Standard output carries the child's trace, so the page is written to a
   // file; it keeps the title it has when written to standard output.
-  if (to_stdout) setup.words.emplace_back("CMD=TITLE=stdout");
-  setup.memory_mib = job.memory_mib;
-  Descriptor trace;
-  if (!job.trace_file.empty()) {
-    trace.fd = open(job.trace_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (trace.fd == -1) {
-      result.cause = IsolationCause::setup_failed;
-      return result;
-    }
-  }
-  setup.trace_fd = trace.fd;
-
-  PipePair requests, replies, stop, status;
-  std::optional<PrivateQueue> queue;
-  if (job.route == RemoteRoute::pipes) {
-    if (!requests.make() || !replies.make() || !stop.make()) {
-      result.cause = IsolationCause::setup_failed;
-      return result;
-    }
-    setup.words.push_back("INP=" + std::to_string(replies.read_end.fd));
-    setup.words.push_back("OUTP=" + std::to_string(requests.write_end.fd));
-    setup.words.push_back("BP=" + std::to_string(job.record_length));
-  } else {
-    queue.emplace();
-    if (queue->id == -1) {
-      result.cause = IsolationCause::setup_failed;
-      return result;
-    }
-    setup.words.emplace_back("IF");
-    setup.words.push_back("Q" + std::to_string(queue->id));
-  }
+  if (to_stdout) work.words.emplace_back("CMD=TITLE=stdout");
+  const std::vector<std::string> route = child.route_words();
+  work.words.insert(work.words.end(), route.begin(), route.end());
   // The user's words come after the route's, so that a configuration file
   // they name is asked for through the route too.
-  setup.words.insert(setup.words.end(), job.words.begin(), job.words.end());
-  if (!status.make()) {
-    result.cause = IsolationCause::setup_failed;
-    return result;
-  }
+  work.words.insert(work.words.end(), job.words.begin(), job.words.end());
+  work.words.insert(work.words.end(), document_words.begin(), document_words.end());
 
   FileService files(policy);
   // A reply to a child that has just died must not end the controller.
   const IgnoredSignal no_sigpipe(SIGPIPE);
-  std::fflush(nullptr);
-  const pid_t child = fork();
-  if (child < 0) {
-    result.cause = IsolationCause::setup_failed;
-    return result;
+  // The pipe route is served on this thread between the child's status
+  // bytes; the message queue, which cannot be polled, on a thread of its own.
+  std::optional<PipeServer> pipe_server;
+  std::thread queue_server;
+  if (child.queue) {
+    queue_server = std::thread([&] { QueueServer(files, child.queue->id).serve_all(); });
+  } else {
+    pipe_server.emplace(files, child.requests.read_end.fd, child.replies.write_end.fd, child.record_length);
   }
-  if (child == 0) {
-    setup.status_fd = status.write_end.fd;
-    run_child_converter(setup);
+  PipeServer *serving = pipe_server ? &*pipe_server : nullptr;
+  // A job the child cannot take shows as its end below.
+  const std::string message = encode_job(work);
+  write_all(child.jobs.write_end.fd, message.data(), message.size());
+  unsigned char reported = 0, ready = 0;
+  const Heard code = child.hear(reported, deadline, serving);
+  // The child is kept only when it is ready for the next job after a
+  // conversion that went well.
+  const bool reusable = code == Heard::byte && (reported == 0 || reported == warning_code) &&
+                        child.hear(ready, deadline, serving) == Heard::byte && ready == child_ready;
+  int wait_status = 0;
+  if (!reusable) wait_status = child.end();
+  if (queue_server.joinable()) {
+    QueueServer::request_stop(child.queue->id);
+    queue_server.join();
   }
-  requests.write_end.reset();
-  replies.read_end.reset();
-  status.write_end.reset();
+  if (!reusable) child_.reset();
 
-  std::thread server([&] {
-    if (queue) {
-      QueueServer(files, queue->id).serve_all();
-    } else {
-      PipeServer(files, requests.read_end.fd, replies.write_end.fd, job.record_length, stop.read_end.fd).serve_all();
-    }
-  });
-  bool timed_out = false;
-  const int wait_status = wait_for_child(child, job.timeout_seconds, timed_out);
-  if (queue) {
-    QueueServer::request_stop(queue->id);
-    remove_segments_of(child);
-  }
-  else stop.write_end.reset();  // the server sees the end of the stop pipe
-  server.join();
-
-  // The code the conversion reported before its shutdown calls: a child that
-  // dies after it finished loses nothing.
-  unsigned char reported = 0;
-  const bool finished = read(status.read_end.fd, &reported, 1) == 1;
-  if (timed_out) {
+  if (code == Heard::deadline) {
     result.cause = IsolationCause::time_limit;
   } else if (!files.refused().empty()) {
     result.cause = IsolationCause::refused_file;
     result.refused_name = files.refused().front();
-  } else if (finished) {
+  } else if (code == Heard::byte) {
+    // The code the conversion reported before its shutdown calls: a child
+    // that dies after it finished loses nothing.
     result.code = reported;
   } else if (WIFSIGNALED(wait_status)) {
     result.cause = IsolationCause::crashed;
@@ -359,16 +482,25 @@ IsolationResult run_isolated_conversion(const IsolatedConversion &job) {
     result.cause = IsolationCause::crashed;
     result.signal = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 0;
   }
-  if (result.cause == IsolationCause::none && result.code != 0) {
+  if (result.cause == IsolationCause::none && result.code == warning_code) {
+    struct stat info{};
+    const std::string page = folder.path() + "/" + policy.page_name;
+    result.warning = lstat(page.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+  }
+  if (result.cause == IsolationCause::none && result.code != 0 && !result.warning) {
     result.cause = result.code == no_memory_code && job.memory_mib > 0 ? IsolationCause::memory_limit
                                                                         : IsolationCause::conversion_failed;
   }
   if (result.cause == IsolationCause::none && !deliver(folder.path(), policy, job, result)) {
-    for (const std::string &picture : result.pictures) unlink(picture.c_str());
     result.pictures.clear();
     result.cause = IsolationCause::setup_failed;
   }
   return result;
+}
+
+IsolationResult run_isolated_conversion(const IsolatedConversion &job) {
+  IsolatedConverter converter;
+  return converter.convert(job);
 }
 
 }  // namespace icf2html

@@ -31,13 +31,14 @@ bool is_special(mode_t mode) { return S_ISCHR(mode) || S_ISBLK(mode) || S_ISFIFO
 
 }  // namespace
 
-bool OutputGuard::protect(const std::string &output) {
+bool OutputGuard::protect(const std::string &output, bool known_files) {
   output_ = output;
+  known_files_ = known_files;
   directory_ = directory_of(output);
   if (directory_.empty()) directory_ = "./";
   struct stat info{};
   if (lstat(output.c_str(), &info) != 0) {
-    names_before_ = names_in(directory_);
+    if (!known_files_) names_before_ = names_in(directory_);
     return true;  // absent: a failure removes what the conversion made
   }
   if (is_special(info.st_mode)) {
@@ -59,7 +60,7 @@ bool OutputGuard::protect(const std::string &output) {
     return false;
   }
   aside_ = name.data();
-  names_before_ = names_in(directory_);
+  if (!known_files_) names_before_ = names_in(directory_);
   return true;
 }
 
@@ -74,6 +75,12 @@ void OutputGuard::commit() {
 
 void OutputGuard::restore() {
   if (output_.empty()) return;
+  if (known_files_) {
+    for (const std::string &path : placed_) unlink(path.c_str());
+    unlink(output_.c_str());
+    if (!aside_.empty()) rename(aside_.c_str(), output_.c_str());
+    return;
+  }
   // Files the conversion made beside OUTPUT: its pictures, named after OUTPUT
   // or numbered, and OUTPUT itself.
   const std::string stem = base_name(output_).substr(0, base_name(output_).rfind('.'));

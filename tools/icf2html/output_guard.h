@@ -9,13 +9,18 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 namespace icf2html {
 
 class OutputGuard {
  public:
   // Sets an existing OUTPUT aside; false (with errno) when that cannot be done.
-  bool protect(const std::string &output);
+  // With known_files, the caller names the files it places beside OUTPUT
+  // (placed) instead of the folder being listed before and after.
+  bool protect(const std::string &output, bool known_files = false);
+  // A file the caller put beside OUTPUT, removed by restore (with known_files).
+  void placed(const std::string &path) { placed_.push_back(path); }
   // The conversion succeeded: the old file goes, the new one takes its permissions.
   void commit();
   // The conversion failed: the new file and the files it made beside OUTPUT go,
@@ -28,6 +33,8 @@ class OutputGuard {
   std::string aside_;  // the old OUTPUT while the conversion runs, or ""
   mode_t old_mode_ = 0;
   std::set<std::string> names_before_;
+  bool known_files_ = false;
+  std::vector<std::string> placed_;
 };
 
 }  // namespace icf2html

@@ -18,18 +18,6 @@
 namespace icf2html {
 namespace {
 
-// The graphic converter programs are installed beside this program: the word
-// "E=" names their folder, unless the command line names one itself (a later
-// word wins).
-std::string converter_folder_word() {
-  char path[4096];
-  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return {};
-  const std::string self(path, static_cast<std::size_t>(n));
-  const auto slash = self.rfind('/');
-  return slash == std::string::npos ? std::string() : "E=" + self.substr(0, slash + 1);
-}
-
 // The converter's run, with the host's shutdown calls after it.
 int run_converter(std::string target, const std::string &intermediate, std::string levels,
                   std::vector<std::string> words) {

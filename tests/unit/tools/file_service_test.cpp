@@ -35,6 +35,8 @@ TEST_F(FileService, AnswersForThePagePicturesAndTemporaryFilesInItsFolderOnly) {
       {"site/KV000123.TMP", true},  {"site/other.html", false},  {"page.html", false},
       {"site/../page.html", false}, {"site/sub/page1.gif", false}, {"/etc/passwd", false},
       {"except.lst", false},        {"KV12345.TMP", false},      {"site/", false},
+      {"site/GR000042.JPG", true},  {"GR000042.JPG", false},     {"site/GR00042.JPG", false},
+      {"site/GR000042.", false},    {"site/GR000042.a.b", false},
   };
   for (const Case &c : cases) {
     const int h = files.open(c.name, 2, 0);
@@ -43,7 +45,7 @@ TEST_F(FileService, AnswersForThePagePicturesAndTemporaryFilesInItsFolderOnly) {
       EXPECT_EQ(files.close(h), 0);
     }
   }
-  EXPECT_EQ(files.refused().size(), 8u);
+  EXPECT_EQ(files.refused().size(), 12u);
   EXPECT_EQ(files.refused().front(), "site/other.html");
   // What it answers for lands in the private folder.
   EXPECT_TRUE(std::filesystem::exists(dir.file("private/page1.gif")));
