@@ -184,12 +184,4 @@ TEST_F(QueueProtocol, TooLongARequestIsNotSent) {
   EXPECT_EQ(info.msg_qnum, 0u);
 }
 
-TEST(Wstrcpy, ReturnsTheAddressPastTheNul) {
-  char text[16];
-  char *next = kiv::wstrcpy(text, "ab");
-  next = kiv::wstrcpy(next, "c");
-  EXPECT_EQ(next - text, 5);
-  EXPECT_EQ(std::string(text, 5), std::string("ab\0c\0", 5));
-}
-
 }  // namespace

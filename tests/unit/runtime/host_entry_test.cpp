@@ -2,8 +2,6 @@
 // independence of conversions, and the shutdown calls leaving nothing behind.
 #include <icf2html.h>
 
-#include "runtime/error_exit.h"
-
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -36,16 +34,6 @@ TEST(HostEntry, SameBytesInOneProcessAsInAFreshOne) {
   EXPECT_NE(plain.html.find("<TITLE>Title</TITLE>"), std::string::npos);
 }
 
-TEST(HostEntry, UnwritableTargetGivesOneAndLeavesFilesAlone) {
-  TempDir dir;
-  const std::string bytes = test_support::assemble("text");
-  test_support::write_file(dir.file("input.icf"), bytes);
-  test_support::write_file(dir.file("keep.txt"), "user data");
-  EXPECT_EQ(convert_names(dir.file("no/such/dir/out.html"), dir.file("input.icf")), 1);
-  EXPECT_EQ(test_support::read_file(dir.file("keep.txt")), "user data");
-  EXPECT_FALSE(std::filesystem::exists(dir.file("no")));
-}
-
 TEST(HostEntry, DirectoryAsTargetGivesOneAndKeepsItsPermissions) {
   TempDir dir;
   const std::string folder = dir.file("existing");
@@ -66,17 +54,6 @@ TEST(HostEntry, OverlongIntermediateNameIsNotCutIntoAnotherFile) {
   EXPECT_EQ(test_support::read_file(victim), "someone's file");
 }
 
-TEST(HostEntry, BrokenCodeStackEndsWithSixteenAndCleansUp) {
-  TempDir dir;
-  for (const char *stream : {"text|more", "a}b", "{CMT 1{CMT 2{CMT 3{CMT 4{CMT 5{CMT 6|}|}|}|}|}|}"}) {
-    const auto result = convert_notation(dir.path().string(), stream);
-    EXPECT_EQ(result.code, 16) << stream;
-    EXPECT_FALSE(std::filesystem::exists(dir.file("input.icf")));
-    // The output was closed: what was written before the fault is there.
-    EXPECT_EQ(result.html.rfind("<!DOCTYPE", 0), 0u) << stream;
-  }
-}
-
 void host_handler(int) {}
 
 TEST(HostEntry, HostSignalDispositionsAreBackAfterTheCall) {
@@ -94,15 +71,6 @@ TEST(HostEntry, HostSignalDispositionsAreBackAfterTheCall) {
   EXPECT_EQ(after_int.sa_handler, host_handler);
   EXPECT_EQ(after_segv.sa_handler, before_segv.sa_handler);
   sigaction(SIGINT, &before_int, nullptr);
-}
-
-TEST(HostEntry, KIVexitDeepInsideReturnsItsCode) {
-  const int code = kiv::run_with_exit_point([] {
-    kiv::KIVexit(42);
-    return 0;
-  });
-  EXPECT_EQ(code, 42);
-  EXPECT_EQ(kiv::errors.return_val, 42);
 }
 
 TEST(HostEntry, ConverterEntryCalledDirectlyEndsTheProcessWithTheCode) {

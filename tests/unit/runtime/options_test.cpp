@@ -84,11 +84,9 @@ TEST_F(Options, NumbersAndSwitches) {
 }
 
 TEST_F(Options, GraphicTargetFormatsKeepFortyNine) {
-  const int before = GraphicTargetFormatCount;
   for (int i = 0; i < 50; ++i) parse("-GTF=512");
   EXPECT_EQ(GraphicTargetFormatCount, 49);
   kiv::reset_graphic_settings();
-  (void)before;
 }
 
 TEST_F(Options, GraphicAndObjectWordsSetTheirBits) {

@@ -6,7 +6,6 @@
 
 #include "runtime/error_exit.h"
 #include "runtime/exception_list.h"
-#include "runtime/error_exit.h"
 #include "runtime/options.h"
 #include "runtime/progress.h"
 #include "stream/buffered_io.h"
