@@ -84,56 +84,38 @@ long run(const std::vector<std::string> &arguments, const std::string &stdout_fi
   return usage.ru_maxrss;
 }
 
-void report(benchmark::State &state, long size, long peak) {
+// Runs the program once per iteration on a document of the benchmark's size
+// (the RTF file's name stands for "{rtf}" among the arguments) and reports
+// bytes per second and the program's peak resident memory.
+void time_program(benchmark::State &state, std::vector<std::string> arguments, const std::string &stdout_file,
+                  const char *failure) {
+  const long size = state.range(0) * megabyte;
+  const std::string rtf = make_rtf(size);
+  for (std::string &a : arguments)
+    if (a == "{rtf}") a = rtf;
+  long peak = 0;
+  for (auto _ : state) {
+    const long used = run(arguments, stdout_file);
+    if (used < 0) {
+      state.SkipWithError(failure);
+      return;
+    }
+    peak = std::max(peak, used);
+  }
   state.SetBytesProcessed(state.iterations() * size);
   state.counters["peak_rss_MB"] = static_cast<double>(peak) / 1024.0;
 }
 
 void BM_Ours(benchmark::State &state) {
-  const long size = state.range(0) * megabyte;
-  const std::string rtf = make_rtf(size);
-  const std::string html = bench_dir() + "/ours.html";
-  long peak = 0;
-  for (auto _ : state) {
-    const long used = run({tools_dir() + "/icf2html", rtf, html}, "");
-    if (used < 0) {
-      state.SkipWithError("the conversion failed");
-      return;
-    }
-    peak = std::max(peak, used);
-  }
-  report(state, size, peak);
+  time_program(state, {tools_dir() + "/icf2html", "{rtf}", bench_dir() + "/ours.html"}, "", "the conversion failed");
 }
 
 void BM_ReaderAlone(benchmark::State &state) {
-  const long size = state.range(0) * megabyte;
-  const std::string rtf = make_rtf(size);
-  long peak = 0;
-  for (auto _ : state) {
-    const long used = run({tools_dir() + "/w019funx", rtf, "-t=stdout", "-v1", "-n"}, "/dev/null");
-    if (used < 0) {
-      state.SkipWithError("the reader failed");
-      return;
-    }
-    peak = std::max(peak, used);
-  }
-  report(state, size, peak);
+  time_program(state, {tools_dir() + "/w019funx", "{rtf}", "-t=stdout", "-v1", "-n"}, "/dev/null", "the reader failed");
 }
 
 void BM_Unrtf(benchmark::State &state) {
-  const long size = state.range(0) * megabyte;
-  const std::string rtf = make_rtf(size);
-  const std::string html = bench_dir() + "/unrtf.html";
-  long peak = 0;
-  for (auto _ : state) {
-    const long used = run({"unrtf", "--html", rtf}, html);
-    if (used < 0) {
-      state.SkipWithError("unrtf is missing or failed");
-      return;
-    }
-    peak = std::max(peak, used);
-  }
-  report(state, size, peak);
+  time_program(state, {"unrtf", "--html", "{rtf}"}, bench_dir() + "/unrtf.html", "unrtf is missing or failed");
 }
 
 BENCHMARK(BM_Ours)->Arg(10)->Arg(50)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
