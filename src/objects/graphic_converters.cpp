@@ -153,8 +153,11 @@ int converter_program_name(int format, int direction, bool second, char *out, st
   return written >= 0 && static_cast<std::size_t>(written) < size ? 0 : -1;
 }
 
-int ConvertGraphicFile(int format, int direction, const char *input, const char *output, const char *variantText) {
-  make_extents_name();
+namespace {
+
+// Starts the first converter program of the two names that exists and waits
+// for it; -1 when it cannot be set up, 255 when neither program starts.
+int run_converter(int format, int direction, const char *input, const char *output, const char *variantText) {
   char first[path_size];
   char second[path_size];
   if (converter_program_name(format, direction, false, first, sizeof first) != 0 ||
@@ -184,6 +187,16 @@ int ConvertGraphicFile(int format, int direction, const char *input, const char 
     else if (started == ENOENT || started == EACCES || started == ENOEXEC || started == ENOTDIR)
       result = not_started;  // neither program exists: as a child that could not start either
   }
+  return result;
+}
+
+}  // namespace
+
+int ConvertGraphicFile(int format, int direction, const char *input, const char *output, const char *variantText) {
+  make_extents_name();
+  const int result = run_converter(format, direction, input, output, variantText);
+  // Read on every path, including a failed set-up, so that the extents file
+  // made above never stays behind.
   SetGraphicsExtentsPointer(nullptr);
   return result;
 }

@@ -4,8 +4,10 @@
 // and no temporary file stays.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <optional>
 
 #include "support/case_file.h"
 #include "support/fake_host.h"
@@ -23,6 +25,26 @@ std::vector<std::string> case_files() {
   return files;
 }
 
+// Points TMPDIR at a folder for its lifetime, so that temporary files the
+// library makes outside the conversion's folder (a converter run's extents
+// file) are seen by the listing too.
+class TmpdirOverride {
+ public:
+  explicit TmpdirOverride(const std::string &folder) {
+    if (const char *old = std::getenv("TMPDIR")) saved = old;
+    setenv("TMPDIR", folder.c_str(), 1);
+  }
+  ~TmpdirOverride() {
+    if (saved) setenv("TMPDIR", saved->c_str(), 1);
+    else unsetenv("TMPDIR");
+  }
+  TmpdirOverride(const TmpdirOverride &) = delete;
+  TmpdirOverride &operator=(const TmpdirOverride &) = delete;
+
+ private:
+  std::optional<std::string> saved;
+};
+
 class AllocationFailure : public testing::TestWithParam<std::string> {};
 
 TEST_P(AllocationFailure, RecoversCompletelyOrEndsWithNoMemory) {
@@ -30,6 +52,7 @@ TEST_P(AllocationFailure, RecoversCompletelyOrEndsWithNoMemory) {
   long conversions = 0;
   for (const ConversionCase &c : test_support::parse_case_file(path, test_support::read_file(path))) {
     test_support::TempDir dir;
+    const TmpdirOverride tmpdir(dir.path().string());
     test_support::ConversionSettings settings;
     settings.levels = c.levels;
     settings.options = c.options;
