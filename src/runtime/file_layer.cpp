@@ -35,6 +35,8 @@ const FileRoute &current_route() {
 
 int keep_file_as_is(int) { return 0; }
 
+long no_copy_range(int, long, int, long) { return -1; }
+
 int KIVopen(const char *name, int mode, int kind) {
   if (settings.optflags & opt_pipes) file_layer.small_buffers_wanted = true;
   if (std::strcmp(name, "stdout") == 0) {
@@ -56,6 +58,10 @@ int KIVclose(int h) {
 int KIVread(int h, void *buf, int n) { return current_route().read(h, buf, n); }
 int KIVwrite(int h, const void *buf, int n) { return current_route().write(h, buf, n); }
 long KIVlseek(int h, long offset, int whence) { return current_route().lseek(h, offset, whence); }
+long KIVcopy(int from, long offset, int to, long n) {
+  if (is_standard_handle(from) || is_standard_handle(to)) return -1;
+  return current_route().copy_range(from, offset, to, n);
+}
 int KIVunlink(const char *name) { return current_route().unlink(name); }
 int KIVrename(const char *old_name, const char *new_name) { return current_route().rename(old_name, new_name); }
 long KIVGetSize(const char *name) { return current_route().get_size(name); }

@@ -17,6 +17,10 @@ struct FileRoute {
   int (*check_exist)(const char *name);
   // Cuts the file at its current position; the remote routes keep their files as they are.
   int (*truncate_at_position)(int h);
+  // Copies n bytes of from, starting at offset, to the current position of to
+  // without passing them through the caller's memory; bytes copied, or -1 when
+  // the route cannot (the caller then reads and writes them itself).
+  long (*copy_range)(int from, long offset, int to, long n);
 };
 
 extern const FileRoute local_route;
@@ -33,5 +37,8 @@ bool removable_input(const char *name);
 
 // The remote routes' answer to a cut: the file stays as it is; 0.
 int keep_file_as_is(int h);
+
+// The remote routes' answer to a copy between files: not here; -1.
+long no_copy_range(int from, long offset, int to, long n);
 
 }  // namespace kiv
