@@ -146,6 +146,13 @@ void flush_stage(TempBuffer *b, int h) {
   b->staged = 0;
 }
 
+// Closes b's push-back buffer, whose bytes have all come back.
+void end_pushback(TempBuffer *b) {
+  bufclose(b->pushbuf);
+  b->pushbuf = -1;
+  b->pushed = 0;
+}
+
 void spill_upper_half(TempBuffer *b, int h) {
   if (b->written == 0 && b->spill_name[0] == '\0') {
     // The file exists from the first spill on, staged or not.
@@ -214,9 +221,7 @@ int bufget(int h) {
   if (b->pushed) {
     const int c = bufunput(b->pushbuf);
     if (c != end_of_input) return c;
-    bufclose(b->pushbuf);
-    b->pushbuf = -1;
-    b->pushed = 0;
+    end_pushback(b);
   }
   if (b->get >= b->put) {
     b->put = b->get = b->written = b->read = 0;
@@ -271,9 +276,7 @@ int bufunput(int h) {
   if (b->pushed) {
     const int c = bufget(b->pushbuf);
     if (c == end_of_input) {
-      bufclose(b->pushbuf);
-      b->pushbuf = -1;
-      b->pushed = 0;
+      end_pushback(b);
     }
     return c;
   }
@@ -351,9 +354,7 @@ int bufdrain(int h, BufMemorySink put, BufFileSink put_file) {
   while (b->pushed) {
     const int c = bufunput(b->pushbuf);
     if (c == end_of_input) {
-      bufclose(b->pushbuf);
-      b->pushbuf = -1;
-      b->pushed = 0;
+      end_pushback(b);
       break;
     }
     const auto byte = static_cast<unsigned char>(c);
