@@ -35,8 +35,6 @@ const FileRoute &current_route() {
 
 int keep_file_as_is(int) { return 0; }
 
-long no_copy_range(int, long, int, long) { return -1; }
-
 int KIVopen(const char *name, int mode, int kind) {
   if (settings.optflags & opt_pipes) file_layer.small_buffers_wanted = true;
   if (std::strcmp(name, "stdout") == 0) {
@@ -58,8 +56,9 @@ int KIVclose(int h) {
 int KIVread(int h, void *buf, int n) { return current_route().read(h, buf, n); }
 int KIVwrite(int h, const void *buf, int n) { return current_route().write(h, buf, n); }
 long KIVlseek(int h, long offset, int whence) { return current_route().lseek(h, offset, whence); }
+bool KIVcan_copy(int to) { return current_route().copy_range != nullptr && !is_standard_handle(to); }
 long KIVcopy(int from, long offset, int to, long n) {
-  if (is_standard_handle(from) || is_standard_handle(to)) return -1;
+  if (is_standard_handle(from) || !KIVcan_copy(to)) return -1;
   return current_route().copy_range(from, offset, to, n);
 }
 int KIVunlink(const char *name) { return current_route().unlink(name); }

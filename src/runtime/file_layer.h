@@ -74,6 +74,9 @@ long KIVlseek(int h, long offset, int whence);
 // to the current position of to, inside the system when the route allows it:
 // bytes copied, or -1 when it cannot, and the caller reads and writes them.
 long KIVcopy(int from, long offset, int to, long n);
+// Whether KIVcopy may copy into to: the route copies between files and to is
+// no standard stream.
+bool KIVcan_copy(int to);
 int KIVunlink(const char *name);
 int KIVrename(const char *old_name, const char *new_name);
 long KIVGetSize(const char *name);

@@ -18,6 +18,6 @@ int unlink_through_pipe(const char *name) {
 
 const FileRoute pipe_route = {PIOopen,   PIOread,   PIOwrite,   PIOlseek,      PIOclose,
                               unlink_through_pipe, PIOrename, PIOGetSize, PIOCheckExist, keep_file_as_is,
-                              no_copy_range};
+                              nullptr};
 
 }  // namespace kiv

@@ -7,6 +7,6 @@ namespace kiv {
 
 const FileRoute queue_route = {IPCopen,   IPCread,   IPCwrite,   IPClseek,      IPCclose,
                                IPCunlink, IPCrename, IPCGetSize, IPCCheckExist, keep_file_as_is,
-                               no_copy_range};
+                               nullptr};
 
 }  // namespace kiv

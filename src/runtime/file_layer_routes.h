@@ -19,7 +19,8 @@ struct FileRoute {
   int (*truncate_at_position)(int h);
   // Copies n bytes of from, starting at offset, to the current position of to
   // without passing them through the caller's memory; bytes copied, or -1 when
-  // the route cannot (the caller then reads and writes them itself).
+  // it cannot (the caller then reads and writes them itself). Null on the
+  // routes whose files the library only reaches through reads and writes.
   long (*copy_range)(int from, long offset, int to, long n);
 };
 
@@ -37,8 +38,5 @@ bool removable_input(const char *name);
 
 // The remote routes' answer to a cut: the file stays as it is; 0.
 int keep_file_as_is(int h);
-
-// The remote routes' answer to a copy between files: not here; -1.
-long no_copy_range(int from, long offset, int to, long n);
 
 }  // namespace kiv

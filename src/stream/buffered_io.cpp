@@ -292,6 +292,8 @@ int b_putn_slow(const unsigned char *bytes, long n) {
 long b_putfile(int h, long offset, long n) {
   BufferedIoState &s = bio;
   if (s.RedirectOutputFlag != 0 || s.ot_f == -1 || s.ot_bufr1 == nullptr || n < s.ot_bsize) return 0;
+  // Where nothing can be copied the blocks keep their sizes, as a host's write hook sees them.
+  if (!KIVcan_copy(s.ot_f)) return 0;
   // What the buffers hold goes first, in the order it was written.
   if (other_stat() == 1) {
     WriteMainBuffer(s.ot_f, other_start(), s.ot_bsize);
