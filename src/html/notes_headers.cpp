@@ -266,6 +266,11 @@ int tt_fnt(fmt_info *rec, std::int32_t code_number) {
 void DumpNoteBuffer(int handle) {
   if ((notes.open_count > 0 || notes.uncollected_notes > 0) && writer.record) end_open_subdocs(writer.record);
   if (handle == -1) return;
+  if (!IsRedir()) {
+    // Straight to the target: what the buffer spilled goes from file to file.
+    bufdrain(handle, b_putn, b_putfile);
+    return;
+  }
   // The count read first bounds the copy even if the output went into this buffer.
   std::array<unsigned char, dump_chunk_size> chunk;
   for (long left = BufNumStored(handle); left > 0;) {

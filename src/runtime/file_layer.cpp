@@ -56,6 +56,11 @@ int KIVclose(int h) {
 int KIVread(int h, void *buf, int n) { return current_route().read(h, buf, n); }
 int KIVwrite(int h, const void *buf, int n) { return current_route().write(h, buf, n); }
 long KIVlseek(int h, long offset, int whence) { return current_route().lseek(h, offset, whence); }
+bool KIVcan_copy(int to) { return current_route().copy_range != nullptr && !is_standard_handle(to); }
+long KIVcopy(int from, long offset, int to, long n) {
+  if (is_standard_handle(from) || !KIVcan_copy(to)) return -1;
+  return current_route().copy_range(from, offset, to, n);
+}
 int KIVunlink(const char *name) { return current_route().unlink(name); }
 int KIVrename(const char *old_name, const char *new_name) { return current_route().rename(old_name, new_name); }
 long KIVGetSize(const char *name) { return current_route().get_size(name); }

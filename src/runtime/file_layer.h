@@ -70,6 +70,13 @@ int KIVread(int h, void *buf, int n);
 int KIVwrite(int h, const void *buf, int n);
 // New offset or -1; whence 0 start, 1 current, 2 end.
 long KIVlseek(int h, long offset, int whence);
+// Copies n bytes of from, starting at offset (its own position does not move),
+// to the current position of to, inside the system when the route allows it:
+// bytes copied, or -1 when it cannot, and the caller reads and writes them.
+long KIVcopy(int from, long offset, int to, long n);
+// Whether KIVcopy may copy into to: the route copies between files and to is
+// no standard stream.
+bool KIVcan_copy(int to);
 int KIVunlink(const char *name);
 int KIVrename(const char *old_name, const char *new_name);
 long KIVGetSize(const char *name);

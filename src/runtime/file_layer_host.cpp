@@ -51,6 +51,7 @@ const FileRoute host_route = {
     call_hook<&HostFileHooks::get_size, const char *>,
     call_hook<&HostFileHooks::check_exist, const char *>,
     keep_file_as_is,
+    nullptr,
 };
 
 }  // namespace kiv

@@ -1,6 +1,7 @@
 // The local route: the system's own calls, and the records of what was
 // opened, which the shutdown calls close and remove.
 #include <fcntl.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -146,6 +147,32 @@ int local_check_exist(const char *name) {
   return stat(name, &info) == 0 ? 0 : -1;
 }
 
+// Within the kernel: from file to file, or from a file to anything writable.
+// A copy cut short reports what it moved; the caller moves the rest itself.
+long local_copy_range(int from, long offset, int to, long n) {
+  loff_t at = offset;
+  long done = 0;
+  bool to_any = false;  // copy_file_range refused: the target is no plain file on this system
+  while (done < n) {
+    const auto wanted = static_cast<std::size_t>(n - done);
+    const ssize_t moved = to_any ? sendfile(to, from, &at, wanted) : copy_file_range(from, &at, to, nullptr, wanted, 0);
+    if (moved > 0) {
+      done += moved;
+      continue;
+    }
+    if (moved < 0 && errno == EINTR) {
+      stop_if_interrupted();
+      continue;
+    }
+    if (moved < 0 && done == 0 && !to_any && errno != EIO && errno != ENOSPC) {
+      to_any = true;
+      continue;
+    }
+    break;
+  }
+  return done > 0 ? done : -1;
+}
+
 int local_truncate(int h) {
   const off_t here = lseek(h, 0, SEEK_CUR);
   return here >= 0 && ftruncate(h, here) == 0 ? 0 : -1;
@@ -159,6 +186,7 @@ bool removable_input(const char *name) {
 }
 
 const FileRoute local_route = {local_open_logged, local_read,   local_write, local_lseek,       local_close,
-                               local_unlink,      link_rename,  GETSIZE,     local_check_exist, local_truncate};
+                               local_unlink,      link_rename,  GETSIZE,     local_check_exist, local_truncate,
+                               local_copy_range};
 
 }  // namespace kiv

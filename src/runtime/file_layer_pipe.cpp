@@ -17,6 +17,7 @@ int unlink_through_pipe(const char *name) {
 }  // namespace
 
 const FileRoute pipe_route = {PIOopen,   PIOread,   PIOwrite,   PIOlseek,      PIOclose,
-                              unlink_through_pipe, PIOrename, PIOGetSize, PIOCheckExist, keep_file_as_is};
+                              unlink_through_pipe, PIOrename, PIOGetSize, PIOCheckExist, keep_file_as_is,
+                              nullptr};
 
 }  // namespace kiv

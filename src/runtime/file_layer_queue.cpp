@@ -6,6 +6,7 @@
 namespace kiv {
 
 const FileRoute queue_route = {IPCopen,   IPCread,   IPCwrite,   IPClseek,      IPCclose,
-                               IPCunlink, IPCrename, IPCGetSize, IPCCheckExist, keep_file_as_is};
+                               IPCunlink, IPCrename, IPCGetSize, IPCCheckExist, keep_file_as_is,
+                               nullptr};
 
 }  // namespace kiv

@@ -17,6 +17,11 @@ struct FileRoute {
   int (*check_exist)(const char *name);
   // Cuts the file at its current position; the remote routes keep their files as they are.
   int (*truncate_at_position)(int h);
+  // Copies n bytes of from, starting at offset, to the current position of to
+  // without passing them through the caller's memory; bytes copied, or -1 when
+  // it cannot (the caller then reads and writes them itself). Null on the
+  // routes whose files the library only reaches through reads and writes.
+  long (*copy_range)(int from, long offset, int to, long n);
 };
 
 extern const FileRoute local_route;

@@ -289,6 +289,28 @@ int b_putn_slow(const unsigned char *bytes, long n) {
   return 0;
 }
 
+long b_putfile(int h, long offset, long n) {
+  BufferedIoState &s = bio;
+  if (s.RedirectOutputFlag != 0 || s.ot_f == -1 || s.ot_bufr1 == nullptr || n < s.ot_bsize) return 0;
+  // Where nothing can be copied the blocks keep their sizes, as a host's write hook sees them.
+  if (!KIVcan_copy(s.ot_f)) return 0;
+  // What the buffers hold goes first, in the order it was written.
+  if (other_stat() == 1) {
+    WriteMainBuffer(s.ot_f, other_start(), s.ot_bsize);
+    other_stat() = 0;
+  }
+  const int held = static_cast<int>(s.ot_ptr - current_start());
+  if (held > 0) {
+    s.ot_ptr[0] = static_cast<unsigned char>(GetCurrentPercentComplete());
+    WriteMainBuffer(s.ot_f, current_start(), held);
+  }
+  reset_target_side();
+  const long moved = KIVcopy(h, offset, s.ot_f, n);
+  if (moved <= 0) return 0;
+  s.BCntWritten += moved;
+  return moved;
+}
+
 int b_unget(int c) {
   if (bio.CopyGetFlag) bio.CopyUnGetFunc(c);
   if (bio.RedirectInputFlag == 2) return bio.RedirectUngetFunc(c);

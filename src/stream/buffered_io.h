@@ -153,6 +153,15 @@ inline int b_putn(const unsigned char *bytes, long n) {
   return b_putn_slow(bytes, n);
 }
 
+// Appends as much as it can of n bytes of file h, from offset on (the file's
+// own position does not move), as b_putn would, but inside the system: the
+// target is brought up to date first, and the bytes go from file to file.
+// Only stretches of at least a buffer's size are moved this way, so that
+// b_unput can still bring back a whole buffer from the target. Returns the
+// number of bytes moved (0 when output is redirected or the file layer cannot
+// copy); the caller writes the rest.
+long b_putfile(int h, long offset, long n);
+
 // b_last_put's answer when the last byte is not at hand.
 inline constexpr int not_in_memory = -2;
 

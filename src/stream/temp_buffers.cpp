@@ -146,6 +146,13 @@ void flush_stage(TempBuffer *b, int h) {
   b->staged = 0;
 }
 
+// Closes b's push-back buffer, whose bytes have all come back.
+void end_pushback(TempBuffer *b) {
+  bufclose(b->pushbuf);
+  b->pushbuf = -1;
+  b->pushed = 0;
+}
+
 void spill_upper_half(TempBuffer *b, int h) {
   if (b->written == 0 && b->spill_name[0] == '\0') {
     // The file exists from the first spill on, staged or not.
@@ -214,9 +221,7 @@ int bufget(int h) {
   if (b->pushed) {
     const int c = bufunput(b->pushbuf);
     if (c != end_of_input) return c;
-    bufclose(b->pushbuf);
-    b->pushbuf = -1;
-    b->pushed = 0;
+    end_pushback(b);
   }
   if (b->get >= b->put) {
     b->put = b->get = b->written = b->read = 0;
@@ -271,9 +276,7 @@ int bufunput(int h) {
   if (b->pushed) {
     const int c = bufget(b->pushbuf);
     if (c == end_of_input) {
-      bufclose(b->pushbuf);
-      b->pushbuf = -1;
-      b->pushed = 0;
+      end_pushback(b);
     }
     return c;
   }
@@ -342,6 +345,50 @@ int bufunputs(int h, unsigned char *dst, int n) {
     if (c == end_of_input) break;
     dst[i] = static_cast<unsigned char>(c);
   }
+  return 0;
+}
+
+int bufdrain(int h, BufMemorySink put, BufFileSink put_file) {
+  TempBuffer *b = buffer(h);
+  if (!b) return 0;
+  while (b->pushed) {
+    const int c = bufunput(b->pushbuf);
+    if (c == end_of_input) {
+      end_pushback(b);
+      break;
+    }
+    const auto byte = static_cast<unsigned char>(c);
+    put(&byte, 1);
+  }
+  if (b->written > b->read) {
+    // The rest of the lower half, the spilled blocks, then the upper half.
+    if (b->get < b->half - 1) put(b->data + b->get + 1, b->half - 1 - b->get);
+    const int first_staged = b->written - b->staged;
+    if (b->read < first_staged) {
+      make_spill_open(b, h);
+      long offset = static_cast<long>(b->read) * b->half;
+      const long end = static_cast<long>(first_staged) * b->half;
+      if (put_file) offset += std::max(0L, put_file(temp_buffers.LastBufHandle, offset, end - offset));
+      while (offset < end) {
+        // The lower half has been handed on: it takes the blocks read back.
+        const int chunk = static_cast<int>(std::min<long>(end - offset, b->half));
+        seek_spill(offset);
+        read_block(b->data, chunk);
+        put(b->data, chunk);
+        offset += chunk;
+      }
+    }
+    const int from = std::max(b->read, first_staged);
+    if (from < b->written) {
+      put(b->stage + static_cast<std::size_t>(from - first_staged) * b->half,
+          static_cast<long>(b->written - from) * b->half);
+    }
+    put(b->data + b->half, b->put - b->half + 1);
+  } else if (b->put > b->get) {
+    put(b->data + b->get + 1, b->put - b->get);
+  }
+  if (b->spill_name[0] != '\0') remove_spill(b, h);
+  b->put = b->get = b->written = b->read = b->staged = 0;
   return 0;
 }
 

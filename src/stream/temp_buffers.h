@@ -44,6 +44,15 @@ int bufputs(int h, const unsigned char *src, int n);
 int bufgets(int h, unsigned char *dst, int n);
 // Takes n bytes from the tail into dst, newest first; 0.
 int bufunputs(int h, unsigned char *dst, int n);
+// Sinks of bufdrain: a stretch in memory (0), and a stretch of a spill file
+// (handle, offset, count), which returns how many of the bytes it moved.
+using BufMemorySink = int (*)(const unsigned char *bytes, long n);
+using BufFileSink = long (*)(int handle, long offset, long n);
+// Hands every byte not yet read to the sinks, in order, and leaves the buffer
+// empty with its spill file removed, as reading it with bufget to the end
+// would. Stretches still in the spill file go to put_file first; what it does
+// not move is read back and goes to put like the rest; 0.
+int bufdrain(int h, BufMemorySink put, BufFileSink put_file);
 // Bytes not yet read.
 long BufNumStored(int h);
 // Frees the buffer and removes its spill file; 0.

@@ -203,6 +203,8 @@ TEST_F(FileLayer, HostRouteUsesTheHooksAndRecordsNothing) {
   const int h = kiv::KIVopen("doc.html", kiv::open_create, kiv::kind_temporary);
   ASSERT_EQ(h, 0);
   EXPECT_EQ(kiv::KIVwrite(h, "hello", 5), 5);
+  EXPECT_FALSE(kiv::KIVcan_copy(h));  // the host's files are reached through its hooks only
+  EXPECT_EQ(kiv::KIVcopy(h, 0, h, 5), -1);
   EXPECT_EQ(kiv::KIVlseek(h, 1, 0), 1);
   char got[4] = {};
   EXPECT_EQ(kiv::KIVread(h, got, 3), 3);

@@ -18,6 +18,8 @@ namespace {
 
 class BufferedIo : public test_support::StreamFixture {};
 
+int put_redirected_probe(int) { return 0; }
+
 std::string pattern(std::size_t n) {
   std::string s(n, '\0');
   for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>('a' + i % 23);
@@ -67,6 +69,34 @@ TEST_F(BufferedIo, TakeBackReReadsBlocksAlreadyWritten) {
   EXPECT_EQ(taken, std::string(written.rbegin(), written.rbegin() + 9000));
   kiv::b_putc('!');
   EXPECT_EQ(close_streams(), written.substr(0, 1000) + "!");
+}
+
+TEST_F(BufferedIo, StretchesOfAFileFollowWhatTheBuffersHoldAndCanBeTakenBack) {
+  const std::string file_bytes = pattern(20000);
+  const std::string file_name = (dir.path() / "stretch").string();
+  {
+    const int h = kiv::KIVopen(file_name.c_str(), kiv::open_create, kiv::kind_plain);
+    ASSERT_EQ(kiv::KIVwrite(h, file_bytes.data(), static_cast<int>(file_bytes.size())), 20000);
+    kiv::KIVclose(h);
+  }
+  const int h = kiv::KIVopen(file_name.c_str(), kiv::open_read, kiv::kind_plain);
+  open_streams("", 4096);
+  const std::string before = "head:" + pattern(5000);
+  kiv::b_putn(reinterpret_cast<const unsigned char *>(before.data()), static_cast<long>(before.size()));
+  EXPECT_EQ(kiv::b_putfile(h, 100, 4095), 0);  // shorter than a buffer: left to the caller
+  ASSERT_EQ(kiv::b_putfile(h, 100, 9000), 9000);
+  EXPECT_EQ(kiv::BytesWritten(), static_cast<long>(before.size()) + 9000);
+  EXPECT_EQ(kiv::KIVlseek(h, 0, 1), 0);  // the file's own position stays
+  std::string taken;
+  for (int i = 0; i < 5000; ++i) taken += static_cast<char>(kiv::b_unput());
+  const std::string all = before + file_bytes.substr(100, 9000);
+  EXPECT_EQ(taken, std::string(all.rbegin(), all.rbegin() + 5000));
+  kiv::b_putc('!');
+  kiv::RedirectOutput(put_redirected_probe, nullptr);
+  EXPECT_EQ(kiv::b_putfile(h, 0, 9000), 0);  // redirected output takes no file stretches
+  kiv::RedirectOutputClose();
+  kiv::KIVclose(h);
+  EXPECT_EQ(close_streams(), all.substr(0, all.size() - 5000) + "!");
 }
 
 std::string redirected;

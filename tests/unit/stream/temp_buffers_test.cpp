@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <vector>
 
@@ -170,6 +172,65 @@ TEST_F(TempBuffers, BuffersSpillingInTurnEachReplayTheirOwnBytes) {
     EXPECT_EQ(out, want) << "buffer " << i;
   }
   EXPECT_EQ(spill_files(), 0);
+}
+
+// Sinks of bufdrain that collect what they are handed; the file sink takes
+// at most file_quota bytes of each stretch, reading them where they stand.
+std::vector<unsigned char> drained;
+long file_quota = 0;
+long file_bytes = 0;
+int drain_to_memory(const unsigned char *bytes, long n) {
+  drained.insert(drained.end(), bytes, bytes + n);
+  return 0;
+}
+long drain_from_file(int handle, long offset, long n) {
+  const long take = std::min(n, file_quota);
+  std::vector<unsigned char> part(static_cast<std::size_t>(take));
+  if (take > 0 && pread(handle, part.data(), part.size(), offset) != take) return -1;
+  drained.insert(drained.end(), part.begin(), part.end());
+  file_bytes += take;
+  return take == 0 ? -1 : take;
+}
+
+TEST_F(TempBuffers, DrainingHandsOnTheUnreadBytesInOrderAndEmptiesTheBuffer) {
+  struct Case {
+    int size;        // bytes appended
+    int read_first;  // bytes read with bufget before draining
+    bool pushed;     // a byte returned to the head before draining
+    long quota;      // bytes the file sink moves of each stretch
+    bool file_sink;
+  };
+  // Spilled blocks partly in the file and partly still staged in memory, the
+  // file moved whole, in part or not at all, and reading begun in the lower
+  // half, in a reloaded block or after the last one.
+  const Case cases[] = {{100, 0, false, 0, true},          {100, 40, true, 0, true},
+                        {200000, 0, false, 1L << 30, true}, {200000, 0, false, 20001, true},
+                        {200000, 20000, true, 1L << 30, true}, {200000, 70000, false, 0, false},
+                        {200000, 190000, false, 1L << 30, true}, {45000, 0, false, 1L << 30, true}};
+  for (const Case &c : cases) {
+    const int h = kiv::bufinit(30000);
+    std::vector<unsigned char> want;
+    for (int i = 0; i < c.size; ++i) kiv::bufput(byte_at(i), h);
+    for (int i = 0; i < c.read_first; ++i) ASSERT_EQ(kiv::bufget(h), byte_at(i));
+    if (c.pushed) {
+      kiv::bufunget('#', h);
+      kiv::bufunget('!', h);
+      want = {'!', '#'};
+    }
+    for (int i = c.read_first; i < c.size; ++i) want.push_back(byte_at(i));
+    drained.clear();
+    file_quota = c.quota;
+    file_bytes = 0;
+    kiv::bufdrain(h, drain_to_memory, c.file_sink ? drain_from_file : nullptr);
+    EXPECT_EQ(drained, want) << c.size << " " << c.read_first << " " << c.quota;
+    if (c.quota > 0 && c.size > 150000 && c.read_first == 0) EXPECT_GT(file_bytes, 0);
+    EXPECT_EQ(kiv::BufNumStored(h), 0);
+    EXPECT_EQ(kiv::bufget(h), -1);
+    EXPECT_EQ(spill_files(), 0);
+    kiv::bufput('z', h);  // empty and usable again
+    EXPECT_EQ(kiv::bufget(h), 'z');
+    kiv::bufclose(h);
+  }
 }
 
 TEST_F(TempBuffers, BulkCallsMatchSingleBytes) {
