@@ -1,6 +1,6 @@
-// The writer's output primitives: string parameters, line ends around texts,
-// nested redirection and the format stack; a summary read inside a note
-// stands in notes.case.
+// The writer's output primitives: line ends around texts, nested redirection
+// and the format stack; string parameters and a summary read inside a note
+// stand in links.case and notes.case.
 #include "html/output.h"
 
 #include <gtest/gtest.h>
@@ -18,22 +18,6 @@
 namespace {
 
 class Output : public test_support::StreamFixture {};
-
-TEST_F(Output, StringParametersAreCutAndTheirRestSkippedWithNestedCodes) {
-  open_streams(test_support::assemble("abcdefgh|pa{TAB}rt|abcd{QQQ x|y}ef|next}"));
-  char buffer[5];
-  kiv::get_str(buffer, 4);
-  EXPECT_STREQ(buffer, "abcd");
-  kiv::get_str(buffer, 4);
-  EXPECT_STREQ(buffer, "part");  // a nested code is left out, the text around it kept
-  kiv::get_str(buffer, 4);
-  EXPECT_STREQ(buffer, "abcd");  // the cut rest held a code whose separators are its own
-  kiv::get_str(buffer, 4);
-  EXPECT_STREQ(buffer, "next");
-  EXPECT_EQ(kiv::b_getc(), 0x1E);  // the closing RS stays for the code's end
-  kiv::get_str(buffer, 0);
-  EXPECT_STREQ(buffer, "");
-}
 
 TEST_F(Output, TextsStartOnFreshLinesOnlyWhenNeeded) {
   open_streams("");
