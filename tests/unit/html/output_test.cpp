@@ -1,5 +1,6 @@
-// The writer's output primitives: string parameters, line ends around texts,
-// nested redirection and the format stack.
+// The writer's output primitives: line ends around texts, nested redirection
+// and the format stack; string parameters and a summary read inside a note
+// stand in links.case and notes.case.
 #include "html/output.h"
 
 #include <gtest/gtest.h>
@@ -9,8 +10,6 @@
 
 #include "html/output_redirect.h"
 #include "html/writer.h"
-#include "runtime/memory.h"
-#include "runtime/strings.h"
 #include "stream/buffered_io.h"
 #include "stream/temp_buffers.h"
 #include "support/fake_host.h"
@@ -19,22 +18,6 @@
 namespace {
 
 class Output : public test_support::StreamFixture {};
-
-TEST_F(Output, StringParametersAreCutAndTheirRestSkippedWithNestedCodes) {
-  open_streams(test_support::assemble("abcdefgh|pa{TAB}rt|abcd{QQQ x|y}ef|next}"));
-  char buffer[5];
-  kiv::get_str(buffer, 4);
-  EXPECT_STREQ(buffer, "abcd");
-  kiv::get_str(buffer, 4);
-  EXPECT_STREQ(buffer, "part");  // a nested code is left out, the text around it kept
-  kiv::get_str(buffer, 4);
-  EXPECT_STREQ(buffer, "abcd");  // the cut rest held a code whose separators are its own
-  kiv::get_str(buffer, 4);
-  EXPECT_STREQ(buffer, "next");
-  EXPECT_EQ(kiv::b_getc(), 0x1E);  // the closing RS stays for the code's end
-  kiv::get_str(buffer, 0);
-  EXPECT_STREQ(buffer, "");
-}
 
 TEST_F(Output, TextsStartOnFreshLinesOnlyWhenNeeded) {
   open_streams("");
@@ -91,19 +74,6 @@ TEST_F(Output, FormatStackRestoresInOrder) {
   EXPECT_EQ(kiv::tran_get_last_fmt_info(), nullptr);
   kiv::tran_pop_fmt(&record);  // an empty stack leaves the record alone
   EXPECT_EQ(record.align, 2);
-}
-
-TEST_F(Output, SummaryReadInsideASubDocumentSurvivesItsEnd) {
-  kiv::fmt_info record{};
-  kiv::tt_set_defaults(&record);
-  record.subject = kiv::new_string("before");
-  ASSERT_EQ(kiv::tran_push_fmt(&record), 0);
-  // Inside the sub-document a summary replaces the string the saved copy names.
-  kiv::KIVfree(record.subject);
-  record.subject = kiv::new_string("inside");
-  kiv::tran_pop_fmt(&record);
-  EXPECT_STREQ(record.subject, "inside");
-  kiv::KIVfree(record.subject);
 }
 
 }  // namespace

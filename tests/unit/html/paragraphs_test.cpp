@@ -1,5 +1,4 @@
-// Hard line breaks (a thousand lists, a waiting sub-document) and the codes
-// that only set margins and page sizes.
+// Hard line breaks: a thousand lists, a waiting sub-document.
 #include "html/paragraphs.h"
 
 #include <gtest/gtest.h>
@@ -91,24 +90,6 @@ TEST_F(LineBreaks, NoSubDocumentIsWrittenIntoARedirection) {
   EXPECT_EQ(close_streams(), "");
   EXPECT_EQ(notes.SubDocBuffer, waiting);
   EXPECT_EQ(BufNumStored(waiting), 1);
-}
-
-TEST_F(LineBreaks, MarginsAndPageSizes) {
-  handle(tt_single, "{RSM 0|0|10|0|2880}");
-  EXPECT_EQ(rec.margins[2], 2880);
-  handle(tt_single, "{RSM 0|0|15}");  // no twips value: columns of a tenth of an inch
-  EXPECT_EQ(rec.margins[2], 15 * 144);
-  EXPECT_EQ(rec.margins[3], 1440);  // the right margin keeps its default
-  handle(tt_single, "{PGW 85|12240}");
-  EXPECT_EQ(rec.page_width, 12240);
-  handle(tt_single, "{PGW 80}");
-  EXPECT_EQ(rec.page_width, 80 * 144);
-  handle(tt_single, "{PGW 4000000000}");  // wraps as 32-bit arithmetic, without overflow
-  handle(tt_single, "{SFL 1|2|3|4|15840}");
-  EXPECT_EQ(rec.page_length, 15840);
-  handle(tt_single, "{HNP}");
-  handle(tt_single, "{SNP}");
-  EXPECT_EQ(rec.page_count, 3);
 }
 
 }  // namespace
