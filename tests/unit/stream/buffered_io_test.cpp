@@ -218,7 +218,7 @@ TEST_F(BufferedIo, StepsThatDoNotShowLeaveTheFastPathOpen) {
   for (const bool full : {false, true}) {
     kiv::progress.DispDotSize = 1;
     kiv::progress.CurrentPercent = full ? 100 : 0;
-    kiv::settings.optflags = full ? 0 : kiv::opt_no_progress;
+    kiv::settings.optflags = full ? 0u : std::uint32_t{kiv::opt_no_progress};
     open_streams(pattern(300));
     EXPECT_EQ(kiv::b_getc(), 'a');
     EXPECT_GT(kiv::bio.in_fast_end - kiv::bio.in_ptr, 200) << full;
