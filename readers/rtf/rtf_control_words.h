@@ -30,7 +30,7 @@ enum class RtfWord : std::uint8_t {
   par, line, page, sect, tab, character,
   // tables
   trowd, cellx, cell, row, nestcell, nestrow, clmgf, clmrg, clvmgf, clvmrg, clvertalt, clvertalc,
-  clvertalb, trqc, trqr, trrh, border_side, border_style, border_none,
+  clvertalb, trqc, trqr, trrh, trhdr, border_side, border_style, border_none,
   // dates in the information group
   yr, mo, dy, hr, min,
   // pictures

@@ -71,6 +71,7 @@ struct RowDef {
   bool border_context = false;  // the last border word named a cell or row side
   std::int32_t height = 0;
   std::uint8_t align = 0;
+  bool header = false;  // \trhdr: a header row, repeated on every page
 };
 
 struct FieldState {
@@ -350,7 +351,7 @@ void place_paragraph() {
       out.table_open = true;
     }
     if (!out.row_open) {
-      put_row(reader.row.height, reader.row.border);
+      put_row(reader.row.height, reader.row.border, reader.row.header);
       out.row_open = true;
       out.cell_open = false;
       out.cell_index = 0;
@@ -939,6 +940,7 @@ void table_word(const RtfWordEntry &entry, const RtfToken &token) {
       row.border_context = false;
       row.height = 0;
       row.align = 0;
+      row.header = false;
       break;
     case RtfWord::cellx:
       row.pending.right = token.has_param ? std::clamp(token.param, 0, 65535) : 0;
@@ -954,6 +956,7 @@ void table_word(const RtfWordEntry &entry, const RtfToken &token) {
     case RtfWord::clvertalb: row.pending.valign = 1; break;
     case RtfWord::trqc: row.align = 2; break;
     case RtfWord::trqr: row.align = 3; break;
+    case RtfWord::trhdr: row.header = true; break;
     case RtfWord::trrh: row.height = token.has_param ? std::min(token.param == INT32_MIN ? 0 : std::abs(token.param), 65535) : 0; break;
     case RtfWord::border_side: row.border_context = entry.value == 1; break;
     case RtfWord::border_style: row.border = row.border || row.border_context; break;

@@ -27,6 +27,10 @@ lo "$src/pictures_shore.fodt" "$out/libreoffice_pictures_shore.rtf"
 pandoc -s "$src/guide.md" -o "$out/pandoc_guide.rtf"
 pandoc -s "$src/guide.md" -o "$work/guide.docx"
 lo "$work/guide.docx" "$out/libreoffice_guide_docx.rtf"
+# The document marks the table's first row as a header row, which the office
+# suite does not carry into RTF; word processors that repeat header rows on
+# every page write \trhdr in its row definition, as this copy does.
+sed '0,/\\trowd/s//\\trowd\\trhdr/' "$out/libreoffice_guide_docx.rtf" >"$out/libreoffice_guide_header.rtf"
 # Lists of several levels, a list that starts at 5, links to bookmarks: as
 # RTF from pandoc, and through a word-processor document as the office suite
 # and AbiWord write it; the office suite's file once more without the items'
