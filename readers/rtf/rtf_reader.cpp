@@ -24,7 +24,7 @@ namespace {
 
 enum class Dest : std::uint8_t {
   text, skip, fonttbl, colortbl, info, info_text, info_date, fldinst, bookmark, picture, list_table, override_table,
-  level_text
+  level_text, shape_instance, shape_name, shape_picture
 };
 enum class OnClose : std::uint8_t { none, subdoc, field, fldrslt, bookmark, info, info_date, picture };
 
@@ -112,6 +112,12 @@ struct ReaderState {
   int field_depth = 0;
   char bookmark[256] = {};
   std::size_t bookmark_len = 0;
+  // A shape (\shp): the name of the property being read in its instance, and
+  // whether its picture (property "pib") was written, which makes the
+  // shape's result, the same picture for readers that know no shapes, void.
+  char shape_property[8] = {};
+  std::size_t shape_property_len = 0;
+  bool shape_picture_written = false;
 
   std::array<std::array<char, info_text_max + 1>, info_field_count> info{};
   std::array<std::int32_t, 5> date{};  // year, month, day, hour, minute
@@ -507,6 +513,9 @@ void emit_char(char32_t c) {
     case Dest::bookmark:
       append_utf8(reader.bookmark, reader.bookmark_len, sizeof reader.bookmark - 1, c);
       break;
+    case Dest::shape_name:
+      append_utf8(reader.shape_property, reader.shape_property_len, sizeof reader.shape_property - 1, c);
+      break;
     case Dest::level_text:
       add_level_text(reader.lists, c);
       break;
@@ -876,13 +885,37 @@ void destination(const RtfWordEntry &entry) {
       reader.bookmark[0] = '\0';
       break;
     case RtfWord::pict:
-      if (group.dest != Dest::text || group.chr.hidden) {
+      if ((group.dest != Dest::text && group.dest != Dest::shape_picture) || group.chr.hidden) {
         group.dest = Dest::skip;
         break;
       }
+      if (group.dest == Dest::shape_picture) reader.shape_picture_written = true;
       rtf_picture_begin();
       group.dest = Dest::picture;
       group.on_close = OnClose::picture;
+      break;
+    case RtfWord::shape:
+      if (group.dest != Dest::text) group.dest = Dest::skip;
+      else reader.shape_picture_written = false;
+      break;
+    case RtfWord::shape_instance:
+      group.dest = group.dest == Dest::text ? Dest::shape_instance : Dest::skip;
+      break;
+    case RtfWord::shape_property:
+      if (group.dest != Dest::shape_instance) group.dest = Dest::skip;
+      reader.shape_property_len = 0;
+      reader.shape_property[0] = '\0';
+      break;
+    case RtfWord::shape_name:
+      group.dest = group.dest == Dest::shape_instance ? Dest::shape_name : Dest::skip;
+      break;
+    case RtfWord::shape_value:
+      // Of the shape's properties only its picture is shown.
+      group.dest = group.dest == Dest::shape_instance && std::string_view(reader.shape_property) == "pib"
+                       ? Dest::shape_picture : Dest::skip;
+      break;
+    case RtfWord::shape_result:
+      if (group.dest != Dest::text || reader.shape_picture_written) group.dest = Dest::skip;
       break;
     case RtfWord::listtable: group.dest = Dest::list_table; break;
     case RtfWord::listoverridetable: group.dest = Dest::override_table; break;

@@ -7,8 +7,9 @@ the documents the corpus was made from.
 For every tests/rtf/corpus/WRITER_SOURCE[_HOW].rtf the checker converts the
 file, extracts the HTML's text and compares it with references/SOURCE.ref
 (HOW says how the RTF was made: "docx" through a word-processor document,
-"bare" without the list items' marker text, "header" with the table's
-first row marked as a header row):
+"bare" without the list items' marker text, "floating" with the pictures
+anchored to paragraphs, as shapes, "header" with the table's first row
+marked as a header row):
 
 - recall and precision of words: each block of the reference (body, header,
   footer, each note) is aligned with the HTML's words by longest common
@@ -295,7 +296,7 @@ def main():
     try:
         for rtf in sorted(f for f in os.listdir(corpus) if f.endswith(".rtf")):
             name = rtf[:-4]
-            source = re.sub(r"_(docx|bare|header)$", "", name.split("_", 1)[1])
+            source = re.sub(r"_(docx|bare|floating|header)$", "", name.split("_", 1)[1])
             reference = read_reference(os.path.join(HERE, "references", source + ".ref"))
             expect = json.load(open(os.path.join(HERE, "expect", name + ".json")))
             for converter in converters:

@@ -24,6 +24,10 @@ lo "$src/features.html" "$out/libreoffice_features.rtf" "HTML (StarWriter)"
 lo "$src/scripts.html" "$out/libreoffice_scripts.rtf" "HTML (StarWriter)"
 lo "$src/notes.fodt" "$out/libreoffice_notes.rtf"
 lo "$src/pictures_shore.fodt" "$out/libreoffice_pictures_shore.rtf"
+# The same pictures anchored to their paragraphs: the office suite writes them
+# as shapes (\shp) that hold the picture as a property.
+sed 's/text:anchor-type="as-char"/text:anchor-type="char"/g' "$src/pictures_shore.fodt" >"$work/pictures_shore.fodt"
+lo "$work/pictures_shore.fodt" "$out/libreoffice_pictures_shore_floating.rtf"
 pandoc -s "$src/guide.md" -o "$out/pandoc_guide.rtf"
 pandoc -s "$src/guide.md" -o "$work/guide.docx"
 lo "$work/guide.docx" "$out/libreoffice_guide_docx.rtf"

@@ -37,6 +37,7 @@ TEST_P(RtfPictureStreams, WriteTheExpectedCodesAndLeaveNoFiles) {
   std::filesystem::create_symlink(tools + "/w019funx", dir.file("w019funx"));
   test_support::install_converter(dir, "g504funx", test_support::copy_in);
   test_support::install_converter(dir, "g521funx", test_support::copy_in);
+  test_support::install_converter(dir, "g513funx", test_support::copy_in);
   write_file(dir.file("in.rtf"), GetParam().rtf);
   const auto run = test_support::run_tool(dir.file("w019funx") + " " + dir.file("in.rtf") + " -t=" +
                                           dir.file("out.icf") + " -v0 -n");
@@ -45,7 +46,7 @@ TEST_P(RtfPictureStreams, WriteTheExpectedCodesAndLeaveNoFiles) {
   for (const char c : notation::to_notation(read_file(dir.file("out.icf"))))
     if (c != '\n') stream += c;
   EXPECT_EQ(stream, GetParam().stream);
-  EXPECT_EQ(dir.listing(), (std::vector<std::string>{"g504funx", "g521funx", "in.rtf", "out.icf", "w019funx"}));
+  EXPECT_EQ(dir.listing(), (std::vector<std::string>{"g504funx", "g513funx", "g521funx", "in.rtf", "out.icf", "w019funx"}));
 }
 
 const Case cases[] = {
@@ -68,6 +69,27 @@ const Case cases[] = {
      times + "{PDS 699|0|0|0|0|0|0|0|}{PCT 01|}{PDS 0|0|0|0|0|0|0|0|}{PCT 02|}{PDS 699|0|0|0|0|0|0|0|}{PCT 03|}{HNL}"},
     {"a_fallback_alone_and_a_metafile_without_converter_go_in_as_they_are",
      "{\\rtf1{\\nonshppict{\\pict\\wmetafile8 0100}}}", times + "{PDS 610|0|0|0|0|0|0|0|}{PCT 0|0100|}{HNL}"},
+    // A shape's picture is shown, and its result, the same picture again, is
+    // not; a shape without a picture shows its result.
+    {"a_shape_shows_its_picture_once",
+     "{\\rtf1 a{\\shp{\\*\\shpinst\\shpleft0{\\sp{\\sn shapeType}{\\sv 75}}{\\sp{\\sn pib}{\\sv {\\pict\\pngblip 01}}}"
+     "{\\shptxt no}}{\\shprslt{\\pict\\pngblip 02}}}b{\\shp{\\*\\shpinst{\\sp{\\sn fillColor}{\\sv 255}}}"
+     "{\\shprslt c{\\pict\\jpegblip 03}}}d}",
+     times + "a{PDS 0|0|0|0|0|0|0|0|}{PCT 01|}bc{PDS 0|0|0|0|0|0|0|0|}{PCT 03|}d{HNL}"},
+    // Bitmaps without a file header go to the BMP converter as BMP files: a
+    // device-independent one behind a file header that points past its
+    // palette, a device-dependent one with headers, a palette of black and
+    // white, and its rows of two bytes padded to four.
+    {"bitmaps_without_a_file_header_become_bmp_files",
+     "{\\rtf1{\\pict\\dibitmap0\\picw1\\pich1 28000000 01000000 01000000 0100 0100 00000000 00000000 00000000"
+     " 00000000 02000000 00000000 000000ff ffffff00 80000000}"
+     "{\\pict\\wbitmap0\\picw9\\pich2\\wbmbitspixel1\\wbmplanes1\\wbmwidthbytes2 ff80 0100}}",
+     times + "{PDS 0|0|0|0|15|15|0|0|}{PCT 424D00000000000000003E000000"
+             "28000000010000000100000001000100000000000000000000000000000000000200000000000000"
+             "000000FFFFFFFF0080000000|}"
+             "{PDS 0|0|0|0|135|30|0|0|}{PCT 424D46000000000000003E000000"
+             "2800000009000000FEFFFFFF01000100000000000000000000000000000000000000000000000000"
+             "00000000FFFFFF00FF80000001000000|}{HNL}"},
     {"hidden_and_empty_pictures_write_nothing", "{\\rtf1 a{\\v{\\pict\\pngblip 01}}{\\pict\\pngblip}b}",
      times + "ab{HNL}"},
 };
