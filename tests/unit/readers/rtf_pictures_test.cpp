@@ -5,7 +5,17 @@
 // converts documents with pictures through the real converter programs.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -138,6 +148,41 @@ TEST(RtfPicturesEndToEnd, BecomePictureFilesBesideThePage) {
   for (const char *name : {"GR000000.JPG", "GR000001.JPG"})
     EXPECT_EQ(read_file(dir.file(name)).substr(0, 3), "\xFF\xD8\xFF") << name;
   EXPECT_EQ(dir.listing(), (std::vector<std::string>{"GR000000.JPG", "GR000001.JPG", "doc.rtf", "out.html"}));
+}
+
+// A reader ended by SIGTERM, SIGINT or SIGHUP while it writes a picture's
+// temporary file removes it and the stream file, and dies of the signal. The
+// RTF comes down a FIFO that stops in the middle of the picture's data.
+TEST(RtfPictureSignals, AKilledReaderLeavesNoFiles) {
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    test_support::TempDir dir;
+    test_support::install_converter(dir, "g504funx", test_support::copy_in);
+    const std::string fifo = dir.file("in.rtf");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string program = tools + "/w019funx";
+    const std::string target = "-t=" + dir.file("out.icf");
+    char *const argv[] = {const_cast<char *>(program.c_str()), const_cast<char *>(fifo.c_str()),
+                          const_cast<char *>(target.c_str()), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ), 0);
+    const int fd = open(fifo.c_str(), O_WRONLY);
+    ASSERT_NE(fd, -1);
+    const std::string start = "{\\rtf1 a{\\pict\\pngblip " + std::string(20000, '7');
+    ASSERT_EQ(write(fd, start.data(), start.size()), static_cast<ssize_t>(start.size()));
+    const auto temporary_exists = [&dir] {
+      for (const std::string &name : dir.listing())
+        if (name.starts_with("KV")) return true;
+      return false;
+    };
+    for (int k = 0; k < 500 && !temporary_exists(); ++k) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(temporary_exists()) << "the picture's temporary file was not made";
+    kill(pid, signal);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    close(fd);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_EQ(dir.listing(), (std::vector<std::string>{"g504funx", "in.rtf"})) << "signal " << signal;
+  }
 }
 
 }  // namespace
