@@ -13,7 +13,8 @@ enum class RtfWord : std::uint8_t {
   // destinations
   skip_destination, fonttbl, colortbl, info, info_title, info_author, info_subject, info_keywords,
   info_comment, info_operator, info_created, info_revised, header, footer, footnote, field, fldinst,
-  fldrslt, bkmkstart, pict, picture_alternative, listtable, listoverridetable, leveltext, list_text, text_destination,
+  fldrslt, bkmkstart, pict, picture_alternative, shape, shape_instance, shape_property, shape_name,
+  shape_value, shape_result, listtable, listoverridetable, leveltext, list_text, text_destination,
   // document and code pages
   ansi, mac, pc, pca, ansicpg, deff, uc, u, bin,
   // fonts and colour table entries
@@ -30,11 +31,11 @@ enum class RtfWord : std::uint8_t {
   par, line, page, sect, tab, character,
   // tables
   trowd, cellx, cell, row, nestcell, nestrow, clmgf, clmrg, clvmgf, clvmrg, clvertalt, clvertalc,
-  clvertalb, trqc, trqr, trrh, border_side, border_style, border_none,
+  clvertalb, trqc, trqr, trrh, trhdr, border_side, border_style, border_none,
   // dates in the information group
   yr, mo, dy, hr, min,
   // pictures
-  picture_format, picw, pich, picwgoal, pichgoal, picscalex, picscaley,
+  picture_format, dibitmap, wbitmap, wbmbitspixel, wbmwidthbytes, picw, pich, picwgoal, pichgoal, picscalex, picscaley,
 };
 
 struct RtfWordEntry {

@@ -5,6 +5,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <array>
+#include <csignal>
 #include <cstring>
 
 #include "rtf_code_pages.h"
@@ -14,6 +16,36 @@
 #include "stream/buffered_io.h"
 
 namespace kiv {
+namespace {
+
+constexpr std::array ending_signals = {SIGTERM, SIGINT, SIGHUP};
+std::array<struct sigaction, ending_signals.size()> previous_actions{};
+
+// A reader ended by a signal removes the files it was making (a picture's
+// temporary file, the stream file), then dies of the signal: the handler is
+// reset as it runs, and the signal, blocked until it returns, comes again.
+void remove_files_and_end(int signal) {
+  for (const char *name : file_layer.PurgeableFileName)
+    if (name != nullptr) unlink(name);
+  raise(signal);
+}
+
+void remove_files_on_signals() {
+  struct sigaction action{};
+  action.sa_handler = remove_files_and_end;
+  action.sa_flags = SA_RESETHAND;
+  sigfillset(&action.sa_mask);
+  for (std::size_t k = 0; k < ending_signals.size(); ++k) {
+    sigaction(ending_signals[k], nullptr, &previous_actions[k]);
+    if (previous_actions[k].sa_handler != SIG_IGN) sigaction(ending_signals[k], &action, nullptr);
+  }
+}
+
+void restore_signals() {
+  for (std::size_t k = 0; k < ending_signals.size(); ++k) sigaction(ending_signals[k], &previous_actions[k], nullptr);
+}
+
+}  // namespace
 
 int convert_rtf_file(const char *rtf_name, const char *icf_name) {
   const int in_fd = open(rtf_name, O_RDONLY);
@@ -24,6 +56,7 @@ int convert_rtf_file(const char *rtf_name, const char *icf_name) {
     return rtf_status_read_failed;
   }
   KIVOSInitialize();
+  remove_files_on_signals();
   // "stdout" is the standard output, as the file layer names it: the stream
   // then goes down a pipe to a writer that converts it as it comes. A stream
   // file is read once by the writer and removed: it is written as the library
@@ -37,6 +70,7 @@ int convert_rtf_file(const char *rtf_name, const char *icf_name) {
   }
   if (out != -1 && !to_stdout) KIVclose(out);
   if (status != rtf_status_ok && !to_stdout) KIVunlink(icf_name);
+  restore_signals();  // before the records of the files are freed
   rtf_input_close(input);
   release_code_pages();
   close(in_fd);

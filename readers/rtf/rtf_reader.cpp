@@ -24,7 +24,7 @@ namespace {
 
 enum class Dest : std::uint8_t {
   text, skip, fonttbl, colortbl, info, info_text, info_date, fldinst, bookmark, picture, list_table, override_table,
-  level_text
+  level_text, shape_instance, shape_name, shape_picture
 };
 enum class OnClose : std::uint8_t { none, subdoc, field, fldrslt, bookmark, info, info_date, picture };
 
@@ -71,6 +71,7 @@ struct RowDef {
   bool border_context = false;  // the last border word named a cell or row side
   std::int32_t height = 0;
   std::uint8_t align = 0;
+  bool header = false;  // \trhdr: a header row, repeated on every page
 };
 
 struct FieldState {
@@ -111,6 +112,12 @@ struct ReaderState {
   int field_depth = 0;
   char bookmark[256] = {};
   std::size_t bookmark_len = 0;
+  // A shape (\shp): the name of the property being read in its instance, and
+  // whether its picture (property "pib") was written, which makes the
+  // shape's result, the same picture for readers that know no shapes, void.
+  char shape_property[8] = {};
+  std::size_t shape_property_len = 0;
+  bool shape_picture_written = false;
 
   std::array<std::array<char, info_text_max + 1>, info_field_count> info{};
   std::array<std::int32_t, 5> date{};  // year, month, day, hour, minute
@@ -350,7 +357,7 @@ void place_paragraph() {
       out.table_open = true;
     }
     if (!out.row_open) {
-      put_row(reader.row.height, reader.row.border);
+      put_row(reader.row.height, reader.row.border, reader.row.header);
       out.row_open = true;
       out.cell_open = false;
       out.cell_index = 0;
@@ -505,6 +512,9 @@ void emit_char(char32_t c) {
       break;
     case Dest::bookmark:
       append_utf8(reader.bookmark, reader.bookmark_len, sizeof reader.bookmark - 1, c);
+      break;
+    case Dest::shape_name:
+      append_utf8(reader.shape_property, reader.shape_property_len, sizeof reader.shape_property - 1, c);
       break;
     case Dest::level_text:
       add_level_text(reader.lists, c);
@@ -875,13 +885,37 @@ void destination(const RtfWordEntry &entry) {
       reader.bookmark[0] = '\0';
       break;
     case RtfWord::pict:
-      if (group.dest != Dest::text || group.chr.hidden) {
+      if ((group.dest != Dest::text && group.dest != Dest::shape_picture) || group.chr.hidden) {
         group.dest = Dest::skip;
         break;
       }
+      if (group.dest == Dest::shape_picture) reader.shape_picture_written = true;
       rtf_picture_begin();
       group.dest = Dest::picture;
       group.on_close = OnClose::picture;
+      break;
+    case RtfWord::shape:
+      if (group.dest != Dest::text) group.dest = Dest::skip;
+      else reader.shape_picture_written = false;
+      break;
+    case RtfWord::shape_instance:
+      group.dest = group.dest == Dest::text ? Dest::shape_instance : Dest::skip;
+      break;
+    case RtfWord::shape_property:
+      if (group.dest != Dest::shape_instance) group.dest = Dest::skip;
+      reader.shape_property_len = 0;
+      reader.shape_property[0] = '\0';
+      break;
+    case RtfWord::shape_name:
+      group.dest = group.dest == Dest::shape_instance ? Dest::shape_name : Dest::skip;
+      break;
+    case RtfWord::shape_value:
+      // Of the shape's properties only its picture is shown.
+      group.dest = group.dest == Dest::shape_instance && std::string_view(reader.shape_property) == "pib"
+                       ? Dest::shape_picture : Dest::skip;
+      break;
+    case RtfWord::shape_result:
+      if (group.dest != Dest::text || reader.shape_picture_written) group.dest = Dest::skip;
       break;
     case RtfWord::listtable: group.dest = Dest::list_table; break;
     case RtfWord::listoverridetable: group.dest = Dest::override_table; break;
@@ -939,6 +973,7 @@ void table_word(const RtfWordEntry &entry, const RtfToken &token) {
       row.border_context = false;
       row.height = 0;
       row.align = 0;
+      row.header = false;
       break;
     case RtfWord::cellx:
       row.pending.right = token.has_param ? std::clamp(token.param, 0, 65535) : 0;
@@ -954,6 +989,7 @@ void table_word(const RtfWordEntry &entry, const RtfToken &token) {
     case RtfWord::clvertalb: row.pending.valign = 1; break;
     case RtfWord::trqc: row.align = 2; break;
     case RtfWord::trqr: row.align = 3; break;
+    case RtfWord::trhdr: row.header = true; break;
     case RtfWord::trrh: row.height = token.has_param ? std::min(token.param == INT32_MIN ? 0 : std::abs(token.param), 65535) : 0; break;
     case RtfWord::border_side: row.border_context = entry.value == 1; break;
     case RtfWord::border_style: row.border = row.border || row.border_context; break;

@@ -105,12 +105,13 @@ void put_table_start(std::uint8_t align, const std::int32_t *rights, int count) 
   end_icf();
 }
 
-void put_row(std::int32_t height, bool border) {
+void put_row(std::int32_t height, bool border, bool header) {
   beg_icf(code("BRO"));
   dec_out(0);
   dec_out(0);
   dec_out(height);
   dec_out(border ? 1 : 0);
+  if (header) dec_out(1);
   end_icf();
 }
 

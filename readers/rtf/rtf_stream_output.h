@@ -58,7 +58,9 @@ void put_alignment(std::uint8_t align);
 // Indentation of the paragraph in tenths of an inch.
 void put_indent(std::int32_t tenths);
 void put_table_start(std::uint8_t align, const std::int32_t *rights, int count);
-void put_row(std::int32_t height, bool border);
+// A header row carries a fifth parameter, 1, which writers that know no
+// header rows skip with the rest of the code.
+void put_row(std::int32_t height, bool border, bool header);
 void put_cell(int column, int colspan, int rowspan, bool covered, std::uint8_t align, std::uint8_t valign);
 void put_table_end();
 void put_note_start(bool endnote, std::int32_t number);

@@ -8,6 +8,7 @@
 #include "html/output.h"
 #include "html/shading.h"
 #include "html/writer.h"
+#include "runtime/options.h"
 #include "stream/code_numbers.h"
 #include "stream/code_params.h"
 
@@ -20,6 +21,13 @@ namespace {
 constexpr std::int32_t cds_real_table = 8;   // CDS flag: a table, not a column layout
 constexpr std::int32_t twips_per_point = 20;
 
+// Closes the open cell with the tag it was opened with: TH for a cell of a
+// header row under the option word HEADERROWS, TD otherwise.
+void put_cell_end() {
+  put_str(tables.header_cell_open ? "</TH>" : "</TD>", own_line);
+  tables.header_cell_open = 0;
+}
+
 void count_row(std::int32_t &rows) {
   if (rows < std::numeric_limits<std::int32_t>::max()) ++rows;
 }
@@ -30,6 +38,7 @@ void begin_table(fmt_info *rec) {
   rec->saved_align = rec->align;
   rec->col_count = columns;
   tables.prev_cell_ignore = 0;  // no cell of this table yet
+  tables.header_cell_open = 0;
   if (flags & cds_real_table) {
     put_str("<TABLE");
     switch ((flags & 0xF0) >> 4) {
@@ -59,6 +68,8 @@ void begin_row(fmt_info *rec) {
   get_decs(params.data(), static_cast<int>(params.size()));
   rec->row_height = params[2];
   const std::int32_t border = params[3];
+  // A fifth parameter of 1 marks a header row; read only under HEADERROWS.
+  const bool header = settings.header_rows != 0 && get_dec() == 1;
   if (rec->in_table && rec->row_count == 0) {
     if (border != 0) put_str(" BORDER=1 CELLSPACING=1");
     put_str(">", end_line);
@@ -66,11 +77,12 @@ void begin_row(fmt_info *rec) {
   if (rec->row_count != 0) {
     if (!tables.prev_cell_ignore) {
       EndFont(rec);
-      put_str("</TD>", own_line);
+      put_cell_end();
     }
     put_str("</TR>", end_line);
   }
   put_str("<TR>", end_line);
+  tables.header_row = header ? 1 : 0;
   rec->cur_col = -1;
   count_row(rec->row_count);
 }
@@ -85,12 +97,13 @@ void begin_cell(fmt_info *rec) {
   const std::int32_t horizontal = params[4];
   const std::int32_t vertical = params[6];
 
-  if (rec->cur_col != -1 && !tables.prev_cell_ignore) put_str("</TD>", own_line);
+  if (rec->cur_col != -1 && !tables.prev_cell_ignore) put_cell_end();
   rec->cur_col = column < 1 ? 1 : column;
   tables.prev_cell_ignore = covered != 0 ? 1 : 0;
   if (covered != 0) return;  // covered by a neighbour's span: no cell of its own
 
-  put_str("<TD");
+  tables.header_cell_open = tables.header_row;
+  put_str(tables.header_cell_open ? "<TH" : "<TD");
   if (column_span > 1) {
     put_str(" COLSPAN=");
     put_num(column_span);
@@ -147,9 +160,10 @@ void column_break(fmt_info *rec, bool soft) {
 }
 
 void end_table(fmt_info *rec) {
-  put_str("</TD>", own_line);
+  put_cell_end();
   put_str("</TR>", end_line);
   put_str("</TABLE>", end_line);
+  tables.header_row = 0;
   if (rec->in_table) {
     rec->in_table = 0;
     rec->table_shade = 0;  // shading applies to one table

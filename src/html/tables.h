@@ -13,6 +13,10 @@ struct TablesState {
   // 1 when the last BCO was a cell covered by a neighbour's span: no TD was
   // opened for it, so none is closed.
   std::int32_t prev_cell_ignore = 0;
+  // Under the option word HEADERROWS: the current row is a header row (its
+  // BRO has a fifth parameter of 1), and the open cell was written as TH.
+  std::int32_t header_row = 0;
+  std::int32_t header_cell_open = 0;
 };
 extern TablesState tables;
 

@@ -345,6 +345,9 @@ std::uint32_t CmdParseLine(const char *word) {
     }
     case 'F': set_string(settings.KIVDefinitionFile, p); return 0;
     case 'G': return parse_g(p);
+    case 'H':
+      if (p.size() == 9 && starts_with_nocase(p, "EADERROWS")) settings.header_rows = 1;
+      return 0;
     case 'I': return parse_i(p);
     case 'K':
       if (starts_with_nocase(p, "EEPSIGNALS")) settings.keep_host_signals = 1;

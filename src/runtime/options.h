@@ -97,6 +97,7 @@ struct OptionSettings {
   int untrusted_output = 0;    // UNTRUSTED: document texts never become markup or script links
   int keep_host_signals = 0;   // KEEPSIGNALS: SIGINT and SIGTERM stay the host's; they end the conversion
   int unicode_references = 0;  // UNICODE: characters without an entity as numeric references
+  int header_rows = 0;         // HEADERROWS: cells of rows marked as header rows are TH cells
 };
 extern OptionSettings settings;
 

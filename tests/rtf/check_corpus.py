@@ -7,7 +7,9 @@ the documents the corpus was made from.
 For every tests/rtf/corpus/WRITER_SOURCE[_HOW].rtf the checker converts the
 file, extracts the HTML's text and compares it with references/SOURCE.ref
 (HOW says how the RTF was made: "docx" through a word-processor document,
-"bare" without the list items' marker text):
+"bare" without the list items' marker text, "floating" with the pictures
+anchored to paragraphs, as shapes, "header" with the table's first row
+marked as a header row):
 
 - recall and precision of words: each block of the reference (body, header,
   footer, each note) is aligned with the HTML's words by longest common
@@ -18,9 +20,9 @@ file, extracts the HTML's text and compares it with references/SOURCE.ref
 - paragraph boundaries: the share of reference paragraphs whose first aligned
   word starts a line of the HTML's text (after a block element or BR).
 - features, from expect/WRITER_SOURCE.json: title, author, link targets,
-  anchors, table cells and spans, words in bold, italic, underline,
-  strike-out, superscript and subscript, words that must be present (notes,
-  headers, footers), pictures that exist and open, and the list markers
+  anchors, table cells (header cells among them) and spans, words in bold,
+  italic, underline, strike-out, superscript and subscript, words that must
+  be present (notes, headers, footers), pictures that exist and open, and the list markers
   ("1.", "a)", bullets) that begin lines, in their order.
 - leaks: RTF control words, hex runs or font-table text in the HTML's text.
 
@@ -74,7 +76,7 @@ class HtmlText(html.parser.HTMLParser):
         self.styles = {name: 0 for name in set(STYLE_TAGS.values())}
         self.styled = {name: set() for name in self.styles}
         self.hrefs, self.anchors, self.images = [], set(), []
-        self.cells, self.colspans, self.rowspans = 0, [], []
+        self.cells, self.header_cells, self.colspans, self.rowspans = 0, 0, [], []
         self.links = 0
 
     def handle_starttag(self, tag, attrs):
@@ -99,6 +101,7 @@ class HtmlText(html.parser.HTMLParser):
             self.anchors.add(attrs["id"])
         if tag in ("td", "th"):
             self.cells += 1
+            self.header_cells += tag == "th"
             for key, spans in (("colspan", self.colspans), ("rowspan", self.rowspans)):
                 spans.append(int(re.sub(r"\D", "", attrs.get(key, "1")) or 1))
         if tag == "img":
@@ -226,6 +229,9 @@ def features(expect, page, html_dir):
         check(any(h.endswith("#" + name) for h in page.hrefs) and name in page.anchors, "anchor " + name)
     if "cells" in expect:
         check(page.cells == expect["cells"], "cells %d of %d" % (page.cells, expect["cells"]))
+    if "header_cells" in expect:
+        check(page.header_cells == expect["header_cells"],
+              "header cells %d of %d" % (page.header_cells, expect["header_cells"]))
     for key, spans in (("colspans", page.colspans), ("rowspans", page.rowspans)):
         if key in expect:
             # Spans counted on the table's own grid: a writer that splits every
@@ -290,7 +296,7 @@ def main():
     try:
         for rtf in sorted(f for f in os.listdir(corpus) if f.endswith(".rtf")):
             name = rtf[:-4]
-            source = re.sub(r"_(docx|bare)$", "", name.split("_", 1)[1])
+            source = re.sub(r"_(docx|bare|floating|header)$", "", name.split("_", 1)[1])
             reference = read_reference(os.path.join(HERE, "references", source + ".ref"))
             expect = json.load(open(os.path.join(HERE, "expect", name + ".json")))
             for converter in converters:

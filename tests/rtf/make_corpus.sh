@@ -24,9 +24,17 @@ lo "$src/features.html" "$out/libreoffice_features.rtf" "HTML (StarWriter)"
 lo "$src/scripts.html" "$out/libreoffice_scripts.rtf" "HTML (StarWriter)"
 lo "$src/notes.fodt" "$out/libreoffice_notes.rtf"
 lo "$src/pictures_shore.fodt" "$out/libreoffice_pictures_shore.rtf"
+# The same pictures anchored to their paragraphs: the office suite writes them
+# as shapes (\shp) that hold the picture as a property.
+sed 's/text:anchor-type="as-char"/text:anchor-type="char"/g' "$src/pictures_shore.fodt" >"$work/pictures_shore.fodt"
+lo "$work/pictures_shore.fodt" "$out/libreoffice_pictures_shore_floating.rtf"
 pandoc -s "$src/guide.md" -o "$out/pandoc_guide.rtf"
 pandoc -s "$src/guide.md" -o "$work/guide.docx"
 lo "$work/guide.docx" "$out/libreoffice_guide_docx.rtf"
+# The document marks the table's first row as a header row, which the office
+# suite does not carry into RTF; word processors that repeat header rows on
+# every page write \trhdr in its row definition, as this copy does.
+sed '0,/\\trowd/s//\\trowd\\trhdr/' "$out/libreoffice_guide_docx.rtf" >"$out/libreoffice_guide_header.rtf"
 # Lists of several levels, a list that starts at 5, links to bookmarks: as
 # RTF from pandoc, and through a word-processor document as the office suite
 # and AbiWord write it; the office suite's file once more without the items'

@@ -392,7 +392,7 @@ IsolationResult IsolatedConverter::convert(const IsolatedConversion &job) {
     }
     if (!document.stream.empty()) {
       policy.input_path = document.stream;
-      document_words.emplace_back("UNICODE");
+      document_words.insert(document_words.end(), {"UNICODE", "HEADERROWS"});
     }
   }
 

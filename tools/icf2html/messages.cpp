@@ -25,7 +25,8 @@ void usage(std::FILE *to) {
                "INPUT may also be a document that a reader program of the suite converts into\n"
                "an intermediate stream first (RTF: w019funx, beside icf2html); for documents\n"
                "the option word UNICODE is on, so characters beyond the writer's character sets\n"
-               "are written as numeric character references.\n");
+               "are written as numeric character references, and so is HEADERROWS, so cells of\n"
+               "the document's header rows are written as TH.\n");
 }
 
 void report(const std::string &file, const std::string &cause) {

@@ -86,7 +86,7 @@ int convert_one(ConversionRequest request) {
   DocumentInput document;
   if (input != "-") {
     if (read_document_input(request.program, input.c_str(), work_dir, document) != 0) return status_input_unreadable;
-    if (!document.stream.empty()) request.words.emplace_back("UNICODE");
+    if (!document.stream.empty()) request.words.insert(request.words.end(), {"UNICODE", "HEADERROWS"});
   }
   bool input_failed = false;
   int input_error = 0;

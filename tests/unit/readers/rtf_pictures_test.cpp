@@ -5,7 +5,17 @@
 // converts documents with pictures through the real converter programs.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -37,6 +47,7 @@ TEST_P(RtfPictureStreams, WriteTheExpectedCodesAndLeaveNoFiles) {
   std::filesystem::create_symlink(tools + "/w019funx", dir.file("w019funx"));
   test_support::install_converter(dir, "g504funx", test_support::copy_in);
   test_support::install_converter(dir, "g521funx", test_support::copy_in);
+  test_support::install_converter(dir, "g513funx", test_support::copy_in);
   write_file(dir.file("in.rtf"), GetParam().rtf);
   const auto run = test_support::run_tool(dir.file("w019funx") + " " + dir.file("in.rtf") + " -t=" +
                                           dir.file("out.icf") + " -v0 -n");
@@ -45,7 +56,7 @@ TEST_P(RtfPictureStreams, WriteTheExpectedCodesAndLeaveNoFiles) {
   for (const char c : notation::to_notation(read_file(dir.file("out.icf"))))
     if (c != '\n') stream += c;
   EXPECT_EQ(stream, GetParam().stream);
-  EXPECT_EQ(dir.listing(), (std::vector<std::string>{"g504funx", "g521funx", "in.rtf", "out.icf", "w019funx"}));
+  EXPECT_EQ(dir.listing(), (std::vector<std::string>{"g504funx", "g513funx", "g521funx", "in.rtf", "out.icf", "w019funx"}));
 }
 
 const Case cases[] = {
@@ -68,6 +79,27 @@ const Case cases[] = {
      times + "{PDS 699|0|0|0|0|0|0|0|}{PCT 01|}{PDS 0|0|0|0|0|0|0|0|}{PCT 02|}{PDS 699|0|0|0|0|0|0|0|}{PCT 03|}{HNL}"},
     {"a_fallback_alone_and_a_metafile_without_converter_go_in_as_they_are",
      "{\\rtf1{\\nonshppict{\\pict\\wmetafile8 0100}}}", times + "{PDS 610|0|0|0|0|0|0|0|}{PCT 0|0100|}{HNL}"},
+    // A shape's picture is shown, and its result, the same picture again, is
+    // not; a shape without a picture shows its result.
+    {"a_shape_shows_its_picture_once",
+     "{\\rtf1 a{\\shp{\\*\\shpinst\\shpleft0{\\sp{\\sn shapeType}{\\sv 75}}{\\sp{\\sn pib}{\\sv {\\pict\\pngblip 01}}}"
+     "{\\shptxt no}}{\\shprslt{\\pict\\pngblip 02}}}b{\\shp{\\*\\shpinst{\\sp{\\sn fillColor}{\\sv 255}}}"
+     "{\\shprslt c{\\pict\\jpegblip 03}}}d}",
+     times + "a{PDS 0|0|0|0|0|0|0|0|}{PCT 01|}bc{PDS 0|0|0|0|0|0|0|0|}{PCT 03|}d{HNL}"},
+    // Bitmaps without a file header go to the BMP converter as BMP files: a
+    // device-independent one behind a file header that points past its
+    // palette, a device-dependent one with headers, a palette of black and
+    // white, and its rows of two bytes padded to four.
+    {"bitmaps_without_a_file_header_become_bmp_files",
+     "{\\rtf1{\\pict\\dibitmap0\\picw1\\pich1 28000000 01000000 01000000 0100 0100 00000000 00000000 00000000"
+     " 00000000 02000000 00000000 000000ff ffffff00 80000000}"
+     "{\\pict\\wbitmap0\\picw9\\pich2\\wbmbitspixel1\\wbmplanes1\\wbmwidthbytes2 ff80 0100}}",
+     times + "{PDS 0|0|0|0|15|15|0|0|}{PCT 424D00000000000000003E000000"
+             "28000000010000000100000001000100000000000000000000000000000000000200000000000000"
+             "000000FFFFFFFF0080000000|}"
+             "{PDS 0|0|0|0|135|30|0|0|}{PCT 424D46000000000000003E000000"
+             "2800000009000000FEFFFFFF01000100000000000000000000000000000000000000000000000000"
+             "00000000FFFFFF00FF80000001000000|}{HNL}"},
     {"hidden_and_empty_pictures_write_nothing", "{\\rtf1 a{\\v{\\pict\\pngblip 01}}{\\pict\\pngblip}b}",
      times + "ab{HNL}"},
 };
@@ -116,6 +148,41 @@ TEST(RtfPicturesEndToEnd, BecomePictureFilesBesideThePage) {
   for (const char *name : {"GR000000.JPG", "GR000001.JPG"})
     EXPECT_EQ(read_file(dir.file(name)).substr(0, 3), "\xFF\xD8\xFF") << name;
   EXPECT_EQ(dir.listing(), (std::vector<std::string>{"GR000000.JPG", "GR000001.JPG", "doc.rtf", "out.html"}));
+}
+
+// A reader ended by SIGTERM, SIGINT or SIGHUP while it writes a picture's
+// temporary file removes it and the stream file, and dies of the signal. The
+// RTF comes down a FIFO that stops in the middle of the picture's data.
+TEST(RtfPictureSignals, AKilledReaderLeavesNoFiles) {
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    test_support::TempDir dir;
+    test_support::install_converter(dir, "g504funx", test_support::copy_in);
+    const std::string fifo = dir.file("in.rtf");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string program = tools + "/w019funx";
+    const std::string target = "-t=" + dir.file("out.icf");
+    char *const argv[] = {const_cast<char *>(program.c_str()), const_cast<char *>(fifo.c_str()),
+                          const_cast<char *>(target.c_str()), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ), 0);
+    const int fd = open(fifo.c_str(), O_WRONLY);
+    ASSERT_NE(fd, -1);
+    const std::string start = "{\\rtf1 a{\\pict\\pngblip " + std::string(20000, '7');
+    ASSERT_EQ(write(fd, start.data(), start.size()), static_cast<ssize_t>(start.size()));
+    const auto temporary_exists = [&dir] {
+      for (const std::string &name : dir.listing())
+        if (name.starts_with("KV")) return true;
+      return false;
+    };
+    for (int k = 0; k < 500 && !temporary_exists(); ++k) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(temporary_exists()) << "the picture's temporary file was not made";
+    kill(pid, signal);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    close(fd);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_EQ(dir.listing(), (std::vector<std::string>{"g504funx", "in.rtf"})) << "signal " << signal;
+  }
 }
 
 }  // namespace

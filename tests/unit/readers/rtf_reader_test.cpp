@@ -103,6 +103,9 @@ const Case cases[] = {
      "{CDS 08|3|1000|2000|3000|}{BRO 0|0|0|1|}{BCO 1|1|2|0|0|0|0|}" + times +
          "a{BCO 2|1|1|0|0|0|0|}b{BCO 3|1|1|0|0|0|0|}c{BRO 0|0|0|0|}{BCO 1|1|1|1|0|0|0|}"
          "{BCO 2|2|1|0|0|0|0|}d{ECM}after{HNL}"},
+    {"header_rows_carry_their_mark_in_the_row_code",
+     R"({\rtf1\trowd\trhdr\cellx1000\pard\intbl h\cell\row\trowd\cellx1000\pard\intbl d\cell\row\pard})",
+     "{CDS 08|1|1000|}{BRO 0|0|0|0|1|}{BCO 1|1|1|0|0|0|0|}" + times + "h{BRO 0|0|0|0|}{BCO 1|1|1|0|0|0|0|}d{ECM}"},
     {"merged_cells_are_covered", R"({\rtf1\trowd\clmgf\cellx1000\clmrg\cellx2000\pard\intbl a\cell\cell\row\pard})",
      "{CDS 08|2|1000|2000|}{BRO 0|0|0|0|}{BCO 1|2|1|0|0|0|0|}" + times + "a{BCO 2|1|1|1|0|0|0|}{ECM}"},
     {"headers_footers_and_notes_are_sub_documents",
