@@ -220,6 +220,24 @@ class OutcomesTest(BatchFolder):
             self.program(source, rows[source]["output"], check=True)
         self.assertEqual(self.contents("out"), batch_files)
 
+    def test_readers_are_found_along_path_as_a_single_conversion_finds_them(self) -> None:
+        # icf2html started by name from PATH, its reader program in another folder on PATH.
+        self.tree({"in/a.rtf": RTF})
+        for folder, name in (("bin", "icf2html"), ("readers", "w019funx")):
+            os.mkdir(folder)
+            os.symlink(os.path.join(os.path.dirname(find_program()), name), os.path.join(folder, name))
+        for path, code_found in ((["bin", "readers"], 0), (["bin"], SKIPPED)):
+            with self.subTest(path=path):
+                environment = dict(os.environ, PATH=":".join(os.path.abspath(f) for f in path) + ":/usr/bin:/bin")
+                batch = subprocess.run(["icf2html", "--batch", "out", "in"], env=environment, capture_output=True)
+                [row] = self.report()
+                self.assertEqual(row["code"], code_found, batch.stderr)
+                batch_page = pathlib.Path("out/a.html").read_bytes() if code_found == 0 else None
+                single = subprocess.run(["icf2html", "in/a.rtf", "out/a.html"], env=environment, capture_output=True)
+                self.assertEqual(single.returncode == 0, code_found == 0, single.stderr)
+                if code_found == 0:
+                    self.assertEqual(pathlib.Path("out/a.html").read_bytes(), batch_page)
+
     def test_the_memory_limit_has_its_code(self) -> None:
         self.tree({"in/notes.icf": NOTES})
         [row] = icf2html.convert_batch(["in"], "out", memory=1, timeout=20)
