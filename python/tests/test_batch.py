@@ -238,6 +238,20 @@ class OutcomesTest(BatchFolder):
                 if code_found == 0:
                     self.assertEqual(pathlib.Path("out/a.html").read_bytes(), batch_page)
 
+    def test_a_worker_converts_the_documents_named_on_its_input(self) -> None:
+        self.tree({"in/a.icf": HEADER + DOCUMENT, "in/bad.icf": MALFORMED, "in/b.rtf": RTF})
+        self.endless("in/endless.icf")
+        names = ["in/a.icf", "in/bad.icf", "in/endless.icf", "in/b.rtf", "in/a.icf"]
+        pages = ["out/a.html", "out/bad.html", "out/endless.html", "out/sub/b.html", "out/again.html"]
+        pairs = b"".join(name.encode() + b"\0" + page.encode() + b"\0" for name, page in zip(names, pages))
+        worker = self.program("--batch-worker", "--timeout", "2", input=pairs)
+        rows = [json.loads(line) for line in worker.stdout.splitlines()]
+        self.assertEqual([(row["input"], row["output"], row["code"]) for row in rows], [
+            ("in/a.icf", "out/a.html", 0), ("in/bad.icf", None, 16), ("in/endless.icf", None, 101),
+            ("in/b.rtf", "out/sub/b.html", 0), ("in/a.icf", "out/again.html", 0)])
+        self.pages_match_single_conversions(rows)
+        self.assertEqual(self.leftovers("."), [])
+
     def test_the_memory_limit_has_its_code(self) -> None:
         self.tree({"in/notes.icf": NOTES})
         [row] = icf2html.convert_batch(["in"], "out", memory=1, timeout=20)

@@ -22,6 +22,7 @@
 #include "batch_plan.h"
 #include "batch_report.h"
 #include "batch_workers.h"
+#include "descriptor_io.h"
 #include "input_copy.h"
 #include "isolation_controller.h"
 #include "messages.h"
@@ -43,6 +44,7 @@ struct BatchOptions {
   bool resume = false;
   bool plan_only = false;
   bool one_document = false;  // --batch-document INPUT PAGE
+  bool worker = false;        // --batch-worker: documents named on standard input
   std::string dask;           // the scheduler's address, for the Python package
   std::vector<std::string> inputs;
 };
@@ -66,6 +68,7 @@ void batch_usage(std::FILE *to) {
                "usage: icf2html --batch OUTDIR [--jobs N] [--report FILE] [--timeout S] [--memory MB]\n"
                "                [--resume] [--dask ADDRESS] INPUT...\n"
                "       icf2html --batch-document [--timeout S] [--memory MB] INPUT PAGE\n"
+               "       icf2html --batch-worker [--timeout S] [--memory MB] < INPUT-AND-PAGE-PAIRS\n"
                "Converts every document in the INPUT files and folders into OUTDIR. Defaults: one worker\n"
                "per core, report OUTDIR/report.jsonl, %g seconds and %ld MiB per document.\n",
                static_cast<double>(default_timeout_seconds), default_memory_mib);
@@ -91,6 +94,8 @@ bool parse(int argc, char **argv, BatchOptions &options) {
       options.outdir = argv[++i];
     } else if (arg == "--batch-document") {
       options.one_document = true;
+    } else if (arg == "--batch-worker") {
+      options.worker = true;
     } else if (arg == "--jobs" && has_value && positive_number(argv[i + 1], number) && number <= 1024) {
       options.jobs = static_cast<int>(number);
       ++i;
@@ -116,6 +121,7 @@ bool parse(int argc, char **argv, BatchOptions &options) {
       return false;
     }
   }
+  if (options.worker) return options.inputs.empty();
   if (options.one_document) return options.inputs.size() == 2;
   if (options.outdir.empty() || options.inputs.empty()) return false;
   if (options.report.empty()) options.report = options.outdir + "/report.jsonl";
@@ -270,12 +276,45 @@ int run_on_dask(const BatchOptions &options, char **argv) {
   return 2;
 }
 
+// The next INPUT and PAGE from standard input, each ended by a NUL byte.
+bool next_pair(std::FILE *from, std::string &input, std::string &page) {
+  const auto next = [from](std::string &text) {
+    text.clear();
+    for (int c; (c = std::getc(from)) != EOF;) {
+      if (c == '\0') return true;
+      text.push_back(static_cast<char>(c));
+    }
+    return false;
+  };
+  return next(input) && next(page);
+}
+
+// --batch-worker: this process is one batch worker for a caller that hands it
+// documents one at a time (a Dask worker): each is converted in isolation by
+// the converter child kept from one document to the next, and its report line
+// is written as soon as it ends.
+int serve_documents() {
+  signal(SIGPIPE, SIG_IGN);  // a caller that went away ends the loop at the next write
+  std::string input, page;
+  while (next_pair(stdin, input, page)) {
+    batch.documents = {{input, page, 0, ""}};
+    make_folders(page);
+    const auto started = std::chrono::steady_clock::now();
+    const WorkerAnswer answer = convert_job(0);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const std::string line = json_line(row_of({0, answer, seconds, false}));
+    if (!write_all(STDOUT_FILENO, line.data(), line.size())) break;
+  }
+  end_worker();
+  return 0;
+}
+
 }  // namespace
 
 bool is_batch_command(int argc, char **argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
-    if (arg == "--batch" || arg == "--batch-document") return true;
+    if (arg == "--batch" || arg == "--batch-document" || arg == "--batch-worker") return true;
     if (arg == "--") break;
   }
   return false;
@@ -289,6 +328,8 @@ int batch_main(int argc, char **argv) {
   }
   if (!options.dask.empty()) return run_on_dask(options, argv);
   batch.program = argv[0];
+  batch.limits = options.limits;
+  if (options.worker) return serve_documents();
 
   const std::set<std::string> settled = options.resume ? settled_inputs(options.report) : std::set<std::string>{};
   if (options.one_document) batch.documents = {{options.inputs[0], options.inputs[1], 0, ""}};
@@ -298,7 +339,6 @@ int batch_main(int argc, char **argv) {
     return 0;
   }
 
-  batch.limits = options.limits;
   batch.total = batch.documents.size();
   batch.started = std::chrono::steady_clock::now();
   if (!options.one_document) {
