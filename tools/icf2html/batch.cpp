@@ -23,6 +23,7 @@
 #include "batch_report.h"
 #include "batch_workers.h"
 #include "descriptor_io.h"
+#include "file_service.h"
 #include "input_copy.h"
 #include "isolation_controller.h"
 #include "messages.h"
@@ -134,14 +135,17 @@ void make_folders(const std::string &path) {
 }
 
 // What a killed worker's conversion left beside the page: the isolation
-// controller's private folder (".icf2html-" and six letters) and what is in it.
+// controller's private folder (".icf2html-" and six letters), what is in it,
+// and the picture names it claimed beside the page.
 void remove_leftovers(const std::string &page) {
   const std::string folder = directory_of(page).empty() ? "./" : directory_of(page);
   DIR *dir = opendir(folder.c_str());
   if (!dir) return;
   while (const dirent *entry = readdir(dir)) {
     const std::string_view name = entry->d_name;
-    if (name.size() == 16 && name.starts_with(".icf2html-")) std::filesystem::remove_all(folder + std::string(name));
+    if (name.size() != 16 || !name.starts_with(".icf2html-")) continue;
+    remove_claims_recorded_in(folder + std::string(name));
+    std::filesystem::remove_all(folder + std::string(name));
   }
   closedir(dir);
 }

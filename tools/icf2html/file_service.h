@@ -4,6 +4,8 @@
 // and remembered.
 #pragma once
 
+#include <sys/types.h>
+
 #include <set>
 #include <string>
 #include <string_view>
@@ -26,6 +28,13 @@ struct FilePolicy {
 
 // Whether a name has the form of the library's temporary files ("KV", six digits, ".TMP").
 bool is_temporary_name(std::string_view name);
+// The private folder's record of a claimed picture name: a symbolic link to
+// the claim, named this prefix and the name, so that whoever removes a private
+// folder left by a killed conversion removes its claims too.
+inline constexpr std::string_view claim_link_prefix = ".claim-";
+// Removes the claims recorded in a private folder that are still empty files.
+void remove_claims_recorded_in(const std::string &private_dir);
+
 // Whether a name has the form of the picture files the library numbers
 // beside the page ("GR", six digits, "." and an extension).
 bool is_picture_name(std::string_view name);
@@ -49,7 +58,11 @@ class FileService {
   int rename(std::string_view old_name, std::string_view new_name);
   long size(std::string_view name);
   // A picture name is taken when the file is in the private folder or beside
-  // the page, so that a conversion never names a picture over one there.
+  // the page, so that a conversion never names a picture over one there. A
+  // free name beside the page is claimed at once with an empty file of that
+  // name (made only when none is there), so that a conversion into the same
+  // folder at the same time sees it taken; the picture replaces it when it is
+  // placed, and the claims of pictures not placed go with the service.
   int exists(std::string_view name);
 
   // Names refused so far, in the order they were asked for.
@@ -64,8 +77,18 @@ class FileService {
     std::string beside;  // for a picture: the same name beside the page, where a plain conversion would look
   };
   Resolved resolve(std::string_view name);
+  // True when the name beside the page is this conversion's: claimed now or before.
+  bool claim(const std::string &beside);
+
+  struct Claim {
+    std::string path;
+    dev_t device;
+    ino_t inode;
+    std::string record;  // its link in the private folder, or ""
+  };
 
   FilePolicy policy_;
+  std::vector<Claim> claims_;
   std::set<int> handles_;
   std::vector<std::string> refused_;
 };
