@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 namespace icf2html {
 
@@ -80,6 +81,7 @@ void remove_claims_recorded_in(const std::string &private_dir) {
 }
 
 FileService::~FileService() {
+  if (handed_input_ != -1) ::close(handed_input_);
   for (int handle : handles_) ::close(handle);
   for (const Claim &claim : claims_) {
     struct stat made{};
@@ -119,12 +121,16 @@ FileService::Resolved FileService::resolve(std::string_view name) {
     if (!name.starts_with(prefix)) continue;
     if (const std::string_view local = name.substr(prefix.size()); belongs(local)) {
       const bool picture = local != policy_.page_name && !is_temporary_name(local);
+      other_files_ = other_files_ || local != policy_.page_name;
       return {Access::private_file, folder + std::string(local),
               picture ? policy_.target_dir + std::string(local) : std::string()};
     }
   }
   // Temporary files are made beside the intermediate file, which has no folder part.
-  if (is_temporary_name(name)) return {Access::private_file, folder + std::string(name), {}};
+  if (is_temporary_name(name)) {
+    other_files_ = true;
+    return {Access::private_file, folder + std::string(name), {}};
+  }
   refused_.emplace_back(name);
   return {Access::refused, {}, {}};
 }
@@ -133,7 +139,7 @@ int FileService::open(std::string_view name, int mode, int) {
   const Resolved file = resolve(name);
   if (file.access == Access::refused) return -1;
   if (file.access == Access::input && mode != 2 && mode != 3 && mode != 4) {
-    const int handle = ::open(file.path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int handle = handed_input_ != -1 ? std::exchange(handed_input_, -1) : ::open(file.path.c_str(), O_RDONLY | O_CLOEXEC);
     if (handle != -1) handles_.insert(handle);
     return handle;
   }

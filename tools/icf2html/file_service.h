@@ -46,6 +46,10 @@ class FileService {
   FileService(const FileService &) = delete;
   FileService &operator=(const FileService &) = delete;
 
+  // A descriptor of the input, opened read-only by the caller: the converter's
+  // first open of its intermediate file gets it instead of a new one.
+  void hand_input(int fd) { handed_input_ = fd; }
+
   // The file layer's operations and results (handles are the controller's own
   // descriptors; a handle it did not hand out is refused with -1).
   int open(std::string_view name, int mode, int kind);
@@ -65,6 +69,10 @@ class FileService {
   // placed, and the claims of pictures not placed go with the service.
   int exists(std::string_view name);
 
+  // Whether the converter named a file of the private folder other than its
+  // page so far (a picture, a temporary file): only then can the programs it
+  // starts have written pictures there.
+  bool reached_other_files() const { return other_files_; }
   // Names refused so far, in the order they were asked for.
   const std::vector<std::string> &refused() const { return refused_; }
   const FilePolicy &policy() const { return policy_; }
@@ -89,6 +97,8 @@ class FileService {
 
   FilePolicy policy_;
   std::vector<Claim> claims_;
+  int handed_input_ = -1;
+  bool other_files_ = false;
   std::set<int> handles_;
   std::vector<std::string> refused_;
 };
