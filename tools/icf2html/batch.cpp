@@ -130,6 +130,11 @@ bool parse(int argc, char **argv, BatchOptions &options) {
 }
 
 void make_folders(const std::string &path) {
+  // Pages come in walk order: most share the folder of the one before.
+  static std::string made;
+  const std::string folder = directory_of(path);
+  if (!folder.empty() && folder == made) return;
+  made = folder;
   for (auto slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
     mkdir(path.substr(0, slash).c_str(), 0777);
 }
@@ -211,9 +216,9 @@ ReportRow row_of(const JobOutcome &outcome) {
   const PlannedDocument &document = batch.documents[outcome.job];
   if (outcome.worker_died) {
     remove_leftovers(document.page);
-    return {document.input, "", code_crashed, "the worker ended without an answer", outcome.seconds, 0};
+    return {document.input, "", code_crashed, "the worker ended without an answer", outcome.answer.seconds, 0};
   }
-  ReportRow row{document.input, "", outcome.answer.code, meaning_of(outcome.answer), outcome.seconds,
+  ReportRow row{document.input, "", outcome.answer.code, meaning_of(outcome.answer), outcome.answer.seconds,
                 outcome.answer.pictures};
   if (outcome.answer.converted) row.output = document.page;
   return row;
@@ -304,9 +309,9 @@ int serve_documents() {
     batch.documents = {{input, page, 0, ""}};
     make_folders(page);
     const auto started = std::chrono::steady_clock::now();
-    const WorkerAnswer answer = convert_job(0);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    const std::string line = json_line(row_of({0, answer, seconds, false}));
+    WorkerAnswer answer = convert_job(0);
+    answer.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const std::string line = json_line(row_of({0, answer, false}));
     if (!write_all(STDOUT_FILENO, line.data(), line.size())) break;
   }
   end_worker();
