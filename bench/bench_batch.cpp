@@ -8,7 +8,8 @@
 // overhead per document = Batch/1's µs per document ÷ DirectCall's. On a
 // shared machine the wall clock follows the other users' load; cpu_us_per_doc
 // (the processor time of every process the run waited for, per document) is
-// the cost that load does not change.
+// the cost that load does not change, switches_per_doc the hand-overs between
+// processes (and the waits for a processor) behind it.
 #include <benchmark/benchmark.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -90,40 +91,54 @@ void convert_directly(std::size_t first, std::size_t step, const std::string &ou
   }
 }
 
-// Processor seconds, user and system, of this process or of the children it
-// waited for.
-double cpu_seconds(int who) {
+// Processor seconds, user and system, and context switches, of this process
+// or of the children it waited for.
+struct Usage {
+  double cpu = 0;
+  double switches = 0;
+  Usage operator-(const Usage &before) const { return {cpu - before.cpu, switches - before.switches}; }
+  Usage &operator+=(const Usage &more) {
+    cpu += more.cpu;
+    switches += more.switches;
+    return *this;
+  }
+};
+
+Usage usage_of(int who) {
   rusage usage{};
   getrusage(who, &usage);
-  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  return {static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+              static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6,
+          static_cast<double>(usage.ru_nvcsw + usage.ru_nivcsw)};
 }
 
-void report(benchmark::State &state, double cpu) {
+void report(benchmark::State &state, const Usage &used) {
   state.SetItemsProcessed(state.iterations() * document_count);
   const double documents = static_cast<double>(state.iterations()) * document_count;
   state.counters["us_per_doc"] = benchmark::Counter(documents * 1e-6, benchmark::Counter::kIsRate |
                                                                           benchmark::Counter::kInvert);
-  state.counters["cpu_us_per_doc"] = cpu * 1e6 / documents;
+  state.counters["cpu_us_per_doc"] = used.cpu * 1e6 / documents;
+  // Every hand-over between processes costs a switch: the batch's own cost beside the conversion's.
+  state.counters["switches_per_doc"] = used.switches / documents;
 }
 
 void BM_DirectCall(benchmark::State &state) {
   documents();
-  double cpu = 0;
+  Usage used;
   for (auto _ : state) {
     const std::string out = fresh_folder("direct");
-    const double before = cpu_seconds(RUSAGE_SELF);
+    const Usage before = usage_of(RUSAGE_SELF);
     convert_directly(0, 1, out);
-    cpu += cpu_seconds(RUSAGE_SELF) - before;
+    used += usage_of(RUSAGE_SELF) - before;
   }
-  report(state, cpu);
+  report(state, used);
 }
 
 // N processes side by side, each converting every Nth document directly.
 void BM_Ceiling(benchmark::State &state) {
   documents();
   const auto processes = static_cast<std::size_t>(state.range(0));
-  const double before = cpu_seconds(RUSAGE_CHILDREN);
+  const Usage before = usage_of(RUSAGE_CHILDREN);
   for (auto _ : state) {
     const std::string out = fresh_folder("ceiling");
     std::vector<pid_t> children;
@@ -137,13 +152,13 @@ void BM_Ceiling(benchmark::State &state) {
     }
     for (const pid_t child : children) waitpid(child, nullptr, 0);
   }
-  report(state, cpu_seconds(RUSAGE_CHILDREN) - before);
+  report(state, usage_of(RUSAGE_CHILDREN) - before);
 }
 
 void BM_Batch(benchmark::State &state) {
   documents();
   const std::string jobs = std::to_string(state.range(0));
-  const double before = cpu_seconds(RUSAGE_CHILDREN);
+  const Usage before = usage_of(RUSAGE_CHILDREN);
   for (auto _ : state) {
     const std::string out = fresh_folder("batch");
     std::string program = ICF2HTML_PROGRAM, batch = "--batch", jobs_flag = "--jobs", docs = bench_dir() + "/docs";
@@ -156,7 +171,7 @@ void BM_Batch(benchmark::State &state) {
     waitpid(child, &status, 0);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) state.SkipWithError("the batch failed");
   }
-  report(state, cpu_seconds(RUSAGE_CHILDREN) - before);
+  report(state, usage_of(RUSAGE_CHILDREN) - before);
 }
 
 BENCHMARK(BM_DirectCall)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);

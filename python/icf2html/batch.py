@@ -8,12 +8,14 @@ the program, so the pages and report rows are the same on both roads.
 
 from __future__ import annotations
 
+import atexit
 import json
 import os
 import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 from typing import IO, Any, Iterable, Optional
 
@@ -106,20 +108,77 @@ def convert_batch(
             return _rows_of(lines)
 
 
+class _Worker:
+    """An ``icf2html --batch-worker`` process: it converts the documents it is
+    handed one at a time, each in isolation, with the converter child that it
+    keeps from one document to the next."""
+
+    def __init__(self, key: tuple) -> None:
+        self.key = key
+        program, folder, timeout, memory = key
+        self.process = subprocess.Popen([program, "--batch-worker", *_limits(timeout, memory)], cwd=folder,
+                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+
+    def convert(self, source: str, page: str) -> Row:
+        """The document's report row; raises OSError or ValueError when the
+        process has gone."""
+        assert self.process.stdin is not None and self.process.stdout is not None
+        self.process.stdin.write(os.fsencode(source) + b"\0" + os.fsencode(page) + b"\0")
+        self.process.stdin.flush()
+        line = self.process.stdout.readline()
+        if not line:
+            raise OSError("the converter program ended")
+        return json.loads(line)
+
+    def close(self) -> None:
+        """Ends the process (its converter child ends with it) by closing its input."""
+        try:
+            if self.process.stdin is not None:
+                self.process.stdin.close()
+        except OSError:
+            self.process.kill()
+        self.process.wait()
+
+
+# The worker process of this (Dask worker) process, started by its first
+# document and kept for the next ones; conversions here run one at a time.
+_worker: Optional[_Worker] = None
+_worker_lock = threading.Lock()
+
+
+def _end_worker() -> None:
+    global _worker
+    if _worker is not None:
+        _worker.close()
+        _worker = None
+
+
+atexit.register(_end_worker)
+
+
 def convert_document(source: str, page: str, folder: str, timeout: Optional[float], memory: Optional[int]) -> Row:
     """One document of a batch, converted in isolation by the program on the
     machine this runs on, from ``folder`` (the batch's working folder); its
-    report row. Runs as a Dask task."""
+    report row. Runs as a Dask task: the first task of a process starts an
+    ``icf2html --batch-worker`` that the later ones reuse (and that is started
+    again when it has gone)."""
+    global _worker
     started = time.monotonic()
-    command = ["--batch-document", *_limits(timeout, memory), "--", source, page]
-    try:
-        completed = subprocess.run([find_program(), *command], cwd=folder, stdout=subprocess.PIPE,
-                                   stderr=subprocess.DEVNULL, text=True)
-        return json.loads(completed.stdout)
-    except (OSError, ValueError, BatchError) as error:
-        return {"input": source, "output": None, "code": CODE_NOT_RUN,
-                "meaning": f"the converter program cannot be run here: {error}",
-                "seconds": round(time.monotonic() - started, 6), "pictures": 0}
+    with _worker_lock:
+        try:
+            key = (find_program(), folder, timeout, memory)
+            if _worker is not None and (_worker.key != key or _worker.process.poll() is not None):
+                _end_worker()
+            if _worker is None:
+                _worker = _Worker(key)
+            return _worker.convert(source, page)
+        except (OSError, ValueError, BatchError) as error:
+            if _worker is not None:
+                _worker.process.kill()
+                _end_worker()
+            return {"input": source, "output": None, "code": CODE_NOT_RUN,
+                    "meaning": f"the converter program cannot be run here: {error}",
+                    "seconds": round(time.monotonic() - started, 6), "pictures": 0}
 
 
 def _converted(row: Row) -> bool:

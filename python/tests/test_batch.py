@@ -7,6 +7,7 @@ from __future__ import annotations
 import json
 import os
 import pathlib
+import re
 import signal
 import struct
 import subprocess
@@ -196,8 +197,8 @@ class OutcomesTest(BatchFolder):
         self.assertIn("warning", rows[0]["meaning"])
         self.pages_match_single_conversions(rows, env=warned)
 
-    def test_pictures_are_counted_and_land_beside_their_page(self) -> None:
-        # A 4 x 2 picture made into PNG by the converter program installed beside icf2html.
+    def picture(self) -> bytes:
+        """A 4 x 2 picture in the stream, made into PNG by the converter program installed beside icf2html."""
         width, height, stride = 4, 2, 12
         bmp = b"BM" + struct.pack("<IHHIIiiHHIIiiII", 54 + stride * height, 0, 0, 54, 40, width, height, 1, 24,
                                   0, 0, 0, 0, 0, 0) + bytes(range(0, 240, 10)) * 1
@@ -205,7 +206,10 @@ class OutcomesTest(BatchFolder):
         converter = os.path.join(os.path.dirname(find_program()), "g513funx")
         subprocess.run([converter, "p.bmp", "-t=p.png", "-v0", "-n"], check=True)
         with open("p.png", "rb") as png:
-            picture = code("PDS", *["0"] * 6) + code("PCT", png.read().hex().upper())
+            return code("PDS", *["0"] * 6) + code("PCT", png.read().hex().upper())
+
+    def test_pictures_are_counted_and_land_beside_their_page(self) -> None:
+        picture = self.picture()
         self.tree({"in/pic.icf": HEADER + b"text " + picture + b" after", "in/plain.icf": HEADER + b"none",
                    "in/second.icf": HEADER + picture})
         rows = {row["input"]: row for row in icf2html.convert_batch(["in"], "out", jobs=1)}
@@ -219,6 +223,52 @@ class OutcomesTest(BatchFolder):
         for source in rows:
             self.program(source, rows[source]["output"], check=True)
         self.assertEqual(self.contents("out"), batch_files)
+
+    def test_workers_converting_into_one_folder_never_share_a_picture_name(self) -> None:
+        picture = self.picture()
+        self.tree({f"in/p{i:02}.icf": HEADER + b"text " + picture * (1 + i % 2) for i in range(16)})
+        rows = icf2html.convert_batch(["in"], "out", jobs=3)
+        self.assertEqual(sum(row["pictures"] for row in rows), 24)
+        named = {}  # picture name -> the page that shows it
+        for row in rows:
+            for name in re.findall(rb'SRC="[^"]*/(GR\d{6}\.\w+)"', pathlib.Path(row["output"]).read_bytes()):
+                self.assertNotIn(name, named, row["output"])
+                named[name] = row["output"]
+        pictures = {name.encode() for name in os.listdir("out") if not name.endswith((".html", ".jsonl"))}
+        self.assertEqual(pictures, set(named))
+        self.assertTrue(all(os.path.getsize(os.path.join(b"out", name)) > 0 for name in pictures))
+
+    def test_readers_are_found_along_path_as_a_single_conversion_finds_them(self) -> None:
+        # icf2html started by name from PATH, its reader program in another folder on PATH.
+        self.tree({"in/a.rtf": RTF})
+        for folder, name in (("bin", "icf2html"), ("readers", "w019funx")):
+            os.mkdir(folder)
+            os.symlink(os.path.join(os.path.dirname(find_program()), name), os.path.join(folder, name))
+        for path, code_found in ((["bin", "readers"], 0), (["bin"], SKIPPED)):
+            with self.subTest(path=path):
+                environment = dict(os.environ, PATH=":".join(os.path.abspath(f) for f in path) + ":/usr/bin:/bin")
+                batch = subprocess.run(["icf2html", "--batch", "out", "in"], env=environment, capture_output=True)
+                [row] = self.report()
+                self.assertEqual(row["code"], code_found, batch.stderr)
+                batch_page = pathlib.Path("out/a.html").read_bytes() if code_found == 0 else None
+                single = subprocess.run(["icf2html", "in/a.rtf", "out/a.html"], env=environment, capture_output=True)
+                self.assertEqual(single.returncode == 0, code_found == 0, single.stderr)
+                if code_found == 0:
+                    self.assertEqual(pathlib.Path("out/a.html").read_bytes(), batch_page)
+
+    def test_a_worker_converts_the_documents_named_on_its_input(self) -> None:
+        self.tree({"in/a.icf": HEADER + DOCUMENT, "in/bad.icf": MALFORMED, "in/b.rtf": RTF})
+        self.endless("in/endless.icf")
+        names = ["in/a.icf", "in/bad.icf", "in/endless.icf", "in/b.rtf", "in/a.icf"]
+        pages = ["out/a.html", "out/bad.html", "out/endless.html", "out/sub/b.html", "out/again.html"]
+        pairs = b"".join(name.encode() + b"\0" + page.encode() + b"\0" for name, page in zip(names, pages))
+        worker = self.program("--batch-worker", "--timeout", "2", input=pairs)
+        rows = [json.loads(line) for line in worker.stdout.splitlines()]
+        self.assertEqual([(row["input"], row["output"], row["code"]) for row in rows], [
+            ("in/a.icf", "out/a.html", 0), ("in/bad.icf", None, 16), ("in/endless.icf", None, 101),
+            ("in/b.rtf", "out/sub/b.html", 0), ("in/a.icf", "out/again.html", 0)])
+        self.pages_match_single_conversions(rows)
+        self.assertEqual(self.leftovers("."), [])
 
     def test_the_memory_limit_has_its_code(self) -> None:
         self.tree({"in/notes.icf": NOTES})

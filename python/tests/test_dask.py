@@ -58,6 +58,19 @@ class DaskTest(BatchFolder):
         replace = lambda pages, name: {k: v.replace(name.encode(), b"OUT") for k, v in pages.items()}
         self.assertEqual(replace(self.pages("dask"), "dask"), replace(self.pages("local"), "local"))
 
+    def test_each_worker_keeps_its_converter_and_replaces_it_when_gone(self) -> None:
+        self.tree({f"in/d{i}.icf": HEADER + b"document %d" % i for i in range(8)})
+        converters = lambda: self.client.run(lambda: icf2html.batch._worker and icf2html.batch._worker.process.pid)
+        icf2html.convert_batch(["in"], "first", client=self.client)
+        started = converters()
+        icf2html.convert_batch(["in"], "second", client=self.client)
+        self.assertEqual(converters(), started)
+        self.assertTrue(any(started.values()))
+        self.client.run(lambda: icf2html.batch._worker and icf2html.batch._worker.process.kill())
+        rows = icf2html.convert_batch(["in"], "third", client=self.client)
+        self.assertEqual(sorted(row["output"] for row in rows), [f"third/d{i}.html" for i in range(8)])
+        self.assertTrue(set(converters().values()).isdisjoint(set(started.values()) - {None}))
+
     def test_program_hands_the_batch_to_dask(self) -> None:
         self.tree(FILES)
         environment = dict(os.environ, ICF2HTML_PYTHON=sys.executable)

@@ -3,7 +3,10 @@ virtual environment that sees Debian's packages, with no package index."""
 
 from __future__ import annotations
 
+import hashlib
 import os
+import pathlib
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -15,7 +18,42 @@ from test_package import DOCUMENT, code
 BUILD_INPUTS = ["python", "src", "include", "tools/icf-identify/format_names.h", "tools/icf-identify/format_names.cpp"]
 
 
+def inputs_digest(listed: bytes) -> str:
+    """What the build depends on: the interpreter and every input's name and content."""
+    digest = hashlib.sha256(sys.version.encode())
+    for name in sorted(filter(None, listed.split(b"\0"))):
+        digest.update(name + b"\0" + pathlib.Path(os.environ["ICF2HTML_SOURCE_DIR"], os.fsdecode(name)).read_bytes())
+    return digest.hexdigest()[:20]
+
+
 class InstallTest(unittest.TestCase):
+    def install(self, python: str, package: str, listed: bytes) -> subprocess.CompletedProcess:
+        """Builds the package's wheel from the tree and installs it with pip. The
+        wheel is kept in ICF2HTML_WHEEL_CACHE, when that is set, for as long as
+        the build's inputs stay the same: a later run installs it without
+        building it again."""
+        pip = [python, "-m", "pip"]
+        options = ["--no-build-isolation", "--no-index", "--no-deps"]
+        cache = os.environ.get("ICF2HTML_WHEEL_CACHE")
+        if not cache:
+            return subprocess.run([*pip, "install", *options, package], capture_output=True, text=True)
+        kept = os.path.join(cache, inputs_digest(listed))
+        if not os.path.isdir(kept):
+            # The module's build is what is checked, not its code's speed: compiled
+            # without optimisation, on two processes.
+            quick_build = dict(os.environ, CFLAGS="-O0 -g0", ICF2HTML_BUILD_JOBS="2")
+            made = tempfile.mkdtemp(prefix="python-wheel-", dir=os.path.dirname(os.path.abspath(cache)))
+            built = subprocess.run([*pip, "wheel", *options, "-w", made, package], capture_output=True, text=True,
+                                   env=quick_build)
+            if built.returncode != 0:
+                shutil.rmtree(made)
+                return built
+            shutil.rmtree(cache, ignore_errors=True)  # wheels of other inputs go
+            os.makedirs(cache)
+            shutil.move(made, kept)
+        wheels = [os.path.join(kept, name) for name in os.listdir(kept) if name.endswith(".whl")]
+        return subprocess.run([*pip, "install", *options, *wheels], capture_output=True, text=True)
+
     def test_pip_install_and_convert(self) -> None:
         with tempfile.TemporaryDirectory(prefix="icf2html-install-") as folder:
             tree = os.path.join(folder, "tree")
@@ -28,8 +66,7 @@ class InstallTest(unittest.TestCase):
             venv = os.path.join(folder, "venv")
             subprocess.run([sys.executable, "-m", "venv", "--system-site-packages", venv], check=True)
             python = os.path.join(venv, "bin", "python")
-            installed = subprocess.run([python, "-m", "pip", "install", "--no-build-isolation", "--no-index",
-                                        os.path.join(tree, "python")], capture_output=True, text=True)
+            installed = self.install(python, os.path.join(tree, "python"), listed)
             self.assertEqual(installed.returncode, 0, installed.stdout + installed.stderr)
 
             source = os.path.join(folder, "doc.icf")

@@ -22,6 +22,8 @@
 #include "batch_plan.h"
 #include "batch_report.h"
 #include "batch_workers.h"
+#include "descriptor_io.h"
+#include "file_service.h"
 #include "input_copy.h"
 #include "isolation_controller.h"
 #include "messages.h"
@@ -43,6 +45,7 @@ struct BatchOptions {
   bool resume = false;
   bool plan_only = false;
   bool one_document = false;  // --batch-document INPUT PAGE
+  bool worker = false;        // --batch-worker: documents named on standard input
   std::string dask;           // the scheduler's address, for the Python package
   std::vector<std::string> inputs;
 };
@@ -66,6 +69,7 @@ void batch_usage(std::FILE *to) {
                "usage: icf2html --batch OUTDIR [--jobs N] [--report FILE] [--timeout S] [--memory MB]\n"
                "                [--resume] [--dask ADDRESS] INPUT...\n"
                "       icf2html --batch-document [--timeout S] [--memory MB] INPUT PAGE\n"
+               "       icf2html --batch-worker [--timeout S] [--memory MB] < INPUT-AND-PAGE-PAIRS\n"
                "Converts every document in the INPUT files and folders into OUTDIR. Defaults: one worker\n"
                "per core, report OUTDIR/report.jsonl, %g seconds and %ld MiB per document.\n",
                static_cast<double>(default_timeout_seconds), default_memory_mib);
@@ -91,6 +95,8 @@ bool parse(int argc, char **argv, BatchOptions &options) {
       options.outdir = argv[++i];
     } else if (arg == "--batch-document") {
       options.one_document = true;
+    } else if (arg == "--batch-worker") {
+      options.worker = true;
     } else if (arg == "--jobs" && has_value && positive_number(argv[i + 1], number) && number <= 1024) {
       options.jobs = static_cast<int>(number);
       ++i;
@@ -116,6 +122,7 @@ bool parse(int argc, char **argv, BatchOptions &options) {
       return false;
     }
   }
+  if (options.worker) return options.inputs.empty();
   if (options.one_document) return options.inputs.size() == 2;
   if (options.outdir.empty() || options.inputs.empty()) return false;
   if (options.report.empty()) options.report = options.outdir + "/report.jsonl";
@@ -123,19 +130,27 @@ bool parse(int argc, char **argv, BatchOptions &options) {
 }
 
 void make_folders(const std::string &path) {
+  // Pages come in walk order: most share the folder of the one before.
+  static std::string made;
+  const std::string folder = directory_of(path);
+  if (!folder.empty() && folder == made) return;
+  made = folder;
   for (auto slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
     mkdir(path.substr(0, slash).c_str(), 0777);
 }
 
 // What a killed worker's conversion left beside the page: the isolation
-// controller's private folder (".icf2html-" and six letters) and what is in it.
+// controller's private folder (".icf2html-" and six letters), what is in it,
+// and the picture names it claimed beside the page.
 void remove_leftovers(const std::string &page) {
   const std::string folder = directory_of(page).empty() ? "./" : directory_of(page);
   DIR *dir = opendir(folder.c_str());
   if (!dir) return;
   while (const dirent *entry = readdir(dir)) {
     const std::string_view name = entry->d_name;
-    if (name.size() == 16 && name.starts_with(".icf2html-")) std::filesystem::remove_all(folder + std::string(name));
+    if (name.size() != 16 || !name.starts_with(".icf2html-")) continue;
+    remove_claims_recorded_in(folder + std::string(name));
+    std::filesystem::remove_all(folder + std::string(name));
   }
   closedir(dir);
 }
@@ -201,9 +216,9 @@ ReportRow row_of(const JobOutcome &outcome) {
   const PlannedDocument &document = batch.documents[outcome.job];
   if (outcome.worker_died) {
     remove_leftovers(document.page);
-    return {document.input, "", code_crashed, "the worker ended without an answer", outcome.seconds, 0};
+    return {document.input, "", code_crashed, "the worker ended without an answer", outcome.answer.seconds, 0};
   }
-  ReportRow row{document.input, "", outcome.answer.code, meaning_of(outcome.answer), outcome.seconds,
+  ReportRow row{document.input, "", outcome.answer.code, meaning_of(outcome.answer), outcome.answer.seconds,
                 outcome.answer.pictures};
   if (outcome.answer.converted) row.output = document.page;
   return row;
@@ -270,12 +285,45 @@ int run_on_dask(const BatchOptions &options, char **argv) {
   return 2;
 }
 
+// The next INPUT and PAGE from standard input, each ended by a NUL byte.
+bool next_pair(std::FILE *from, std::string &input, std::string &page) {
+  const auto next = [from](std::string &text) {
+    text.clear();
+    for (int c; (c = std::getc(from)) != EOF;) {
+      if (c == '\0') return true;
+      text.push_back(static_cast<char>(c));
+    }
+    return false;
+  };
+  return next(input) && next(page);
+}
+
+// --batch-worker: this process is one batch worker for a caller that hands it
+// documents one at a time (a Dask worker): each is converted in isolation by
+// the converter child kept from one document to the next, and its report line
+// is written as soon as it ends.
+int serve_documents() {
+  signal(SIGPIPE, SIG_IGN);  // a caller that went away ends the loop at the next write
+  std::string input, page;
+  while (next_pair(stdin, input, page)) {
+    batch.documents = {{input, page, 0, ""}};
+    make_folders(page);
+    const auto started = std::chrono::steady_clock::now();
+    WorkerAnswer answer = convert_job(0);
+    answer.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const std::string line = json_line(row_of({0, answer, false}));
+    if (!write_all(STDOUT_FILENO, line.data(), line.size())) break;
+  }
+  end_worker();
+  return 0;
+}
+
 }  // namespace
 
 bool is_batch_command(int argc, char **argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
-    if (arg == "--batch" || arg == "--batch-document") return true;
+    if (arg == "--batch" || arg == "--batch-document" || arg == "--batch-worker") return true;
     if (arg == "--") break;
   }
   return false;
@@ -289,6 +337,8 @@ int batch_main(int argc, char **argv) {
   }
   if (!options.dask.empty()) return run_on_dask(options, argv);
   batch.program = argv[0];
+  batch.limits = options.limits;
+  if (options.worker) return serve_documents();
 
   const std::set<std::string> settled = options.resume ? settled_inputs(options.report) : std::set<std::string>{};
   if (options.one_document) batch.documents = {{options.inputs[0], options.inputs[1], 0, ""}};
@@ -298,7 +348,6 @@ int batch_main(int argc, char **argv) {
     return 0;
   }
 
-  batch.limits = options.limits;
   batch.total = batch.documents.size();
   batch.started = std::chrono::steady_clock::now();
   if (!options.one_document) {

@@ -1,12 +1,14 @@
 // icf2html --batch: many documents converted into a folder of pages by worker
 // processes, with a report line per document; --batch-document converts one
-// document the same way and prints its report line; --dask hands the batch to
-// the Python package, which runs it on a Dask cluster.
+// document the same way and prints its report line; --batch-worker does so for
+// every INPUT and PAGE pair read from standard input, keeping its converter
+// child from one to the next; --dask hands the batch to the Python package,
+// which runs it on a Dask cluster.
 #pragma once
 
 namespace icf2html {
 
-// Whether the command line asks for a batch (--batch or --batch-document).
+// Whether the command line asks for a batch (--batch, --batch-document or --batch-worker).
 bool is_batch_command(int argc, char **argv);
 
 // Runs the batch command; the program's exit status: 0 when every document

@@ -2,9 +2,9 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
+#include <map>
 #include <string_view>
 
 #include <icf2html.h>
@@ -22,6 +22,7 @@ struct Walk {
   const std::string &outdir;
   const std::set<std::string> &settled;
   std::set<std::string> taken;  // page names given so far
+  std::map<int, bool> has_reader;  // by format, looked up once per walk
   std::vector<PlannedDocument> documents;
 };
 
@@ -42,12 +43,12 @@ std::string unique_page(Walk &walk, const std::string &relative) {
 
 // Whether a single conversion reads the format: the stream itself, or a
 // document whose reader program is there to run.
-bool readable(const Walk &walk, int format) {
+bool readable(Walk &walk, int format) {
   if (format == stream_format) return true;
   if (format <= 0 || is_graphic_format(format)) return false;
-  std::string first, second;
-  reader_program_names(walk.program, format, first, second);
-  return access(first.c_str(), X_OK) == 0 || access(second.c_str(), X_OK) == 0;
+  const auto [known, added] = walk.has_reader.try_emplace(format, false);
+  if (added) known->second = !find_reader_program(walk.program, format).empty();
+  return known->second;
 }
 
 void add_file(Walk &walk, const std::string &input, const std::string &relative) {
@@ -96,7 +97,7 @@ void walk_folder(Walk &walk, const std::string &folder, const std::string &relat
 
 std::vector<PlannedDocument> plan_batch(const std::vector<std::string> &inputs, const std::string &outdir,
                                         const std::set<std::string> &settled, const char *program) {
-  Walk walk{program, outdir, settled, {}, {}};
+  Walk walk{program, outdir, settled, {}, {}, {}};
   for (const std::string &input : inputs) {
     struct stat info{};
     if (stat(input.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {

@@ -9,8 +9,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <fstream>
-#include <optional>
 #include <string>
 
 #include "descriptor_io.h"
@@ -22,13 +22,16 @@ using Clock = std::chrono::steady_clock;
 
 // The controlling process checks for Ctrl-C at least this often.
 constexpr int poll_interval_ms = 100;
+// Jobs handed to a worker ahead of its answers: it takes the next one as soon
+// as it has answered, without waiting for the controlling process to be scheduled.
+constexpr std::size_t jobs_ahead = 2;
 
 struct Worker {
   pid_t pid = -1;
   int to = -1;    // job numbers to the worker
   int from = -1;  // exit codes from the worker
-  std::optional<std::size_t> job;
-  Clock::time_point started;
+  std::deque<std::size_t> jobs;  // handed to it, not answered yet, oldest first
+  Clock::time_point since;       // when it began its oldest job, about
 };
 
 [[noreturn]] void serve(int from_parent, int to_parent, JobFunction convert, WorkerEnd end) {
@@ -41,7 +44,9 @@ struct Worker {
   dup2(null, STDERR_FILENO);  // the report row says what went wrong
   std::uint64_t job = 0;
   while (read_all(from_parent, &job, sizeof job)) {
-    const WorkerAnswer answer = convert(static_cast<std::size_t>(job));
+    const Clock::time_point started = Clock::now();
+    WorkerAnswer answer = convert(static_cast<std::size_t>(job));
+    answer.seconds = std::chrono::duration<double>(Clock::now() - started).count();
     if (!write_all(to_parent, &answer, sizeof answer)) break;
   }
   end();
@@ -106,10 +111,6 @@ bool start_worker(std::vector<Worker> &pool, Worker &worker, JobFunction convert
   return true;
 }
 
-double seconds_since(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 }  // namespace
 
 bool run_jobs(const std::vector<std::size_t> &jobs, int workers, JobFunction convert, WorkerEnd end,
@@ -117,51 +118,59 @@ bool run_jobs(const std::vector<std::size_t> &jobs, int workers, JobFunction con
               std::vector<std::size_t> &abandoned) {
   signal(SIGPIPE, SIG_IGN);  // a worker that died must not take the controller with it
   std::vector<Worker> pool(static_cast<std::size_t>(std::max(1, std::min<int>(workers, static_cast<int>(jobs.size())))));
-  std::size_t next = 0;
-  std::size_t running = 0;
-  while (next < jobs.size() || running > 0) {
+  std::deque<std::size_t> waiting(jobs.begin(), jobs.end());
+  const auto running = [&pool] {
+    return std::ranges::any_of(pool, [](const Worker &worker) { return !worker.jobs.empty(); });
+  };
+  while (!waiting.empty() || running()) {
     if (interrupted) break;
     for (Worker &worker : pool) {
-      if (worker.job || next >= jobs.size()) continue;
-      if (worker.pid == -1 && !start_worker(pool, worker, convert, end)) continue;
-      const std::uint64_t job = jobs[next];
-      worker.started = Clock::now();
-      if (!write_all(worker.to, &job, sizeof job)) {
-        stop_worker(worker, true);
-        continue;
+      while (worker.jobs.size() < jobs_ahead && !waiting.empty()) {
+        if (worker.pid == -1 && !start_worker(pool, worker, convert, end)) break;
+        const std::uint64_t job = waiting.front();
+        if (!write_all(worker.to, &job, sizeof job)) {
+          // Its jobs go to the others, or to a worker started in its place.
+          waiting.insert(waiting.begin(), worker.jobs.begin(), worker.jobs.end());
+          stop_worker(worker, true);
+          break;
+        }
+        if (worker.jobs.empty()) worker.since = Clock::now();
+        worker.jobs.push_back(waiting.front());
+        waiting.pop_front();
       }
-      worker.job = jobs[next++];
-      ++running;
     }
-    if (running == 0) {
-      if (next < jobs.size()) return false;  // no worker can be started at all
+    if (!running()) {
+      if (!waiting.empty()) return false;  // no worker can be started at all
       break;
     }
 
-    std::vector<pollfd> waiting;
+    std::vector<pollfd> ready;
     for (Worker &worker : pool)
-      if (worker.job) waiting.push_back({worker.from, POLLIN, 0});
-    if (poll(waiting.data(), waiting.size(), poll_interval_ms) < 0 && errno != EINTR) return false;
+      if (!worker.jobs.empty()) ready.push_back({worker.from, POLLIN, 0});
+    if (poll(ready.data(), ready.size(), poll_interval_ms) < 0 && errno != EINTR) return false;
 
     for (Worker &worker : pool) {
-      if (!worker.job) continue;
-      const auto ready = std::ranges::find(waiting, worker.from, &pollfd::fd);
-      if (ready == waiting.end() || ready->revents == 0) continue;
-      JobOutcome outcome{*worker.job, {}, seconds_since(worker.started), false};
+      if (worker.jobs.empty()) continue;
+      const auto heard = std::ranges::find(ready, worker.from, &pollfd::fd);
+      if (heard == ready.end() || heard->revents == 0) continue;
+      JobOutcome outcome{worker.jobs.front(), {}, false};
+      worker.jobs.pop_front();
       if (!read_all(worker.from, &outcome.answer, sizeof outcome.answer)) {
+        // The document it was converting is reported; the ones it had not begun go to the others.
         outcome.worker_died = true;
+        outcome.answer.seconds = std::chrono::duration<double>(Clock::now() - worker.since).count();
+        waiting.insert(waiting.begin(), worker.jobs.begin(), worker.jobs.end());
         stop_worker(worker, false);
       }
-      worker.job.reset();
-      --running;
+      worker.since = Clock::now();
       report(outcome, context);
     }
   }
   for (Worker &worker : pool) {
     if (worker.pid == -1) continue;
-    if (worker.job) abandoned.push_back(*worker.job);
+    abandoned.insert(abandoned.end(), worker.jobs.begin(), worker.jobs.end());
     // An idle worker ends by itself when its job pipe closes; a busy one is killed.
-    const bool busy = worker.job.has_value() || interrupted;
+    const bool busy = !worker.jobs.empty() || interrupted;
     close(worker.to);
     worker.to = -1;
     stop_worker(worker, busy);

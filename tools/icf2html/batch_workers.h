@@ -16,13 +16,13 @@ struct WorkerAnswer {
   std::int32_t signal = 0;    // for a crash, the signal that ended the conversion
   std::int32_t pictures = 0;  // picture files delivered beside the page
   std::int32_t converted = 0; // 1 when the page was written (the code is then 0 or the warning flag)
+  double seconds = 0;         // wall clock of the conversion
 };
 
 // How one document ended in its worker.
 struct JobOutcome {
   std::size_t job = 0;
-  WorkerAnswer answer;
-  double seconds = 0;  // wall clock
+  WorkerAnswer answer;  // a worker that died gave none
   bool worker_died = false;
 };
 

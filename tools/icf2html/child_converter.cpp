@@ -78,6 +78,14 @@ void run_child_converter(const ChildSetup &setup) {
   dup2(null_fd, STDIN_FILENO);
   dup2(out_fd, STDOUT_FILENO);
   dup2(out_fd, STDERR_FILENO);
+  // Without a trace file the pipe trace the library prints is dropped before
+  // it costs a write.
+  if (setup.trace_fd == -1) {
+    const cookie_io_functions_t discard{nullptr, [](void *, const char *, std::size_t size) {
+                                          return static_cast<ssize_t>(size);
+                                        }, nullptr, nullptr};
+    if (std::FILE *nowhere = fopencookie(nullptr, "w", discard)) stdout = nowhere;
+  }
 
   ChildJob job;
   while (next_job(setup.job_fd, job)) {

@@ -10,14 +10,17 @@
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <icf2html.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 #include <vector>
 
 #include "child_deadline.h"
@@ -41,21 +44,39 @@ std::string program_directory(const char *program) {
   return slash == std::string::npos || slash == 0 ? std::string() : path.substr(0, slash + 1);
 }
 
-// In the child: runs the reader under either name with the stream target given.
-[[noreturn]] void exec_reader(const std::string &first, const std::string &second, const char *input,
-                              const std::string &target, const std::string &variant_text) {
-  for (const std::string *name : {&first, &second}) {
-    char *arguments[] = {const_cast<char *>(name->c_str()), const_cast<char *>(input),
-                         const_cast<char *>(target.c_str()), const_cast<char *>(variant_text.c_str()),
-                         const_cast<char *>("-n"), nullptr};
-    execvp(arguments[0], arguments);
-  }
+// In the child: runs the reader found for the format with the stream target given.
+[[noreturn]] void exec_reader(const std::string &reader, const char *input, const std::string &target,
+                              const std::string &variant_text) {
+  char *arguments[] = {const_cast<char *>(reader.c_str()), const_cast<char *>(input),
+                       const_cast<char *>(target.c_str()), const_cast<char *>(variant_text.c_str()),
+                       const_cast<char *>("-n"), nullptr};
+  if (!reader.empty()) execv(arguments[0], arguments);
   _exit(status_no_program);
+}
+
+// Whether the file is a program this process may run.
+bool runnable(const std::string &path) {
+  struct stat info{};
+  return access(path.c_str(), X_OK) == 0 && stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// The program of that name along the search path, or "".
+std::string along_path(const std::string &name) {
+  const char *path = std::getenv("PATH");
+  const std::string_view folders = path && *path ? path : "/bin:/usr/bin";
+  for (std::size_t at = 0; at <= folders.size();) {
+    const std::size_t colon = std::min(folders.find(':', at), folders.size());
+    const std::string_view folder = folders.substr(at, colon - at);
+    const std::string candidate = folder.empty() ? name : std::string(folder) + "/" + name;
+    if (runnable(candidate)) return candidate;
+    at = colon + 1;
+  }
+  return {};
 }
 
 // Starts the reader with its standard output on a new pipe; the pipe's read
 // end, or -1.
-int start_reader(const std::string &first, const std::string &second, const char *input, int variant, pid_t &child) {
+int start_reader(const std::string &reader, const char *input, int variant, pid_t &child) {
   int ends[2];
   if (pipe2(ends, O_CLOEXEC) != 0) return -1;
   const std::string variant_text = "-v" + std::to_string(variant);
@@ -68,7 +89,7 @@ int start_reader(const std::string &first, const std::string &second, const char
   }
   if (child == 0) {
     if (dup2(ends[1], STDOUT_FILENO) == -1) _exit(status_no_program);
-    exec_reader(first, second, input, "-t=stdout", variant_text);
+    exec_reader(reader, input, "-t=stdout", variant_text);
   }
   close(ends[1]);
   return ends[0];
@@ -117,8 +138,8 @@ int wait_for_reader(pid_t child) {
 
 // Runs the reader to its end under limits, writing into stream. Its exit
 // status, status_no_program when neither name runs, or status_time_limit.
-int run_limited_reader(const std::string &first, const std::string &second, const char *input,
-                       const std::string &stream, int variant, const ReaderLimits &limits) {
+int run_limited_reader(const std::string &reader, const char *input, const std::string &stream, int variant,
+                       const ReaderLimits &limits) {
   const std::string variant_text = "-v" + std::to_string(variant);
   const bool limited = limits.seconds > 0 || limits.memory_mib > 0;
   std::fflush(nullptr);
@@ -131,7 +152,7 @@ int run_limited_reader(const std::string &first, const std::string &second, cons
       const rlimit limit{bytes, bytes};
       setrlimit(RLIMIT_AS, &limit);
     }
-    exec_reader(first, second, input, "-t=" + stream, variant_text);
+    exec_reader(reader, input, "-t=" + stream, variant_text);
   }
   if (limited) setpgid(child, child);  // whichever runs first: the group exists before it can be killed
   bool timed_out = false;
@@ -148,10 +169,10 @@ void end_reading(DocumentInput &document) {
 }
 
 // Recognises the input; true when it is a document that a reader must read
-// (first and second are then its reader's names, variant the recogniser's variant). Prints the line for a
-// picture and sets failed.
-bool needs_reader(const char *program, const char *input, DocumentInput &result, std::string &first,
-                  std::string &second, int &variant, bool &failed) {
+// (reader is then its reader program, "" when none is installed, and variant
+// the recogniser's variant). Prints the line for a picture and sets failed.
+bool needs_reader(const char *program, const char *input, DocumentInput &result, std::string &reader, int &variant,
+                  bool &failed) {
   variant = 0;
   end_reading(result);
   result.stream.clear();
@@ -166,8 +187,9 @@ bool needs_reader(const char *program, const char *input, DocumentInput &result,
     failed = true;
     return false;
   }
-  reader_program_names(program, result.format, first, second);
-  result.reader_name = first;
+  std::string second;
+  reader_program_names(program, result.format, result.reader_name, second);
+  reader = find_reader_program(program, result.format);
   return true;
 }
 
@@ -213,14 +235,25 @@ void reader_program_names(const char *program, int format, std::string &first, s
   second = dir + name;
 }
 
+std::string find_reader_program(const char *program, int format) {
+  std::string first, second;
+  reader_program_names(program, format, first, second);
+  const std::string dir = program_directory(program);
+  for (const std::string *name : {&first, &second})
+    if (!dir.empty() && runnable(*name)) return *name;
+  for (const std::string *name : {&first, &second})
+    if (std::string found = along_path(name->substr(dir.size())); !found.empty()) return found;
+  return {};
+}
+
 DocumentInput::~DocumentInput() { end_reading(*this); }
 
 int read_document_input(const char *program, const char *input, const std::string &dir, DocumentInput &result) {
-  std::string first, second;
+  std::string reader;
   int variant = 0;
   bool failed = false;
-  if (!needs_reader(program, input, result, first, second, variant, failed)) return failed ? 1 : 0;
-  result.pipe_end = start_reader(first, second, input, variant, result.reader);
+  if (!needs_reader(program, input, result, reader, variant, failed)) return failed ? 1 : 0;
+  result.pipe_end = start_reader(reader, input, variant, result.reader);
   if (result.pipe_end == -1) {
     const std::string_view kind = identify::library_format(result.format).description;
     std::fprintf(stderr, "icf2html: %s: the reader of a %.*s (format %d) cannot be started\n", input,
@@ -246,13 +279,13 @@ int finish_document_input(const char *input, DocumentInput &document) {
 
 int read_document_to_file(const char *program, const char *input, const std::string &dir, DocumentInput &result,
                           const ReaderLimits &limits) {
-  std::string first, second;
+  std::string reader;
   int variant = 0;
   bool failed = false;
-  if (!needs_reader(program, input, result, first, second, variant, failed)) return failed ? 1 : 0;
+  if (!needs_reader(program, input, result, reader, variant, failed)) return failed ? 1 : 0;
   std::string stream;
   if (make_stream_file(dir, stream) == -1) return no_temporary_file(dir);
-  const int status = run_limited_reader(first, second, input, stream, variant, limits);
+  const int status = run_limited_reader(reader, input, stream, variant, limits);
   if (status == 0) {
     result.stream = stream;
     return 0;

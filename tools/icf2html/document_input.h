@@ -1,8 +1,7 @@
 // Documents given to icf2html instead of an intermediate stream. The input's
 // format is found with the library's recogniser; a document format is read by
-// the suite's reader program for that format, found by the suite's naming rule
-// in icf2html's own directory (or along the search path when icf2html was
-// started without one). The reader writes the stream into a pipe, and the
+// the suite's reader program for that format, named by the suite's naming rule
+// and found in icf2html's own directory, else along the search path. The reader writes the stream into a pipe, and the
 // writer converts it as it comes: reader and writer run side by side, and no
 // stream file is written. An isolated conversion instead runs the reader to
 // its end under limits, into a file of its private folder.
@@ -66,5 +65,10 @@ std::string converter_folder_word();
 // The reader program names for a document format, first and second choice,
 // each prefixed by the directory of program (the text up to its last "/").
 void reader_program_names(const char *program, int format, std::string &first, std::string &second);
+
+// The reader program a conversion runs for a document format: either name
+// beside program, else either name along PATH; "" when none is installed.
+// A batch's walk asks the same, so that it converts what a single conversion reads.
+std::string find_reader_program(const char *program, int format);
 
 }  // namespace icf2html

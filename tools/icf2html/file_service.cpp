@@ -1,12 +1,16 @@
 // File operations on behalf of an isolated converter.
 #include "file_service.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <string>
+#include <utility>
 
 namespace icf2html {
 
@@ -51,8 +55,59 @@ bool is_picture_name(std::string_view name) {
          name.find('.', dot + 1) == std::string_view::npos;
 }
 
+namespace {
+
+// Removes a claim that is still the empty file made for it.
+void release(const std::string &path, const struct stat *made) {
+  struct stat info{};
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size != 0) return;
+  if (made && (info.st_dev != made->st_dev || info.st_ino != made->st_ino)) return;
+  ::unlink(path.c_str());
+}
+
+}  // namespace
+
+void remove_claims_recorded_in(const std::string &private_dir) {
+  DIR *dir = opendir(private_dir.c_str());
+  if (!dir) return;
+  while (const dirent *entry = readdir(dir)) {
+    if (!std::string_view(entry->d_name).starts_with(claim_link_prefix)) continue;
+    char target[4096];
+    const std::string link = private_dir + "/" + entry->d_name;
+    const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+    if (n > 0) release(std::string(target, static_cast<std::size_t>(n)), nullptr);
+  }
+  closedir(dir);
+}
+
 FileService::~FileService() {
+  if (handed_input_ != -1) ::close(handed_input_);
   for (int handle : handles_) ::close(handle);
+  for (const Claim &claim : claims_) {
+    struct stat made{};
+    made.st_dev = claim.device;
+    made.st_ino = claim.inode;
+    release(claim.path, &made);
+    if (!claim.record.empty()) ::unlink(claim.record.c_str());
+  }
+}
+
+bool FileService::claim(const std::string &beside) {
+  if (std::ranges::any_of(claims_, [&](const Claim &c) { return c.path == beside; })) return true;
+  const int fd = ::open(beside.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd == -1) return errno != EEXIST;  // a folder that takes no file has no name to take either
+  struct stat info{};
+  ::fstat(fd, &info);
+  ::close(fd);
+  Claim &made = claims_.emplace_back(Claim{beside, info.st_dev, info.st_ino, {}});
+  // The record for a controller that is killed before it removes its claims.
+  if (char *absolute = ::realpath(beside.c_str(), nullptr)) {
+    const std::string link = policy_.private_dir + "/" + std::string(claim_link_prefix) +
+                             std::to_string(claims_.size());
+    if (::symlink(absolute, link.c_str()) == 0) made.record = link;
+    std::free(absolute);
+  }
+  return true;
 }
 
 FileService::Resolved FileService::resolve(std::string_view name) {
@@ -66,12 +121,16 @@ FileService::Resolved FileService::resolve(std::string_view name) {
     if (!name.starts_with(prefix)) continue;
     if (const std::string_view local = name.substr(prefix.size()); belongs(local)) {
       const bool picture = local != policy_.page_name && !is_temporary_name(local);
+      other_files_ = other_files_ || local != policy_.page_name;
       return {Access::private_file, folder + std::string(local),
               picture ? policy_.target_dir + std::string(local) : std::string()};
     }
   }
   // Temporary files are made beside the intermediate file, which has no folder part.
-  if (is_temporary_name(name)) return {Access::private_file, folder + std::string(name), {}};
+  if (is_temporary_name(name)) {
+    other_files_ = true;
+    return {Access::private_file, folder + std::string(name), {}};
+  }
   refused_.emplace_back(name);
   return {Access::refused, {}, {}};
 }
@@ -80,7 +139,7 @@ int FileService::open(std::string_view name, int mode, int) {
   const Resolved file = resolve(name);
   if (file.access == Access::refused) return -1;
   if (file.access == Access::input && mode != 2 && mode != 3 && mode != 4) {
-    const int handle = ::open(file.path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int handle = handed_input_ != -1 ? std::exchange(handed_input_, -1) : ::open(file.path.c_str(), O_RDONLY | O_CLOEXEC);
     if (handle != -1) handles_.insert(handle);
     return handle;
   }
@@ -164,7 +223,7 @@ int FileService::exists(std::string_view name) {
   struct stat info{};
   if (file.access == Access::refused) return -1;
   if (::lstat(file.path.c_str(), &info) == 0) return 0;
-  return !file.beside.empty() && ::lstat(file.beside.c_str(), &info) == 0 ? 0 : -1;
+  return file.beside.empty() || claim(file.beside) ? -1 : 0;
 }
 
 }  // namespace icf2html

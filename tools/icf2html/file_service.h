@@ -4,6 +4,8 @@
 // and remembered.
 #pragma once
 
+#include <sys/types.h>
+
 #include <set>
 #include <string>
 #include <string_view>
@@ -26,6 +28,13 @@ struct FilePolicy {
 
 // Whether a name has the form of the library's temporary files ("KV", six digits, ".TMP").
 bool is_temporary_name(std::string_view name);
+// The private folder's record of a claimed picture name: a symbolic link to
+// the claim, named this prefix and the name, so that whoever removes a private
+// folder left by a killed conversion removes its claims too.
+inline constexpr std::string_view claim_link_prefix = ".claim-";
+// Removes the claims recorded in a private folder that are still empty files.
+void remove_claims_recorded_in(const std::string &private_dir);
+
 // Whether a name has the form of the picture files the library numbers
 // beside the page ("GR", six digits, "." and an extension).
 bool is_picture_name(std::string_view name);
@@ -36,6 +45,10 @@ class FileService {
   ~FileService();
   FileService(const FileService &) = delete;
   FileService &operator=(const FileService &) = delete;
+
+  // A descriptor of the input, opened read-only by the caller: the converter's
+  // first open of its intermediate file gets it instead of a new one.
+  void hand_input(int fd) { handed_input_ = fd; }
 
   // The file layer's operations and results (handles are the controller's own
   // descriptors; a handle it did not hand out is refused with -1).
@@ -49,9 +62,17 @@ class FileService {
   int rename(std::string_view old_name, std::string_view new_name);
   long size(std::string_view name);
   // A picture name is taken when the file is in the private folder or beside
-  // the page, so that a conversion never names a picture over one there.
+  // the page, so that a conversion never names a picture over one there. A
+  // free name beside the page is claimed at once with an empty file of that
+  // name (made only when none is there), so that a conversion into the same
+  // folder at the same time sees it taken; the picture replaces it when it is
+  // placed, and the claims of pictures not placed go with the service.
   int exists(std::string_view name);
 
+  // Whether the converter named a file of the private folder other than its
+  // page so far (a picture, a temporary file): only then can the programs it
+  // starts have written pictures there.
+  bool reached_other_files() const { return other_files_; }
   // Names refused so far, in the order they were asked for.
   const std::vector<std::string> &refused() const { return refused_; }
   const FilePolicy &policy() const { return policy_; }
@@ -64,8 +85,20 @@ class FileService {
     std::string beside;  // for a picture: the same name beside the page, where a plain conversion would look
   };
   Resolved resolve(std::string_view name);
+  // True when the name beside the page is this conversion's: claimed now or before.
+  bool claim(const std::string &beside);
+
+  struct Claim {
+    std::string path;
+    dev_t device;
+    ino_t inode;
+    std::string record;  // its link in the private folder, or ""
+  };
 
   FilePolicy policy_;
+  std::vector<Claim> claims_;
+  int handed_input_ = -1;
+  bool other_files_ = false;
   std::set<int> handles_;
   std::vector<std::string> refused_;
 };

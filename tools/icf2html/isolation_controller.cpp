@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "child_converter.h"
 #include "child_deadline.h"
@@ -69,29 +70,44 @@ std::vector<std::string> entries_of(const std::string &dir) {
   return names;
 }
 
+// The real path of a folder, looked up once per folder name: a worker places
+// many pages in the same folder.
+std::string real_folder(const std::string &folder) {
+  static std::string asked, found;
+  if (folder != asked || found.empty()) {
+    char *absolute = realpath(folder.c_str(), nullptr);
+    asked = folder;
+    found = absolute ? absolute : "";
+    std::free(absolute);
+  }
+  return found;
+}
+
 // The controller's private folder beside OUTPUT (so that finished files move
 // by renaming); it goes with everything in it.
 class PrivateFolder {
  public:
   explicit PrivateFolder(const std::string &beside) {
+    const std::string real = real_folder(beside);
     std::string name = beside + ".icf2html-XXXXXX";
-    if (mkdtemp(name.data())) {
-      char *absolute = realpath(name.c_str(), nullptr);
-      path_ = absolute ? absolute : "";
-      std::free(absolute);
-      if (path_.empty()) rmdir(name.c_str());
-    }
+    if (!real.empty() && mkdtemp(name.data())) path_ = real + "/" + name.substr(beside.size());
   }
   ~PrivateFolder() {
+    if (path_.empty()) return;
+    // What the controller made there itself goes first; the rest, if any, by a walk.
+    for (auto made = made_.rbegin(); made != made_.rend(); ++made) (made->second ? rmdir : unlink)(made->first.c_str());
     std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);  // links inside are removed, not followed
+    if (rmdir(path_.c_str()) != 0) std::filesystem::remove_all(path_, ignored);  // links inside are removed, not followed
   }
   PrivateFolder(const PrivateFolder &) = delete;
   PrivateFolder &operator=(const PrivateFolder &) = delete;
   const std::string &path() const { return path_; }
+  // An entry the controller made in the folder, removed before the folder; in order of making.
+  void made(std::string entry, bool folder) { made_.emplace_back(std::move(entry), folder); }
 
  private:
   std::string path_;
+  std::vector<std::pair<std::string, bool>> made_;
 };
 
 // A descriptor closed when it goes out of scope.
@@ -188,7 +204,8 @@ void remove_segments_of(pid_t child) {
 // folder itself), so the pictures land there and the page names them as a
 // plain conversion does. An absolute folder, or one through "..", cannot be
 // mapped; converter programs then write beside OUTPUT.
-void mirror_target_folder(const std::string &private_dir, const std::string &target_dir) {
+void mirror_target_folder(PrivateFolder &private_folder, const std::string &target_dir) {
+  const std::string &private_dir = private_folder.path();
   if (target_dir.empty() || target_dir.front() == '/') return;
   std::vector<std::string> parts;
   for (std::size_t at = 0; at < target_dir.size();) {
@@ -202,22 +219,24 @@ void mirror_target_folder(const std::string &private_dir, const std::string &tar
   std::string path = private_dir, back = ".";
   for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
     path += "/" + parts[i];
-    mkdir(path.c_str(), 0700);
+    if (mkdir(path.c_str(), 0700) == 0) private_folder.made(path, true);
     back = back == "." ? ".." : back + "/..";
   }
-  [[maybe_unused]] const int made = symlink(back.c_str(), (path + "/" + parts.back()).c_str());
+  if (symlink(back.c_str(), (path + "/" + parts.back()).c_str()) == 0) private_folder.made(path + "/" + parts.back(), false);
 }
 
 // Moves the finished page and the pictures beside it out of the private
 // folder; a failure leaves OUTPUT and its folder as they were.
-bool deliver(const std::string &folder, const FilePolicy &policy, const IsolatedConversion &job,
+bool deliver(const std::string &folder, const FileService &files, const IsolatedConversion &job,
              IsolationResult &result) {
+  const FilePolicy &policy = files.policy();
   const std::string page = folder + "/" + policy.page_name;
   if (job.output == "-") return copy_file_to_descriptor(page, STDOUT_FILENO);
   OutputGuard guard;
   if (!guard.protect(job.output, true)) return false;
   const std::string out_dir = folder_of(job.output);
-  for (const std::string &entry : entries_of(folder)) {
+  // Pictures are there only when the converter reached a file beside its page.
+  for (const std::string &entry : files.reached_other_files() ? entries_of(folder) : std::vector<std::string>{}) {
     struct stat info{};
     if (lstat((folder + "/" + entry).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
     if (entry == policy.page_name || folder + "/" + entry == policy.input_path) continue;
@@ -255,6 +274,8 @@ struct IsolatedConverter::Child {
   std::string trace_file;
   Descriptor trace;
   int child_reply_fd = -1, child_request_fd = -1;  // the child's ends of the pipe route, by their numbers
+  // A reply to a child that has just died must not end the controller.
+  IgnoredSignal no_sigpipe{SIGPIPE};
 
   bool suits(const IsolatedConversion &job) const {
     return route == job.route && record_length == job.record_length && memory_mib == job.memory_mib &&
@@ -367,8 +388,9 @@ IsolationResult IsolatedConverter::convert(const IsolatedConversion &job) {
   policy.picture_stem = stem_of(policy.page_name);
   policy.intermediate_name = intermediate_name;
   policy.input_path = job.input;
-  mirror_target_folder(folder.path(), policy.target_dir);
+  mirror_target_folder(folder, policy.target_dir);
   std::vector<std::string> document_words;
+  Descriptor input;  // the user's input, opened here: the converter's first open of it gets this descriptor
   if (job.input == "-") {
     // Standard input is read once into the private folder, where the converter
     // can still not reach it under its own name.
@@ -378,7 +400,7 @@ IsolationResult IsolatedConverter::convert(const IsolatedConversion &job) {
       result.cause = IsolationCause::input_unreadable;
       return result;
     }
-  } else if (Descriptor probe(open(job.input.c_str(), O_RDONLY | O_CLOEXEC)); probe.fd == -1) {
+  } else if (input.fd = open(job.input.c_str(), O_RDONLY | O_CLOEXEC); input.fd == -1) {
     result.cause = IsolationCause::input_unreadable;
     return result;
   } else if (!job.known_stream) {
@@ -392,6 +414,7 @@ IsolationResult IsolatedConverter::convert(const IsolatedConversion &job) {
     }
     if (!document.stream.empty()) {
       policy.input_path = document.stream;
+      input.reset();  // the converter reads the reader's stream instead
       document_words.insert(document_words.end(), {"UNICODE", "HEADERROWS"});
     }
   }
@@ -433,8 +456,7 @@ IsolationResult IsolatedConverter::convert(const IsolatedConversion &job) {
   work.words.insert(work.words.end(), document_words.begin(), document_words.end());
 
   FileService files(policy);
-  // A reply to a child that has just died must not end the controller.
-  const IgnoredSignal no_sigpipe(SIGPIPE);
+  if (input.fd != -1) files.hand_input(std::exchange(input.fd, -1));
   // The pipe route is served on this thread between the child's status
   // bytes; the message queue, which cannot be polled, on a thread of its own.
   std::optional<PipeServer> pipe_server;
@@ -491,7 +513,7 @@ IsolationResult IsolatedConverter::convert(const IsolatedConversion &job) {
     result.cause = result.code == no_memory_code && job.memory_mib > 0 ? IsolationCause::memory_limit
                                                                         : IsolationCause::conversion_failed;
   }
-  if (result.cause == IsolationCause::none && !deliver(folder.path(), policy, job, result)) {
+  if (result.cause == IsolationCause::none && !deliver(folder.path(), files, job, result)) {
     result.pictures.clear();
     result.cause = IsolationCause::setup_failed;
   }
