@@ -143,6 +143,20 @@ class FailuresTest(BatchFolder):
         self.assertEqual(rows[2:], [dict(rows[2], input="in/bad.icf", output="out/bad.html", code=0)])
         self.assertEqual(os.stat("out/good.html").st_mtime_ns, good_page)
 
+    def test_a_dead_worker_takes_only_its_own_private_folder(self) -> None:
+        os.makedirs("out/.icf2html-1-abcdef")  # another worker's, converting beside this one
+        self.endless("in/big.icf")
+        batch = subprocess.Popen([find_program(), "--batch", "out", "--jobs", "1", "--timeout", "60", "in"])
+        self.addCleanup(batch.kill)
+        deadline = time.monotonic() + 30
+        while not (own := [name for name in os.listdir("out") if name.startswith(".icf2html-") and "-1-" not in name]):
+            self.assertLess(time.monotonic(), deadline)
+            time.sleep(0.01)
+        os.kill(int(own[0].split("-")[1]), signal.SIGKILL)  # the worker, named in its folder
+        self.assertEqual(batch.wait(timeout=30), 1)
+        self.assertEqual([(row["input"], row["code"]) for row in self.report()], [("in/big.icf", 103)])
+        self.assertEqual(sorted(os.listdir("out")), [".icf2html-1-abcdef", "report.jsonl"])
+
     def test_interrupt_keeps_a_valid_report_for_resume(self) -> None:
         self.tree({f"in/big{i}.icf": BIG for i in range(3)} | {"in/a.icf": HEADER + b"quick"})
         batch = subprocess.Popen([find_program(), "--batch", "out", "--jobs", "2", "in"])

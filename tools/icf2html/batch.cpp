@@ -139,16 +139,30 @@ void make_folders(const std::string &path) {
     mkdir(path.substr(0, slash).c_str(), 0777);
 }
 
-// What a killed worker's conversion left beside the page: the isolation
-// controller's private folder (".icf2html-" and six letters), what is in it,
-// and the picture names it claimed beside the page.
-void remove_leftovers(const std::string &page) {
+// Whether name is the private folder of the worker's isolation controller, or
+// of any worker's for -1 (when every worker has ended).
+bool is_private_folder_of(std::string_view name, pid_t worker) {
+  if (worker != -1) {
+    const std::string prefix = private_folder_prefix(worker);
+    return name.size() == prefix.size() + 6 && name.starts_with(prefix);
+  }
+  constexpr std::string_view start = ".icf2html-";
+  if (!name.starts_with(start)) return false;
+  const std::size_t digits = name.find_first_not_of("0123456789", start.size());
+  return digits != start.size() && digits != std::string_view::npos && name[digits] == '-' &&
+         name.size() == digits + 7;
+}
+
+// What a killed worker's conversion left beside the page: its isolation
+// controller's private folder, what is in it, and the picture names it
+// claimed beside the page.
+void remove_leftovers(const std::string &page, pid_t worker) {
   const std::string folder = directory_of(page).empty() ? "./" : directory_of(page);
   DIR *dir = opendir(folder.c_str());
   if (!dir) return;
   while (const dirent *entry = readdir(dir)) {
     const std::string_view name = entry->d_name;
-    if (name.size() != 16 || !name.starts_with(".icf2html-")) continue;
+    if (!is_private_folder_of(name, worker)) continue;
     remove_claims_recorded_in(folder + std::string(name));
     std::filesystem::remove_all(folder + std::string(name));
   }
@@ -215,7 +229,7 @@ std::string meaning_of(const WorkerAnswer &answer) {
 ReportRow row_of(const JobOutcome &outcome) {
   const PlannedDocument &document = batch.documents[outcome.job];
   if (outcome.worker_died) {
-    remove_leftovers(document.page);
+    remove_leftovers(document.page, outcome.worker);
     return {document.input, "", code_crashed, "the worker ended without an answer", outcome.answer.seconds, 0};
   }
   ReportRow row{document.input, "", outcome.answer.code, meaning_of(outcome.answer), outcome.answer.seconds,
@@ -379,7 +393,7 @@ int batch_main(int argc, char **argv) {
   // A page whose report line was not written yet goes too: --resume converts it again.
   for (const std::size_t job : abandoned) {
     unlink(batch.documents[job].page.c_str());
-    remove_leftovers(batch.documents[job].page);
+    remove_leftovers(batch.documents[job].page, -1);  // every worker has ended by now
   }
   if (batch.report_fd != -1) close(batch.report_fd);
   if (interrupted) {

@@ -153,7 +153,7 @@ bool run_jobs(const std::vector<std::size_t> &jobs, int workers, JobFunction con
       if (worker.jobs.empty()) continue;
       const auto heard = std::ranges::find(ready, worker.from, &pollfd::fd);
       if (heard == ready.end() || heard->revents == 0) continue;
-      JobOutcome outcome{worker.jobs.front(), {}, false};
+      JobOutcome outcome{worker.jobs.front(), {}, false, worker.pid};
       worker.jobs.pop_front();
       if (!read_all(worker.from, &outcome.answer, sizeof outcome.answer)) {
         // The document it was converting is reported; the ones it had not begun go to the others.

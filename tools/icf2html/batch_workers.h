@@ -3,6 +3,8 @@
 // reported; it never stops the batch.
 #pragma once
 
+#include <sys/types.h>
+
 #include <csignal>
 #include <cstddef>
 #include <cstdint>
@@ -24,6 +26,7 @@ struct JobOutcome {
   std::size_t job = 0;
   WorkerAnswer answer;  // a worker that died gave none
   bool worker_died = false;
+  pid_t worker = -1;  // the process that converted it
 };
 
 // Converts job number `job` in the worker.

@@ -83,13 +83,22 @@ std::string real_folder(const std::string &folder) {
   return found;
 }
 
+}  // namespace
+
+std::string private_folder_prefix(pid_t controller) { return ".icf2html-" + std::to_string(controller) + "-"; }
+
+namespace {
+
 // The controller's private folder beside OUTPUT (so that finished files move
 // by renaming); it goes with everything in it.
 class PrivateFolder {
  public:
   explicit PrivateFolder(const std::string &beside) {
     const std::string real = real_folder(beside);
-    std::string name = beside + ".icf2html-XXXXXX";
+    // The process's id in the name tells whose folder it is, so that the
+    // folders of a dead batch worker can be removed without touching those of
+    // the workers still converting beside it.
+    std::string name = beside + private_folder_prefix(getpid()) + "XXXXXX";
     if (!real.empty() && mkdtemp(name.data())) path_ = real + "/" + name.substr(beside.size());
   }
   ~PrivateFolder() {

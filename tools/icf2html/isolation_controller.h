@@ -23,6 +23,10 @@ inline constexpr long default_memory_mib = 1024;
 // library's default.
 inline constexpr int isolated_record_length = 65536;
 
+// The start of the name of a controller's private folder beside OUTPUT:
+// ".icf2html-", the controller's process id and "-"; six letters follow.
+std::string private_folder_prefix(pid_t controller);
+
 struct IsolatedConversion {
   std::string program;  // how icf2html was started: reader programs are looked up beside it
   std::string input;   // "-" is standard input
