@@ -347,7 +347,9 @@ struct IsolatedConverter::Child {
       if (watched[2].revents != 0 && watched[0].revents == 0) {
         // A child that breaks the record layout or goes away mid-record is
         // answered no more; its end shows on the other channels.
-        if (!server->serve_one()) server = nullptr;
+        do {
+          if (!server->serve_one()) server = nullptr;
+        } while (server && server->request_held());
         continue;
       }
       // A child that told its code and then ended: the code is still read.

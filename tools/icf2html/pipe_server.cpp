@@ -2,7 +2,6 @@
 // signature, serial, command); numbers are 32-bit, most significant byte first.
 #include "pipe_server.h"
 
-#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -42,36 +41,48 @@ std::int32_t word_at(const unsigned char *p) {
 
 }  // namespace
 
-PipeServer::PipeServer(FileService &files, int request_fd, int reply_fd, int record_length, int stop_fd)
-    : files_(files), request_fd_(request_fd), reply_fd_(reply_fd), stop_fd_(stop_fd),
+PipeServer::PipeServer(FileService &files, int request_fd, int reply_fd, int record_length)
+    : files_(files), request_fd_(request_fd), reply_fd_(reply_fd),
       request_(static_cast<std::size_t>(std::max(record_length, short_record))),
       reply_(static_cast<std::size_t>(std::max(record_length, short_record))) {}
 
 std::int32_t PipeServer::last_command() const { return word_at(request_.data() + 12); }
 
-bool PipeServer::read_request() {
-  const auto read_exactly = [this](unsigned char *to, int count) {
-    for (int got = 0; got < count;) {
-      if (stop_fd_ != -1) {
-        pollfd watched[2] = {{request_fd_, POLLIN, 0}, {stop_fd_, POLLIN, 0}};
-        if (poll(watched, 2, -1) < 0) {
-          if (errno == EINTR) continue;
-          return false;
-        }
-        if (watched[1].revents && !watched[0].revents) return false;
-      }
-      const ssize_t n = ::read(request_fd_, to + got, static_cast<std::size_t>(count - got));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return false;
-      got += static_cast<int>(n);
-    }
+bool PipeServer::read_more() {
+  for (;;) {
+    const ssize_t n = ::read(request_fd_, request_.data() + held_, request_.size() - static_cast<std::size_t>(held_));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    held_ += static_cast<int>(n);
     return true;
-  };
-  if (!read_exactly(request_.data(), short_record)) return false;
+  }
+}
+
+// A request comes whole with one read as a rule: the converter writes each
+// with one write and waits for its reply. Reads ask for as much as the buffer
+// holds, so what follows a request stays in the buffer for the next one.
+bool PipeServer::read_request() {
+  if (request_length_ > 0) {
+    held_ -= request_length_;
+    std::memmove(request_.data(), request_.data() + request_length_, static_cast<std::size_t>(held_));
+    request_length_ = 0;
+  }
+  while (held_ < short_record)
+    if (!read_more()) return false;
   const std::int32_t length = word_at(request_.data());
   if (length < short_record || length > static_cast<std::int32_t>(request_.size())) return false;
+  while (held_ < length)
+    if (!read_more()) return false;
   request_length_ = length;
-  return read_exactly(request_.data() + short_record, length - short_record);
+  return true;
+}
+
+bool PipeServer::request_held() const {
+  const int rest = held_ - request_length_;
+  if (rest < short_record) return false;
+  // A length that breaks the layout is held too: serving it ends the service.
+  const std::int32_t length = word_at(request_.data() + request_length_);
+  return length < short_record || length > static_cast<std::int32_t>(request_.size()) || length <= rest;
 }
 
 bool PipeServer::write_record(int length) {
