@@ -6,9 +6,12 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include <icf2html.h>
 
@@ -21,11 +24,22 @@ namespace {
 // folder, the target, the intermediate name, the levels, the words).
 constexpr std::size_t length_bytes = sizeof(std::uint32_t);
 
+// A job comes with one read as a rule: the controller writes it with one
+// write, and the next one only after this one has ended.
 bool next_job(int fd, ChildJob &job) {
+  char first[4096];
+  ssize_t got = 0;
+  do got = read(fd, first, sizeof first);
+  while (got < 0 && errno == EINTR);
+  if (got <= 0) return false;
+  const auto came = static_cast<std::size_t>(got);
+  if (came < length_bytes && !read_all(fd, first + came, length_bytes - came)) return false;
   std::uint32_t length = 0;
-  if (!read_all(fd, &length, length_bytes)) return false;
-  std::string text(length, '\0');
-  if (!read_all(fd, text.data(), length)) return false;
+  std::memcpy(&length, first, length_bytes);
+  std::string text(first + length_bytes, std::min<std::size_t>(length, std::max(came, length_bytes) - length_bytes));
+  const std::size_t have = text.size();
+  text.resize(length);
+  if (!read_all(fd, text.data() + have, length - have)) return false;
   std::vector<std::string> parts;
   for (std::size_t at = 0; at < text.size();) {
     const std::size_t end = text.find('\0', at);
@@ -89,7 +103,7 @@ void run_child_converter(const ChildSetup &setup) {
 
   ChildJob job;
   while (next_job(setup.job_fd, job)) {
-    if (chdir(job.private_dir.c_str()) != 0) _exit(child_setup_failed);
+    if (!job.private_dir.empty() && chdir(job.private_dir.c_str()) != 0) _exit(child_setup_failed);
     const int code = convert(job);
     tell(setup.status_fd, static_cast<unsigned char>(code));
     GlobalShutDown();

@@ -27,7 +27,7 @@ struct ChildSetup {
 
 // One conversion.
 struct ChildJob {
-  std::string private_dir;  // becomes the working folder (graphic converter programs run there)
+  std::string private_dir;  // becomes the working folder (graphic converter programs run there); "" keeps it
   std::string target_name;  // the page's name as the user gave it
   std::string intermediate_name;
   std::string levels;
