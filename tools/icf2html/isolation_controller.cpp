@@ -481,19 +481,31 @@ IsolationResult IsolatedConverter::convert(const IsolatedConversion &job) {
   // A job the child cannot take shows as its end below.
   const std::string message = encode_job(work);
   write_all(child.jobs.write_end.fd, message.data(), message.size());
-  unsigned char reported = 0, ready = 0;
+  unsigned char reported = 0;
   const Heard code = child.hear(reported, deadline, serving);
+  const bool went_well = code == Heard::byte && (reported == 0 || reported == warning_code);
+  int wait_status = 0;
+  if (!went_well) wait_status = child.end();
   // The child is kept only when it is ready for the next job after a
   // conversion that went well.
-  const bool reusable = code == Heard::byte && (reported == 0 || reported == warning_code) &&
-                        child.hear(ready, deadline, serving) == Heard::byte && ready == child_ready;
-  int wait_status = 0;
-  if (!reusable) wait_status = child.end();
-  if (queue_server.joinable()) {
-    QueueServer::request_stop(child.queue->id);
-    queue_server.join();
-  }
-  if (!reusable) child_.reset();
+  bool settled = false;
+  const auto settle = [&] {
+    if (std::exchange(settled, true)) return;
+    unsigned char ready = 0;
+    const bool reusable = went_well && child.hear(ready, deadline, serving) == Heard::byte && ready == child_ready;
+    if (went_well && !reusable) child.end();
+    if (queue_server.joinable()) {
+      QueueServer::request_stop(child.queue->id);
+      queue_server.join();
+    }
+    if (!reusable) child_.reset();
+  };
+  // On the pipe route the page is delivered while the child makes its
+  // shutdown calls: any requests among them wait in the pipe until the ready
+  // byte is awaited, which has then mostly come already. The message queue's
+  // server runs on a thread of its own and is done before the file service is
+  // used here.
+  if (!went_well || child.queue) settle();
 
   if (code == Heard::deadline) {
     result.cause = IsolationCause::time_limit;
@@ -528,6 +540,7 @@ IsolationResult IsolatedConverter::convert(const IsolatedConversion &job) {
     result.pictures.clear();
     result.cause = IsolationCause::setup_failed;
   }
+  settle();
   return result;
 }
 
