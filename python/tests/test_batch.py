@@ -143,6 +143,16 @@ class FailuresTest(BatchFolder):
         self.assertEqual(rows[2:], [dict(rows[2], input="in/bad.icf", output="out/bad.html", code=0)])
         self.assertEqual(os.stat("out/good.html").st_mtime_ns, good_page)
 
+    def test_no_private_folder_outlasts_the_batch(self) -> None:
+        # A worker keeps its private folder from page to page within a folder:
+        # changes of folder, failures and documents read by a reader in between.
+        self.tree({"in/a/one.icf": HEADER + b"one", "in/a/two.icf": HEADER + b"two", "in/a/z.icf": MALFORMED,
+                   "in/b/three.icf": HEADER + b"three", "in/b/x.rtf": RTF, "in/b/y.icf": HEADER + b"four"})
+        self.assertEqual(self.program("--batch", "out", "--jobs", "1", "in").returncode, 1)
+        self.assertEqual(sorted(os.path.relpath(os.path.join(d, name), "out")
+                                for d, folders, files in os.walk("out") for name in folders + files),
+                         ["a", "a/one.html", "a/two.html", "b", "b/three.html", "b/x.html", "b/y.html", "report.jsonl"])
+
     def test_a_dead_worker_takes_only_its_own_private_folder(self) -> None:
         os.makedirs("out/.icf2html-1-abcdef")  # another worker's, converting beside this one
         self.endless("in/big.icf")

@@ -153,20 +153,27 @@ bool is_private_folder_of(std::string_view name, pid_t worker) {
          name.size() == digits + 7;
 }
 
-// What a killed worker's conversion left beside the page: its isolation
-// controller's private folder, what is in it, and the picture names it
-// claimed beside the page.
-void remove_leftovers(const std::string &page, pid_t worker) {
-  const std::string folder = directory_of(page).empty() ? "./" : directory_of(page);
-  DIR *dir = opendir(folder.c_str());
-  if (!dir) return;
-  while (const dirent *entry = readdir(dir)) {
-    const std::string_view name = entry->d_name;
-    if (!is_private_folder_of(name, worker)) continue;
-    remove_claims_recorded_in(folder + std::string(name));
-    std::filesystem::remove_all(folder + std::string(name));
+// What a killed worker's conversions left beside the pages: its isolation
+// controller's private folders, what is in them, and the picture names they
+// claimed beside the pages. A worker keeps its private folder from one page
+// to the next in the same folder, so it may have one in the folder of the
+// page before the one it was converting: every folder of the batch's pages
+// is looked at.
+void remove_leftovers(pid_t worker) {
+  std::set<std::string> folders;
+  for (const PlannedDocument &document : batch.documents)
+    if (!document.page.empty()) folders.insert(directory_of(document.page).empty() ? "./" : directory_of(document.page));
+  for (const std::string &folder : folders) {
+    DIR *dir = opendir(folder.c_str());
+    if (!dir) continue;
+    while (const dirent *entry = readdir(dir)) {
+      const std::string_view name = entry->d_name;
+      if (!is_private_folder_of(name, worker)) continue;
+      remove_claims_recorded_in(folder + std::string(name));
+      std::filesystem::remove_all(folder + std::string(name));
+    }
+    closedir(dir);
   }
-  closedir(dir);
 }
 
 // The worker's controller: its converter child lives from one document to the next.
@@ -229,7 +236,7 @@ std::string meaning_of(const WorkerAnswer &answer) {
 ReportRow row_of(const JobOutcome &outcome) {
   const PlannedDocument &document = batch.documents[outcome.job];
   if (outcome.worker_died) {
-    remove_leftovers(document.page, outcome.worker);
+    remove_leftovers(outcome.worker);
     return {document.input, "", code_crashed, "the worker ended without an answer", outcome.answer.seconds, 0};
   }
   ReportRow row{document.input, "", outcome.answer.code, meaning_of(outcome.answer), outcome.answer.seconds,
@@ -391,10 +398,8 @@ int batch_main(int argc, char **argv) {
   std::vector<std::size_t> abandoned;
   const bool finished = run_jobs(jobs, workers, convert_job, end_worker, on_outcome, nullptr, interrupted, abandoned);
   // A page whose report line was not written yet goes too: --resume converts it again.
-  for (const std::size_t job : abandoned) {
-    unlink(batch.documents[job].page.c_str());
-    remove_leftovers(batch.documents[job].page, -1);  // every worker has ended by now
-  }
+  for (const std::size_t job : abandoned) unlink(batch.documents[job].page.c_str());
+  if (!abandoned.empty() || interrupted) remove_leftovers(-1);  // every worker has ended by now
   if (batch.report_fd != -1) close(batch.report_fd);
   if (interrupted) {
     if (batch.show_progress) std::fputc('\n', stderr);

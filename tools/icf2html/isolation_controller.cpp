@@ -265,6 +265,20 @@ bool deliver(const std::string &folder, const FileService &files, const Isolated
   return true;
 }
 
+}  // namespace
+
+// A private folder with the page folder it was made for.
+struct IsolatedConverter::KeptFolder {
+  std::string beside, target_dir;
+  PrivateFolder folder;
+  KeptFolder(const std::string &beside_folder, const std::string &target)
+      : beside(beside_folder), target_dir(target), folder(beside_folder) {
+    if (!folder.path().empty()) mirror_target_folder(folder, target_dir);
+  }
+};
+
+namespace {
+
 // How the wait for one byte from the child ended.
 enum class Heard { byte, ended, deadline };
 
@@ -282,6 +296,7 @@ struct IsolatedConverter::Child {
   long memory_mib = 0;
   std::string trace_file;
   Descriptor trace;
+  std::string folder;  // the private folder the child works in
   int child_reply_fd = -1, child_request_fd = -1;  // the child's ends of the pipe route, by their numbers
   // A reply to a child that has just died must not end the controller.
   IgnoredSignal no_sigpipe{SIGPIPE};
@@ -386,20 +401,29 @@ IsolationResult IsolatedConverter::convert(const IsolatedConversion &job) {
   IsolationResult result;
   const auto started = std::chrono::steady_clock::now();
   const bool to_stdout = job.output == "-";
-  PrivateFolder folder(to_stdout ? temporary_directory() : folder_of(job.output));
+  const std::string beside = to_stdout ? temporary_directory() : folder_of(job.output);
+  const std::string target = to_stdout ? stdout_page : job.output;
+  const std::string target_dir =
+      to_stdout ? "" : job.output.substr(0, job.output.size() - base_name(job.output).size());
+  // The folder the last conversion left empty serves the next one beside the same page folder.
+  std::unique_ptr<KeptFolder> kept = std::move(kept_);
+  if (kept && (kept->beside != beside || kept->target_dir != target_dir)) kept.reset();
+  if (!kept) {
+    kept = std::make_unique<KeptFolder>(beside, target_dir);
+    if (child_) child_->folder.clear();
+  }
+  PrivateFolder &folder = kept->folder;
   if (folder.path().empty()) {
     result.cause = IsolationCause::setup_failed;
     return result;
   }
   FilePolicy policy;
   policy.private_dir = folder.path();
-  const std::string target = to_stdout ? stdout_page : job.output;
-  policy.target_dir = to_stdout ? "" : job.output.substr(0, job.output.size() - base_name(job.output).size());
+  policy.target_dir = target_dir;
   policy.page_name = base_name(target);
   policy.picture_stem = stem_of(policy.page_name);
   policy.intermediate_name = intermediate_name;
   policy.input_path = job.input;
-  mirror_target_folder(folder, policy.target_dir);
   std::vector<std::string> document_words;
   Descriptor input;  // the user's input, opened here: the converter's first open of it gets this descriptor
   if (job.input == "-") {
@@ -449,7 +473,10 @@ IsolationResult IsolatedConverter::convert(const IsolatedConversion &job) {
   const Deadline deadline =
       job.timeout_seconds > 0 ? deadline_after(std::max(job.timeout_seconds - reader_seconds, 1e-3)) : std::nullopt;
 
-  ChildJob work{folder.path(), target, intermediate_name, job.levels, {}};
+  // A child already in the folder stays there.
+  ChildJob work{child.folder == folder.path() ? std::string() : folder.path(), target, intermediate_name,
+                job.levels, {}};
+  child.folder = folder.path();
   // The graphic converter programs beside icf2html, as in a plain conversion.
   static const std::string converter_folder = converter_folder_word();
   if (!converter_folder.empty()) work.words.push_back(converter_folder);
@@ -541,6 +568,11 @@ IsolationResult IsolatedConverter::convert(const IsolatedConversion &job) {
     result.cause = IsolationCause::setup_failed;
   }
   settle();
+  // The folder is empty again when the page left it and the converter read
+  // the user's file and reached no other: it is kept for the next conversion.
+  if (result.cause == IsolationCause::none && !to_stdout && policy.input_path == job.input &&
+      !files.reached_other_files())
+    kept_ = std::move(kept);
   return result;
 }
 

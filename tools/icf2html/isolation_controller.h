@@ -65,7 +65,9 @@ struct IsolationResult {
 
 // A controller with its converter child, kept alive from one conversion to
 // the next: the child is replaced only after it crashed, hit a limit or a
-// conversion failed, or when a job needs other limits, route or trace.
+// conversion failed, or when a job needs other limits, route or trace. The
+// private folder is kept too while the pages go to the same folder and each
+// conversion leaves it empty.
 class IsolatedConverter {
  public:
   IsolatedConverter();
@@ -80,7 +82,9 @@ class IsolatedConverter {
 
  private:
   struct Child;
+  struct KeptFolder;
   std::unique_ptr<Child> child_;
+  std::unique_ptr<KeptFolder> kept_;  // the private folder a conversion left empty, for the next one
 };
 
 // One conversion in a child of its own.
