@@ -42,7 +42,8 @@ def main() -> None:
         os.chdir(folder)
         make_documents("docs", count)
         rate(f"icf2html --jobs {workers}", count, lambda: icf2html.convert_batch(["docs"], "local", jobs=workers))
-        with LocalCluster(n_workers=workers, threads_per_worker=1, processes=True, dashboard_address=None) as cluster, \
+        with LocalCluster(n_workers=workers, threads_per_worker=1, processes=True, dashboard_address=None,
+                          local_directory=os.path.join(folder, "workers")) as cluster, \
                 Client(cluster) as client:
             rate(f"Dask, {workers} process workers", count,
                  lambda: icf2html.convert_batch(["docs"], "dask", client=client))

@@ -248,8 +248,9 @@ def run_on_dask(
         futures = client.map(convert_document, [row["input"] for row in documents],
                              [row["output"] for row in documents], folder=os.getcwd(), timeout=timeout,
                              memory=memory, pure=False)
-        for future in as_completed(futures):
-            record(future.result())
+        # Results come with their completion, gathered in groups rather than one fetch per document.
+        for _, row in as_completed(futures, with_results=True):
+            record(row)
     except BaseException:
         client.cancel(futures)
         raise

@@ -6,6 +6,7 @@ from __future__ import annotations
 import os
 import subprocess
 import sys
+import tempfile
 import unittest
 
 from distributed import Client, LocalCluster
@@ -31,13 +32,18 @@ def settled(rows: list[dict], outdir: str) -> dict[str, tuple]:
 class DaskTest(BatchFolder):
     @classmethod
     def setUpClass(cls) -> None:
-        cls.cluster = LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None)
+        # The workers' space (their lock files) goes in a folder of the test's
+        # own, removed with it, not in the shared temporary folder.
+        cls.space = tempfile.TemporaryDirectory(prefix="icf2html-dask-test-")
+        cls.cluster = LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None,
+                                   local_directory=cls.space.name)
         cls.client = Client(cls.cluster)
 
     @classmethod
     def tearDownClass(cls) -> None:
         cls.client.close()
         cls.cluster.close()
+        cls.space.cleanup()
 
     def pages(self, outdir: str) -> dict[str, bytes]:
         found = {}
