@@ -31,6 +31,10 @@ void StreamFixture::TearDown() {
   kiv::set_buffer_size_limit(-1);
   --kiv::errors.exit_frames;
   kiv::reset_conversion_state();
+  // As a host ends its session: the temporary file list and every block go,
+  // so no record of this test reaches the next one's shutdown calls.
+  RemoveTempFiles();
+  KIVFreeAll();
 }
 
 void StreamFixture::open_streams(const std::string &source, int buffer_limit) {

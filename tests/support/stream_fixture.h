@@ -1,6 +1,7 @@
 // A fixture for stream-level tests: a fresh temporary directory, every module
 // reset, KIVexit turned into an ExitRequest the test can catch, and helpers
-// that open the buffered I/O over given source bytes.
+// that open the buffered I/O over given source bytes. It ends as a host ends
+// its session, with the library's memory released.
 #pragma once
 
 #include <gtest/gtest.h>
