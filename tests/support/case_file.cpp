@@ -136,6 +136,16 @@ std::vector<ConversionCase> load_case_directory(const std::string &directory) {
   return all;
 }
 
+std::vector<ConversionCase> load_stream_cases(const std::string &path) {
+  std::vector<ConversionCase> cases = parse_case_file(std::filesystem::path(path).filename().string(), read_file(path));
+  for (ConversionCase &c : cases) {
+    if (c.input.ends_with('\n')) c.input.pop_back();
+    if (c.input.ends_with('\r')) c.input.pop_back();
+    std::erase_if(c.expected, [](char ch) { return ch == '\n' || ch == '\r'; });
+  }
+  return cases;
+}
+
 std::string describe_difference(const std::string &expected, const std::string &actual) {
   if (expected == actual) return "";
   const auto want = split_lines(expected);

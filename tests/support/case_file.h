@@ -19,6 +19,7 @@
 // recognised at the start of the file or after CR or LF.
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -36,9 +37,15 @@ struct ConversionCase {
   bool framed = false;
 };
 
+inline void PrintTo(const ConversionCase &c, std::ostream *os) { *os << c.file << ": " << c.name; }
+
 std::vector<ConversionCase> parse_case_file(const std::string &file, const std::string &text);
 // Every case of the directory's .case files, framed cases put into their frames.
 std::vector<ConversionCase> load_case_directory(const std::string &directory);
+// The cases of a file whose inputs are a document's bytes as they stand (but
+// for the line end that closes the section) and whose expected outputs are
+// streams in the notation, split into lines only for reading.
+std::vector<ConversionCase> load_stream_cases(const std::string &path);
 // A readable line-by-line difference of two outputs ("" when equal).
 std::string describe_difference(const std::string &expected, const std::string &actual);
 

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "stream_notation.h"
+#include "support/case_file.h"
 #include "support/temp_dir.h"
 #include "support/tool_run.h"
 #include "unit/objects/fake_converters.h"
@@ -30,15 +31,8 @@ using test_support::read_file;
 using test_support::write_file;
 
 const std::string tools = ICF_TOOLS_DIR;
-const std::string times = "{SPF 0|0|0|0|240|Times Roman|}";
 
-struct Case {
-  const char *name;
-  const char *rtf;
-  std::string stream;
-};
-
-class RtfPictureStreams : public testing::TestWithParam<Case> {
+class RtfPictureStreams : public testing::TestWithParam<test_support::ConversionCase> {
  protected:
   test_support::TempDir dir;
 };
@@ -48,64 +42,19 @@ TEST_P(RtfPictureStreams, WriteTheExpectedCodesAndLeaveNoFiles) {
   test_support::install_converter(dir, "g504funx", test_support::copy_in);
   test_support::install_converter(dir, "g521funx", test_support::copy_in);
   test_support::install_converter(dir, "g513funx", test_support::copy_in);
-  write_file(dir.file("in.rtf"), GetParam().rtf);
+  write_file(dir.file("in.rtf"), GetParam().input);
   const auto run = test_support::run_tool(dir.file("w019funx") + " " + dir.file("in.rtf") + " -t=" +
                                           dir.file("out.icf") + " -v0 -n");
   ASSERT_EQ(run.status, 0) << run.output;
-  std::string stream;
-  for (const char c : notation::to_notation(read_file(dir.file("out.icf"))))
-    if (c != '\n') stream += c;
-  EXPECT_EQ(stream, GetParam().stream);
+  std::string stream = notation::to_notation(read_file(dir.file("out.icf")));
+  std::erase(stream, '\n');
+  EXPECT_EQ(stream, GetParam().expected);
   EXPECT_EQ(dir.listing(), (std::vector<std::string>{"g504funx", "g513funx", "g521funx", "in.rtf", "out.icf", "w019funx"}));
 }
 
-const Case cases[] = {
-    {"hex_data_across_lines_with_an_odd_last_digit", "{\\rtf1 a{\\pict\\pngblip\\picwgoal200\\pichgoal100 01 02\n03x0}b}",
-     times + "a{PDS 0|0|0|0|200|100|0|0|}{PCT 010203|}b{HNL}"},
-    {"binary_data_and_groups_inside_the_data", "{\\rtf1{\\pict\\jpegblip 01{\\*\\blipuid ff}\\bin2 }{02}z}",
-     times + "{PDS 0|0|0|0|0|0|0|0|}{PCT 017D7B02|}z{HNL}"},
-    {"binary_data_past_the_end_of_the_file", "{\\rtf1 a{\\pict\\pngblip\\bin100 abc",
-     times + "a{PDS 0|0|0|0|0|0|0|0|}{PCT 616263|}{HNL}"},
-    {"sizes_from_goals_and_scales_or_from_pixels",
-     "{\\rtf1{\\pict\\pngblip\\picwgoal1000\\pichgoal400\\picscalex50\\picscaley200 01}"
-     "{\\pict\\jpegblip\\picw10\\pich20\\picscalex-5 02}}",
-     times + "{PDS 0|0|0|0|500|800|0|0|}{PCT 01|}{PDS 0|0|0|0|1|300|0|0|}{PCT 02|}{HNL}"},
-    {"a_bitmap_is_taken_and_its_fallback_skipped",
-     "{\\rtf1{\\*\\shppict{\\pict\\pngblip 01}}{\\nonshppict{\\pict\\wmetafile8 02}}}",
-     times + "{PDS 0|0|0|0|0|0|0|0|}{PCT 01|}{HNL}"},
-    {"a_metafile_gives_way_to_a_bitmap_fallback_but_not_to_another_metafile",
-     "{\\rtf1{\\*\\shppict{\\pict\\emfblip 01}}{\\nonshppict{\\pict\\pngblip 02}}"
-     "{\\*\\shppict{\\pict\\emfblip 03}}{\\nonshppict{\\pict\\wmetafile8 04}}}",
-     times + "{PDS 699|0|0|0|0|0|0|0|}{PCT 01|}{PDS 0|0|0|0|0|0|0|0|}{PCT 02|}{PDS 699|0|0|0|0|0|0|0|}{PCT 03|}{HNL}"},
-    {"a_fallback_alone_and_a_metafile_without_converter_go_in_as_they_are",
-     "{\\rtf1{\\nonshppict{\\pict\\wmetafile8 0100}}}", times + "{PDS 610|0|0|0|0|0|0|0|}{PCT 0|0100|}{HNL}"},
-    // A shape's picture is shown, and its result, the same picture again, is
-    // not; a shape without a picture shows its result.
-    {"a_shape_shows_its_picture_once",
-     "{\\rtf1 a{\\shp{\\*\\shpinst\\shpleft0{\\sp{\\sn shapeType}{\\sv 75}}{\\sp{\\sn pib}{\\sv {\\pict\\pngblip 01}}}"
-     "{\\shptxt no}}{\\shprslt{\\pict\\pngblip 02}}}b{\\shp{\\*\\shpinst{\\sp{\\sn fillColor}{\\sv 255}}}"
-     "{\\shprslt c{\\pict\\jpegblip 03}}}d}",
-     times + "a{PDS 0|0|0|0|0|0|0|0|}{PCT 01|}bc{PDS 0|0|0|0|0|0|0|0|}{PCT 03|}d{HNL}"},
-    // Bitmaps without a file header go to the BMP converter as BMP files: a
-    // device-independent one behind a file header that points past its
-    // palette, a device-dependent one with headers, a palette of black and
-    // white, and its rows of two bytes padded to four.
-    {"bitmaps_without_a_file_header_become_bmp_files",
-     "{\\rtf1{\\pict\\dibitmap0\\picw1\\pich1 28000000 01000000 01000000 0100 0100 00000000 00000000 00000000"
-     " 00000000 02000000 00000000 000000ff ffffff00 80000000}"
-     "{\\pict\\wbitmap0\\picw9\\pich2\\wbmbitspixel1\\wbmplanes1\\wbmwidthbytes2 ff80 0100}}",
-     times + "{PDS 0|0|0|0|15|15|0|0|}{PCT 424D00000000000000003E000000"
-             "28000000010000000100000001000100000000000000000000000000000000000200000000000000"
-             "000000FFFFFFFF0080000000|}"
-             "{PDS 0|0|0|0|135|30|0|0|}{PCT 424D46000000000000003E000000"
-             "2800000009000000FEFFFFFF01000100000000000000000000000000000000000000000000000000"
-             "00000000FFFFFF00FF80000001000000|}{HNL}"},
-    {"hidden_and_empty_pictures_write_nothing", "{\\rtf1 a{\\v{\\pict\\pngblip 01}}{\\pict\\pngblip}b}",
-     times + "ab{HNL}"},
-};
-
-INSTANTIATE_TEST_SUITE_P(Documents, RtfPictureStreams, testing::ValuesIn(cases),
-                         [](const testing::TestParamInfo<Case> &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Documents, RtfPictureStreams,
+                         testing::ValuesIn(test_support::load_stream_cases(ICF_TEST_DATA_DIR "/rtf_pictures.case")),
+                         [](const auto &info) { return info.param.name; });
 
 std::string hex_of(const std::string &bytes) {
   static constexpr char digits[] = "0123456789abcdef";
