@@ -18,12 +18,34 @@ namespace {
 
 class BufferedIo : public test_support::StreamFixture {};
 
-int put_redirected_probe(int) { return 0; }
-
 std::string pattern(std::size_t n) {
   std::string s(n, '\0');
   for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>('a' + i % 23);
   return s;
+}
+
+// Callbacks that keep every byte they are given in the string they name.
+std::string redirected, ungot, copied_get, copied_unget;
+template <std::string *Kept>
+int keep(int c) {
+  Kept->push_back(static_cast<char>(c));
+  return 0;
+}
+int unput_redirected() {
+  if (redirected.empty()) return -1;
+  const int c = static_cast<unsigned char>(redirected.back());
+  redirected.pop_back();
+  return c;
+}
+const char *feed = nullptr;
+int get_fed() { return *feed ? static_cast<unsigned char>(*feed++) : -1; }
+
+// Letters, and the bytes of extra, are copied as plain runs.
+std::array<bool, 256> copyable_letters(const char *extra) {
+  std::array<bool, 256> copyable{};
+  for (int c = 'a'; c <= 'z'; ++c) copyable[static_cast<std::size_t>(c)] = true;
+  for (; *extra; ++extra) copyable[static_cast<unsigned char>(*extra)] = true;
+  return copyable;
 }
 
 TEST_F(BufferedIo, SourcesOfWholeWindowsReturnEveryByteOnce) {
@@ -92,37 +114,18 @@ TEST_F(BufferedIo, StretchesOfAFileFollowWhatTheBuffersHoldAndCanBeTakenBack) {
   const std::string all = before + file_bytes.substr(100, 9000);
   EXPECT_EQ(taken, std::string(all.rbegin(), all.rbegin() + 5000));
   kiv::b_putc('!');
-  kiv::RedirectOutput(put_redirected_probe, nullptr);
+  kiv::RedirectOutput(keep<&redirected>, nullptr);
   EXPECT_EQ(kiv::b_putfile(h, 0, 9000), 0);  // redirected output takes no file stretches
   kiv::RedirectOutputClose();
   kiv::KIVclose(h);
   EXPECT_EQ(close_streams(), all.substr(0, all.size() - 5000) + "!");
 }
 
-std::string redirected;
-int put_redirected(int c) {
-  redirected += static_cast<char>(c);
-  return 0;
-}
-int unput_redirected() {
-  if (redirected.empty()) return -1;
-  const int c = static_cast<unsigned char>(redirected.back());
-  redirected.pop_back();
-  return c;
-}
-const char *feed = nullptr;
-int get_fed() { return *feed ? static_cast<unsigned char>(*feed++) : -1; }
-std::string ungot;
-int unget_fed(int c) {
-  ungot += static_cast<char>(c);
-  return 0;
-}
-
 TEST_F(BufferedIo, RedirectedOutputBypassesTheTarget) {
   open_streams("");
   redirected.clear();
   kiv::b_putc('a');
-  kiv::RedirectOutput(put_redirected, unput_redirected);
+  kiv::RedirectOutput(keep<&redirected>, unput_redirected);
   kiv::b_putc('b');
   kiv::b_putc('c');
   EXPECT_EQ(kiv::b_unput(), 'c');
@@ -142,15 +145,12 @@ TEST_F(BufferedIo, RedirectedRunsAreGatheredAndHandedOnInOrder) {
   open_streams("plain text<");
   redirected = "old";
   runs.clear();
-  kiv::RedirectOutput(put_redirected, unput_redirected);
+  kiv::RedirectOutput(keep<&redirected>, unput_redirected);
   kiv::RedirectOutputRuns(put_run);
   kiv::b_putc('a');
   kiv::b_putn(reinterpret_cast<const unsigned char *>("bc"), 2);
-  std::array<bool, 256> copyable{};
-  for (int c = 'a'; c <= 'z'; ++c) copyable[static_cast<std::size_t>(c)] = true;
-  copyable[' '] = true;
   kiv::progress.DispDotSize = 1000;
-  EXPECT_EQ(kiv::b_copy_run(copyable), 10);
+  EXPECT_EQ(kiv::b_copy_run(copyable_letters(" ")), 10);
   EXPECT_EQ(kiv::b_last_put(), 't');
   EXPECT_EQ(kiv::b_unput(), 't');  // taken back before it was handed on
   EXPECT_TRUE(runs.empty());
@@ -234,7 +234,7 @@ TEST_F(BufferedIo, RedirectModeTwoTakesEveryByteFromTheCallback) {
   kiv::b_unget('p');  // pushed back before the redirection began
   feed = "xy";
   ungot.clear();
-  kiv::RedirectGetUnget(get_fed, unget_fed);
+  kiv::RedirectGetUnget(get_fed, keep<&ungot>);
   EXPECT_EQ(kiv::b_getc(), 'x');
   kiv::b_unget('q');
   EXPECT_EQ(ungot, "q");
@@ -243,21 +243,11 @@ TEST_F(BufferedIo, RedirectModeTwoTakesEveryByteFromTheCallback) {
   kiv::RedirectInputClose();
 }
 
-std::string copied_get, copied_unget;
-int copy_get(int c) {
-  copied_get += static_cast<char>(c);
-  return 0;
-}
-int copy_unget(int c) {
-  copied_unget += static_cast<char>(c);
-  return 0;
-}
-
 TEST_F(BufferedIo, CopyingSeesEveryByteReadAndPushedBackButNotTheEnd) {
   open_streams("abc");
   copied_get.clear();
   copied_unget.clear();
-  kiv::CopyGetUnget(copy_get, copy_unget);
+  kiv::CopyGetUnget(keep<&copied_get>, keep<&copied_unget>);
   EXPECT_EQ(kiv::b_getc(), 'a');
   kiv::b_unget('a');
   EXPECT_EQ(read_rest(), "abc");
@@ -275,7 +265,7 @@ TEST_F(BufferedIo, QGetcIgnoresRedirectionAndCopyingButNotPushBack) {
   feed = "x";
   copied_get.clear();
   kiv::RedirectInput(get_fed);
-  kiv::CopyGetUnget(copy_get, copy_unget);
+  kiv::CopyGetUnget(keep<&copied_get>, keep<&copied_unget>);
   EXPECT_EQ(kiv::qGetc(), 'a');
   kiv::b_unget('p');
   EXPECT_EQ(kiv::qGetc(), 'p');
@@ -316,11 +306,8 @@ TEST_F(BufferedIo, RewindReadsTheSourceAgain) {
 
 TEST_F(BufferedIo, PlainRunsCopyLikeSingleBytes) {
   open_streams("hello, world<rest");
-  std::array<bool, 256> copyable{};
-  for (int c = 'a'; c <= 'z'; ++c) copyable[static_cast<std::size_t>(c)] = true;
-  copyable[','] = copyable[' '] = true;
   kiv::progress.DispDotSize = 1000;
-  EXPECT_EQ(kiv::b_copy_run(copyable), 12);
+  EXPECT_EQ(kiv::b_copy_run(copyable_letters(", ")), 12);
   EXPECT_EQ(kiv::BytesRead(), 12);
   EXPECT_EQ(kiv::BytesWritten(), 12);
   EXPECT_EQ(kiv::b_getc(), '<');
