@@ -102,9 +102,7 @@ std::string bitmap_object_code() {
   kiv::KIVOLEObject *o = kiv::MakeEmptyOLE(3, "DIB", nullptr, nullptr);
   o->pres_width = 1440;
   o->pres_height = 720;
-  static std::string dib;
-  dib.assign(44, '\0');
-  dib[0] = 40, dib[4] = 1, dib[8] = 1, dib[12] = 1, dib[14] = 24, dib[40] = '\x7F';
+  static const std::string dib = test_support::one_pixel_dib();
   static std::size_t at;
   at = 0;
   kiv::PutOLEPresData(o, [] { return at < dib.size() ? static_cast<unsigned char>(dib[at++]) : -1; });

@@ -30,4 +30,7 @@ inline std::string bitmap_file() {
   return b + std::string("\x10\x20\x30\x00", 4);
 }
 
+// The same bitmap without its file header, as a presentation holds it.
+inline std::string one_pixel_dib() { return bitmap_file().substr(14); }
+
 }  // namespace test_support
