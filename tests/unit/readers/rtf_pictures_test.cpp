@@ -7,9 +7,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -108,12 +106,8 @@ TEST(RtfPictureSignals, AKilledReaderLeavesNoFiles) {
     test_support::install_converter(dir, "g504funx", test_support::copy_in);
     const std::string fifo = dir.file("in.rtf");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    const std::string program = tools + "/w019funx";
-    const std::string target = "-t=" + dir.file("out.icf");
-    char *const argv[] = {const_cast<char *>(program.c_str()), const_cast<char *>(fifo.c_str()),
-                          const_cast<char *>(target.c_str()), nullptr};
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ), 0);
+    const pid_t pid = test_support::start_program({tools + "/w019funx", fifo, "-t=" + dir.file("out.icf")});
+    ASSERT_NE(pid, -1);
     const int fd = open(fifo.c_str(), O_WRONLY);
     ASSERT_NE(fd, -1);
     const std::string start = "{\\rtf1 a{\\pict\\pngblip " + std::string(20000, '7');
@@ -126,10 +120,9 @@ TEST(RtfPictureSignals, AKilledReaderLeavesNoFiles) {
     for (int k = 0; k < 500 && !temporary_exists(); ++k) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_TRUE(temporary_exists()) << "the picture's temporary file was not made";
     kill(pid, signal);
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    const int status = test_support::wait_program(pid);
     close(fd);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_EQ(status, 256 + signal);
     EXPECT_EQ(dir.listing(), (std::vector<std::string>{"g504funx", "in.rtf"})) << "signal " << signal;
   }
 }

@@ -6,9 +6,7 @@
 
 #include <fcntl.h>
 #include <pty.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -19,8 +17,7 @@
 
 #include "support/fake_host.h"
 #include "support/temp_dir.h"
-
-extern char **environ;
+#include "support/tool_run.h"
 
 namespace {
 
@@ -30,42 +27,21 @@ using test_support::write_file;
 
 const std::string program = std::string(ICF_TOOLS_DIR) + "/icf2html";
 
-// A started icf2html: standard output and error go to files in the folder
-// (or standard error to the descriptor given).
-struct Started {
-  pid_t pid = -1;
-  int wait() const {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 256 + WTERMSIG(status);
-  }
-};
-
 class Icf2htmlFailures : public testing::Test {
  protected:
   test_support::TempDir dir;
 
-  Started start(const std::vector<std::string> &arguments, int stderr_fd = -1) {
-    std::vector<std::string> all = {program};
-    all.insert(all.end(), arguments.begin(), arguments.end());
-    std::vector<char *> argv;
-    for (std::string &a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addchdir_np(&actions, dir.path().c_str());
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, (dir.path() / ".stdout").c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (stderr_fd >= 0) posix_spawn_file_actions_adddup2(&actions, stderr_fd, STDERR_FILENO);
-    else posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, (dir.path() / ".stderr").c_str(),
-                                          O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    Started started;
-    EXPECT_EQ(posix_spawn(&started.pid, program.c_str(), &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    return started;
+  // Starts icf2html in the folder: standard output and error go to files
+  // there (or standard error to the descriptor given).
+  pid_t start(const std::vector<std::string> &arguments, int stderr_fd = -1) {
+    std::vector<std::string> words = {program};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    const pid_t pid = test_support::start_program(
+        words, {dir.path().string(), dir.file(".stdout"), dir.file(".stderr"), stderr_fd, true});
+    EXPECT_NE(pid, -1);
+    return pid;
   }
-  int run(const std::vector<std::string> &arguments) { return start(arguments).wait(); }
+  int run(const std::vector<std::string> &arguments) { return test_support::wait_program(start(arguments)); }
   std::string out() { return read_file(dir.file(".stdout")); }
   std::string err() { return read_file(dir.file(".stderr")); }
   std::string stream(const std::string &notation_text, const std::string &name) {
@@ -121,12 +97,12 @@ TEST_F(Icf2htmlFailures, InterruptedConversionRemovesWhatItMadeAndEndsWith130) {
   for (const bool existed : {true, false}) {
     if (existed) write_file(dir.file("page.html"), "the previous good page");
     const auto before = files();
-    const Started cli = start({"-o", "T=" + fifo, "in.icf", "page.html"});
+    const pid_t cli = start({"-o", "T=" + fifo, "in.icf", "page.html"});
     const int feed = open(fifo.c_str(), O_WRONLY);
     ASSERT_EQ(write(feed, "some text ", 10), 10);
     usleep(200000);
-    kill(cli.pid, SIGINT);
-    EXPECT_EQ(cli.wait(), 130);
+    kill(cli, SIGINT);
+    EXPECT_EQ(test_support::wait_program(cli), 130);
     close(feed);
     EXPECT_EQ(files(), before);
     if (existed) {
@@ -181,12 +157,12 @@ TEST_F(Icf2htmlFailures, ProgressNeverEntersThePageOrARedirectedStream) {
   // On a terminal the bar is drawn there, to its end.
   int terminal = -1, device = -1;
   ASSERT_EQ(openpty(&terminal, &device, nullptr, nullptr, nullptr), 0);
-  const Started cli = start({"--progress", "in.icf", "page.html"}, device);
+  const pid_t cli = start({"--progress", "in.icf", "page.html"}, device);
   close(device);
   std::string drawn;
   char chunk[256];
   for (ssize_t n; (n = read(terminal, chunk, sizeof chunk)) > 0;) drawn.append(chunk, static_cast<std::size_t>(n));
-  EXPECT_EQ(cli.wait(), 0);
+  EXPECT_EQ(test_support::wait_program(cli), 0);
   close(terminal);
   EXPECT_NE(drawn.find("[" + std::string(50, '#') + "]"), std::string::npos) << drawn;
   EXPECT_EQ(read_file(dir.file("page.html")).find("##"), std::string::npos);

@@ -1,11 +1,8 @@
 // icf2html --isolate as a user runs it: the same page as without isolation,
 // nothing printed, OUTPUT untouched after any failure, files outside the
 // conversion refused, and a child stopped at its limits or after a crash.
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -19,8 +16,6 @@
 
 #include "support/temp_dir.h"
 #include "support/tool_run.h"
-
-extern char **environ;
 
 namespace {
 
@@ -176,17 +171,11 @@ TEST_F(Isolation, AChildThatCrashesIsReportedWithItsSignal) {
   // its trace shows it converting, so the library's fault handler is in place.
   const std::string log = dir.file("log.txt");
   const std::string trace = dir.file("trace.txt");
-  std::vector<std::string> words = {tools + "/icf2html", "--isolate", "--memory", sanitized ? "0" : "1024",
-                                    "--timeout", "600", "--trace", trace, input, dir.file("out.html")};
-  std::vector<char *> argv;
-  for (std::string &w : words) argv.push_back(w.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  pid_t controller = -1;
-  ASSERT_EQ(posix_spawn(&controller, argv[0], &actions, nullptr, argv.data(), environ), 0);
-  posix_spawn_file_actions_destroy(&actions);
+  const pid_t controller = test_support::start_program(
+      {tools + "/icf2html", "--isolate", "--memory", sanitized ? "0" : "1024", "--timeout", "600", "--trace", trace,
+       input, dir.file("out.html")},
+      {.stderr_file = log});
+  ASSERT_NE(controller, -1);
   pid_t child = -1;
   const std::string children = "/proc/" + std::to_string(controller) + "/task/" + std::to_string(controller) + "/children";
   const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(300);
@@ -196,9 +185,7 @@ TEST_F(Isolation, AChildThatCrashesIsReportedWithItsSignal) {
   std::ifstream{children} >> child;
   ASSERT_GT(child, 0);
   kill(child, SIGSEGV);
-  int status = 0;
-  ASSERT_EQ(waitpid(controller, &status, 0), controller);
-  EXPECT_EQ(WEXITSTATUS(status), 8);
+  EXPECT_EQ(test_support::wait_program(controller), 8);
   EXPECT_EQ(read_file(log), "icf2html: " + input + ": the converter crashed (a memory, bus or arithmetic fault)\n");
   EXPECT_EQ(dir.listing(), (std::vector<std::string>{"endless.icf", "log.txt", "trace.txt"}));
 }
