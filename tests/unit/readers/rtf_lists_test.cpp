@@ -10,6 +10,16 @@
 
 namespace {
 
+// The marker of the next item of list instance ls at level 0, as text.
+std::string marker_of(kiv::ListTables &tables, std::int32_t ls) {
+  std::array<char32_t, kiv::rtf_marker_max> marker{};
+  int len = -1;
+  if (kiv::number_list_paragraph(tables, ls, 0, &marker, &len) == nullptr) return "(none)";
+  std::string text;
+  for (int k = 0; k < len; ++k) text += static_cast<char>(marker[static_cast<std::size_t>(k)]);
+  return text;
+}
+
 // The marker of the first item of a one-level list in format, starting at start.
 std::string first_marker(std::int32_t format, std::int32_t start) {
   kiv::ListTables tables;
@@ -24,12 +34,7 @@ std::string first_marker(std::int32_t format, std::int32_t start) {
   kiv::begin_list_override(tables);
   kiv::set_list_id(tables, 5, true);
   kiv::set_override_number(tables, 1);
-  std::array<char32_t, kiv::rtf_marker_max> marker{};
-  int len = -1;
-  if (kiv::number_list_paragraph(tables, 1, 0, &marker, &len) == nullptr) return "(none)";
-  std::string text;
-  for (int k = 0; k < len; ++k) text += static_cast<char>(marker[static_cast<std::size_t>(k)]);
-  return text;
+  return marker_of(tables, 1);
 }
 
 struct FormatCase {
@@ -66,20 +71,12 @@ TEST(RtfLists, InstancesShareCountersUnlessTheyRestart) {
   }
   kiv::begin_override_level(tables);  // instance 3 restarts level 0 at 1
   kiv::restart_override_level(tables);
-  auto value = [&](std::int32_t ls) {
-    std::array<char32_t, kiv::rtf_marker_max> marker{};
-    int len = 0;
-    EXPECT_NE(kiv::number_list_paragraph(tables, ls, 0, &marker, &len), nullptr);
-    std::string text;
-    for (int k = 0; k < len; ++k) text += static_cast<char>(marker[static_cast<std::size_t>(k)]);
-    return text;
-  };
   // A level without text shows its number and a full stop.
-  EXPECT_EQ(value(1), "1.");
-  EXPECT_EQ(value(2), "2.");
-  EXPECT_EQ(value(1), "3.");
-  EXPECT_EQ(value(3), "1.");
-  EXPECT_EQ(value(2), "4.");
+  EXPECT_EQ(marker_of(tables, 1), "1.");
+  EXPECT_EQ(marker_of(tables, 2), "2.");
+  EXPECT_EQ(marker_of(tables, 1), "3.");
+  EXPECT_EQ(marker_of(tables, 3), "1.");
+  EXPECT_EQ(marker_of(tables, 2), "4.");
   EXPECT_EQ(kiv::number_list_paragraph(tables, 7, 0, nullptr, nullptr), nullptr);
 }
 
