@@ -12,23 +12,13 @@
 #include "rtf_reader.h"
 #include "stream/buffered_io.h"
 #include "stream_notation.h"
+#include "support/byte_sinks.h"
 #include "support/case_file.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 std::string captured;
-
-int capture(int c) {
-  captured += static_cast<char>(c);
-  return 0;
-}
-int take_back() {
-  if (captured.empty()) return -1;
-  const int c = static_cast<unsigned char>(captured.back());
-  captured.pop_back();
-  return c;
-}
 
 struct ReadResult {
   int status;
@@ -38,7 +28,7 @@ struct ReadResult {
 // Reads an opened input and shows the stream it wrote.
 ReadResult read(kiv::RtfInput &input) {
   captured.clear();
-  kiv::RedirectOutput(capture, take_back);
+  kiv::RedirectOutput(test_support::keep_byte<&captured>, test_support::take_back_byte<&captured>);
   const int status = kiv::read_rtf(input);
   kiv::RedirectOutputClose();
   std::string text = notation::to_notation(captured);

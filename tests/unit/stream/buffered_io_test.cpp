@@ -12,6 +12,7 @@
 #include "runtime/file_layer.h"
 #include "runtime/options.h"
 #include "runtime/progress.h"
+#include "support/byte_sinks.h"
 #include "support/stream_fixture.h"
 
 namespace {
@@ -24,19 +25,9 @@ std::string pattern(std::size_t n) {
   return s;
 }
 
-// Callbacks that keep every byte they are given in the string they name.
+using test_support::keep_byte;
+
 std::string redirected, ungot, copied_get, copied_unget;
-template <std::string *Kept>
-int keep(int c) {
-  Kept->push_back(static_cast<char>(c));
-  return 0;
-}
-int unput_redirected() {
-  if (redirected.empty()) return -1;
-  const int c = static_cast<unsigned char>(redirected.back());
-  redirected.pop_back();
-  return c;
-}
 const char *feed = nullptr;
 int get_fed() { return *feed ? static_cast<unsigned char>(*feed++) : -1; }
 
@@ -114,7 +105,7 @@ TEST_F(BufferedIo, StretchesOfAFileFollowWhatTheBuffersHoldAndCanBeTakenBack) {
   const std::string all = before + file_bytes.substr(100, 9000);
   EXPECT_EQ(taken, std::string(all.rbegin(), all.rbegin() + 5000));
   kiv::b_putc('!');
-  kiv::RedirectOutput(keep<&redirected>, nullptr);
+  kiv::RedirectOutput(keep_byte<&redirected>, nullptr);
   EXPECT_EQ(kiv::b_putfile(h, 0, 9000), 0);  // redirected output takes no file stretches
   kiv::RedirectOutputClose();
   kiv::KIVclose(h);
@@ -125,7 +116,7 @@ TEST_F(BufferedIo, RedirectedOutputBypassesTheTarget) {
   open_streams("");
   redirected.clear();
   kiv::b_putc('a');
-  kiv::RedirectOutput(keep<&redirected>, unput_redirected);
+  kiv::RedirectOutput(keep_byte<&redirected>, test_support::take_back_byte<&redirected>);
   kiv::b_putc('b');
   kiv::b_putc('c');
   EXPECT_EQ(kiv::b_unput(), 'c');
@@ -145,7 +136,7 @@ TEST_F(BufferedIo, RedirectedRunsAreGatheredAndHandedOnInOrder) {
   open_streams("plain text<");
   redirected = "old";
   runs.clear();
-  kiv::RedirectOutput(keep<&redirected>, unput_redirected);
+  kiv::RedirectOutput(keep_byte<&redirected>, test_support::take_back_byte<&redirected>);
   kiv::RedirectOutputRuns(put_run);
   kiv::b_putc('a');
   kiv::b_putn(reinterpret_cast<const unsigned char *>("bc"), 2);
@@ -234,7 +225,7 @@ TEST_F(BufferedIo, RedirectModeTwoTakesEveryByteFromTheCallback) {
   kiv::b_unget('p');  // pushed back before the redirection began
   feed = "xy";
   ungot.clear();
-  kiv::RedirectGetUnget(get_fed, keep<&ungot>);
+  kiv::RedirectGetUnget(get_fed, keep_byte<&ungot>);
   EXPECT_EQ(kiv::b_getc(), 'x');
   kiv::b_unget('q');
   EXPECT_EQ(ungot, "q");
@@ -247,7 +238,7 @@ TEST_F(BufferedIo, CopyingSeesEveryByteReadAndPushedBackButNotTheEnd) {
   open_streams("abc");
   copied_get.clear();
   copied_unget.clear();
-  kiv::CopyGetUnget(keep<&copied_get>, keep<&copied_unget>);
+  kiv::CopyGetUnget(keep_byte<&copied_get>, keep_byte<&copied_unget>);
   EXPECT_EQ(kiv::b_getc(), 'a');
   kiv::b_unget('a');
   EXPECT_EQ(read_rest(), "abc");
@@ -265,7 +256,7 @@ TEST_F(BufferedIo, QGetcIgnoresRedirectionAndCopyingButNotPushBack) {
   feed = "x";
   copied_get.clear();
   kiv::RedirectInput(get_fed);
-  kiv::CopyGetUnget(keep<&copied_get>, keep<&copied_unget>);
+  kiv::CopyGetUnget(keep_byte<&copied_get>, keep_byte<&copied_unget>);
   EXPECT_EQ(kiv::qGetc(), 'a');
   kiv::b_unget('p');
   EXPECT_EQ(kiv::qGetc(), 'p');
