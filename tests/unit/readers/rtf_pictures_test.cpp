@@ -15,8 +15,9 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <thread>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "stream_notation.h"
@@ -150,6 +151,34 @@ TEST(RtfPicturesEndToEnd, BecomePictureFilesBesideThePage) {
   EXPECT_EQ(dir.listing(), (std::vector<std::string>{"GR000000.JPG", "GR000001.JPG", "doc.rtf", "out.html"}));
 }
 
+// Starts the reader program on input with the stream target given, in the
+// environment given; its process id.
+pid_t start_reader(const std::string &program, const std::string &input, const std::string &stream,
+                   char *const *environment) {
+  const std::string target = "-t=" + stream;
+  char *const argv[] = {const_cast<char *>(program.c_str()), const_cast<char *>(input.c_str()),
+                        const_cast<char *>(target.c_str()), nullptr};
+  pid_t pid = 0;
+  return posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environment) == 0 ? pid : -1;
+}
+
+// Waits up to five seconds for done() to hold; whether it does.
+template <typename Done>
+bool wait_until(Done done) {
+  for (int k = 0; k < 500; ++k) {
+    if (done()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return done();
+}
+
+// Kills the reader with signal; whether it died of it.
+bool ended_by(pid_t reader, int signal) {
+  kill(reader, signal);
+  int status = 0;
+  return waitpid(reader, &status, 0) == reader && WIFSIGNALED(status) && WTERMSIG(status) == signal;
+}
+
 // A reader ended by SIGTERM, SIGINT or SIGHUP while it writes a picture's
 // temporary file removes it and the stream file, and dies of the signal. The
 // RTF comes down a FIFO that stops in the middle of the picture's data.
@@ -159,29 +188,64 @@ TEST(RtfPictureSignals, AKilledReaderLeavesNoFiles) {
     test_support::install_converter(dir, "g504funx", test_support::copy_in);
     const std::string fifo = dir.file("in.rtf");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    const std::string program = tools + "/w019funx";
-    const std::string target = "-t=" + dir.file("out.icf");
-    char *const argv[] = {const_cast<char *>(program.c_str()), const_cast<char *>(fifo.c_str()),
-                          const_cast<char *>(target.c_str()), nullptr};
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ), 0);
+    const pid_t pid = start_reader(tools + "/w019funx", fifo, dir.file("out.icf"), environ);
+    ASSERT_NE(pid, -1);
     const int fd = open(fifo.c_str(), O_WRONLY);
     ASSERT_NE(fd, -1);
     const std::string start = "{\\rtf1 a{\\pict\\pngblip " + std::string(20000, '7');
     ASSERT_EQ(write(fd, start.data(), start.size()), static_cast<ssize_t>(start.size()));
-    const auto temporary_exists = [&dir] {
+    const bool temporary_made = wait_until([&dir] {
       for (const std::string &name : dir.listing())
         if (name.starts_with("KV")) return true;
       return false;
-    };
-    for (int k = 0; k < 500 && !temporary_exists(); ++k) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_TRUE(temporary_exists()) << "the picture's temporary file was not made";
-    kill(pid, signal);
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    });
+    EXPECT_TRUE(temporary_made) << "the picture's temporary file was not made";
+    EXPECT_TRUE(ended_by(pid, signal)) << "signal " << signal;
     close(fd);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
     EXPECT_EQ(dir.listing(), (std::vector<std::string>{"g504funx", "in.rtf"})) << "signal " << signal;
+  }
+}
+
+// Whether a process runs (a zombie has ended).
+bool running(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return false;
+  const auto close = line.rfind(") ");
+  return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z' && line[close + 2] != 'X';
+}
+
+// A reader ended by a signal while a converter program it started runs ends
+// the converter too, before it removes the files: the converter, which would
+// write its whole output a few seconds later, writes nothing after the
+// reader's end, and the extents file in TMPDIR goes as well.
+TEST(RtfPictureSignals, AKilledReaderStopsItsConverter) {
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    test_support::TempDir dir, side;
+    std::filesystem::create_symlink(tools + "/w019funx", dir.file("w019funx"));
+    test_support::install_converter(dir, "g504funx",
+                                    "out=\"${2#-t=}\"; printf partial > \"$out\"; echo $$ > \"$TMPDIR/pid.new\"\n"
+                                    "mv \"$TMPDIR/pid.new\" \"$TMPDIR/pid\"; sleep 3 >/dev/null 2>&1; printf whole > \"$out\"");
+    write_file(dir.file("in.rtf"), "{\\rtf1 a{\\pict\\pngblip 89504e470d0a1a0a}}");
+    std::vector<std::string> variables = {"TMPDIR=" + side.path().string()};
+    for (char **v = environ; *v != nullptr; ++v)
+      if (!std::string_view(*v).starts_with("TMPDIR=")) variables.emplace_back(*v);
+    std::vector<char *> environment;
+    for (std::string &v : variables) environment.push_back(v.data());
+    environment.push_back(nullptr);
+    const pid_t pid = start_reader(dir.file("w019funx"), dir.file("in.rtf"), dir.file("out.icf"), environment.data());
+    ASSERT_NE(pid, -1);
+    const std::string pid_file = side.file("pid");
+    if (!wait_until([&pid_file] { return std::filesystem::exists(pid_file); })) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+      FAIL() << "the converter did not start";
+    }
+    const pid_t converter = std::stoi(read_file(pid_file));
+    EXPECT_TRUE(ended_by(pid, signal)) << "signal " << signal;
+    EXPECT_TRUE(wait_until([converter] { return !running(converter); })) << "the converter still runs";
+    EXPECT_EQ(dir.listing(), (std::vector<std::string>{"g504funx", "in.rtf", "w019funx"})) << "signal " << signal;
+    EXPECT_EQ(side.listing(), (std::vector<std::string>{"pid"})) << "signal " << signal;
   }
 }
 
