@@ -85,10 +85,11 @@ int convert_rtf_file(const char *rtf_name, const char *icf_name) {
   // then goes down a pipe to a writer that converts it as it comes. A stream
   // file is read once by the writer and removed: it is written as the library
   // writes its temporary files, without waiting for the disk at each block.
+  // Blocks of 256 KB make few writes into the pipe, which holds a megabyte.
   const bool to_stdout = std::strcmp(icf_name, "stdout") == 0;
   const int out = to_stdout ? STDOUT_FILENO : KIVopen(icf_name, open_create, kind_temporary);
   int status = rtf_status_target_failed;
-  if (out != -1 && b_open(-1, out, 1 << 16) == 0) {
+  if (out != -1 && b_open(-1, out, 1 << 18) == 0) {
     status = read_rtf(input);
     b_close();
   }
