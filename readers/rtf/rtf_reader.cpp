@@ -608,8 +608,7 @@ void handle_text(const RtfToken &token) {
   if (dest == Dest::text && page != code_page_symbol && !top().chr.hidden && code_page_decoder(page)->pending_len == 0) {
     begin_content();
     while (k < token.text_len) {
-      std::size_t end = k;
-      while (end < token.text_len && token.text[end] >= 0x20 && token.text[end] < 0x7F) ++end;
+      std::size_t end = static_cast<std::size_t>(rtf_printable_end(token.text + k, token.text + token.text_len) - token.text);
       if (end > k) put_text(token.text + k, end - k);
       if (end < token.text_len) decode_and_emit(token.text[end++]);
       k = end;

@@ -81,6 +81,12 @@ constexpr std::uint64_t bytes_equal(std::uint64_t word, unsigned char b) {
   return (x - ones) & ~x & (ones << 7);
 }
 
+// The bytes of a 64-bit word below b (at most 128), marked as bytes_equal marks them.
+constexpr std::uint64_t bytes_below(std::uint64_t word, unsigned char b) {
+  constexpr std::uint64_t ones = 0x0101010101010101ull;
+  return (word - ones * b) & ~word & (ones << 7);
+}
+
 // The end of the text run that starts at p: the first RTF special or line end
 // before end. Eight bytes are looked at a time while eight remain.
 const unsigned char *text_run_end(const unsigned char *p, const unsigned char *end) {
@@ -209,6 +215,19 @@ void rtf_input_close(RtfInput &in) {
 }
 
 int rtf_get_byte(RtfInput &in) { return get(in); }
+
+const unsigned char *rtf_printable_end(const unsigned char *p, const unsigned char *end) {
+  while (std::endian::native == std::endian::little && end - p >= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    constexpr std::uint64_t high_bits = 0x8080808080808080ull;
+    const std::uint64_t found = (word & high_bits) | bytes_below(word, 0x20) | bytes_equal(word, 0x7F);
+    if (found != 0) return p + std::countr_zero(found) / 8;
+    p += 8;
+  }
+  while (p < end && *p >= 0x20 && *p < 0x7F) ++p;
+  return p;
+}
 
 long long rtf_skip_bytes(RtfInput &in, long long n) {
   long long skipped = 0;

@@ -54,5 +54,7 @@ void rtf_next_token(RtfInput &in, RtfToken &token);
 long long rtf_skip_bytes(RtfInput &in, long long n);
 // Next raw byte or -1 (the data of \bin).
 int rtf_get_byte(RtfInput &in);
+// The end of the run of printable ASCII bytes (space to tilde) at p, before end.
+const unsigned char *rtf_printable_end(const unsigned char *p, const unsigned char *end);
 
 }  // namespace kiv
