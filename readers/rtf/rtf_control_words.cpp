@@ -143,17 +143,13 @@ static_assert(sorted_and_unique(), "the control words are sorted by name, each o
 constexpr std::size_t index_size = 4096;
 static_assert(index_size >= 8 * rtf_words.size(), "the index stays sparse: unknown words end at an empty slot");
 
-constexpr std::size_t hash_word(std::string_view name) {
-  std::uint32_t h = 2166136261u;
-  for (const char c : name) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
-  return (h ^ (h >> 15)) & (index_size - 1);
-}
+constexpr std::size_t index_slot(std::uint32_t hash) { return (hash ^ (hash >> 15)) & (index_size - 1); }
 
 constexpr std::array<std::int16_t, index_size> word_index = [] {
   std::array<std::int16_t, index_size> index{};
   index.fill(-1);
   for (std::size_t k = 0; k < rtf_words.size(); ++k) {
-    std::size_t slot = hash_word(rtf_words[k].name);
+    std::size_t slot = index_slot(rtf_word_hash(rtf_words[k].name));
     while (index[slot] >= 0) slot = (slot + 1) & (index_size - 1);
     index[slot] = static_cast<std::int16_t>(k);
   }
@@ -162,8 +158,8 @@ constexpr std::array<std::int16_t, index_size> word_index = [] {
 
 }  // namespace
 
-const RtfWordEntry *find_rtf_word(std::string_view name) {
-  for (std::size_t slot = hash_word(name);; slot = (slot + 1) & (index_size - 1)) {
+const RtfWordEntry *find_rtf_word(std::string_view name, std::uint32_t hash) {
+  for (std::size_t slot = index_slot(hash);; slot = (slot + 1) & (index_size - 1)) {
     const std::int16_t k = word_index[slot];
     if (k < 0) return nullptr;
     const std::string_view candidate = rtf_words[static_cast<std::size_t>(k)].name;

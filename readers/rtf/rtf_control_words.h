@@ -44,7 +44,20 @@ struct RtfWordEntry {
   std::int32_t value;  // the character of a character word; a default for flags
 };
 
-// The entry for a control word, or null.
-const RtfWordEntry *find_rtf_word(std::string_view name);
+// A control word's hash, taken one letter at a time as the tokenizer reads
+// the letters, so that finding the word does not read them again.
+inline constexpr std::uint32_t rtf_word_hash_start = 2166136261u;
+constexpr std::uint32_t rtf_word_hash_step(std::uint32_t hash, unsigned char letter) {
+  return (hash ^ letter) * 16777619u;
+}
+constexpr std::uint32_t rtf_word_hash(std::string_view name) {
+  std::uint32_t hash = rtf_word_hash_start;
+  for (const char c : name) hash = rtf_word_hash_step(hash, static_cast<unsigned char>(c));
+  return hash;
+}
+
+// The entry for a control word whose hash is given, or null.
+const RtfWordEntry *find_rtf_word(std::string_view name, std::uint32_t hash);
+inline const RtfWordEntry *find_rtf_word(std::string_view name) { return find_rtf_word(name, rtf_word_hash(name)); }
 
 }  // namespace kiv

@@ -238,7 +238,7 @@ void read_ahead(Visit visit) {
     if (token.kind == RtfTokenKind::end) break;
     RtfWord word = RtfWord::none;
     if (token.kind == RtfTokenKind::control_word) {
-      const RtfWordEntry *entry = find_rtf_word({token.word, token.word_len});
+      const RtfWordEntry *entry = find_rtf_word({token.word, token.word_len}, token.word_hash);
       if (entry != nullptr) word = entry->word;
       if (word == RtfWord::bin && token.has_param && token.param > 0) rtf_skip_bytes(ahead, token.param);
     }
@@ -608,8 +608,7 @@ void handle_text(const RtfToken &token) {
   if (dest == Dest::text && page != code_page_symbol && !top().chr.hidden && code_page_decoder(page)->pending_len == 0) {
     begin_content();
     while (k < token.text_len) {
-      std::size_t end = k;
-      while (end < token.text_len && token.text[end] >= 0x20 && token.text[end] < 0x7F) ++end;
+      std::size_t end = static_cast<std::size_t>(rtf_printable_end(token.text + k, token.text + token.text_len) - token.text);
       if (end > k) put_text(token.text + k, end - k);
       if (end < token.text_len) decode_and_emit(token.text[end++]);
       k = end;
@@ -1072,7 +1071,7 @@ void text_word(const RtfWordEntry &entry, const RtfToken &token) {
 }
 
 void handle_word(const RtfToken &token) {
-  const RtfWordEntry *entry = find_rtf_word({token.word, token.word_len});
+  const RtfWordEntry *entry = find_rtf_word({token.word, token.word_len}, token.word_hash);
   if (reader.ignorable) {
     reader.ignorable = false;
     if (entry == nullptr || !is_destination(entry->word)) {

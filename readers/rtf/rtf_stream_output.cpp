@@ -44,6 +44,9 @@ void put_character(char32_t c) {
 }
 
 void put_attribute_changes(const CharFormat &have, const CharFormat &want) {
+  if (have.bold == want.bold && have.italic == want.italic && have.underline == want.underline &&
+      have.strike == want.strike && have.script == want.script && have.caps == want.caps)
+    return;  // the usual case: text after a word that changed no attribute
   // Attributes that go off first, then those that come on.
   for (const bool turning_on : {false, true}) {
     put_toggle(have.bold, want.bold, code("BBT"), code("EBT"), turning_on);

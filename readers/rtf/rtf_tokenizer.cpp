@@ -4,11 +4,13 @@
 
 #include <unistd.h>
 
+#include <bit>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 #include "common/ascii.h"
+#include "rtf_control_words.h"
 
 namespace kiv {
 namespace {
@@ -63,6 +65,44 @@ constexpr std::array<bool, 256> text_bytes = [] {
   return table;
 }();
 
+// The letters of a control word.
+constexpr std::array<bool, 256> letters = [] {
+  std::array<bool, 256> table{};
+  for (int c = 0; c < 256; ++c) table[static_cast<std::size_t>(c)] = is_lower(c) || is_upper(c);
+  return table;
+}();
+
+// The bytes of a 64-bit word that equal b: the high bit of each such byte is
+// set, and no bit below the first of them. A byte above the first may be
+// marked wrongly (a borrow runs on), which the first one found never is.
+constexpr std::uint64_t bytes_equal(std::uint64_t word, unsigned char b) {
+  constexpr std::uint64_t ones = 0x0101010101010101ull;
+  const std::uint64_t x = word ^ (ones * b);
+  return (x - ones) & ~x & (ones << 7);
+}
+
+// The bytes of a 64-bit word below b (at most 128), marked as bytes_equal marks them.
+constexpr std::uint64_t bytes_below(std::uint64_t word, unsigned char b) {
+  constexpr std::uint64_t ones = 0x0101010101010101ull;
+  return (word - ones * b) & ~word & (ones << 7);
+}
+
+// The end of the text run that starts at p: the first RTF special or line end
+// before end. Eight bytes are looked at a time while eight remain.
+const unsigned char *text_run_end(const unsigned char *p, const unsigned char *end) {
+  // The first byte in memory is the lowest of the word only on a little-endian machine.
+  while (std::endian::native == std::endian::little && end - p >= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    const std::uint64_t found = bytes_equal(word, '\\') | bytes_equal(word, '{') | bytes_equal(word, '}') |
+                                bytes_equal(word, '\r') | bytes_equal(word, '\n');
+    if (found != 0) return p + std::countr_zero(found) / 8;
+    p += 8;
+  }
+  while (p < end && text_bytes[*p]) ++p;
+  return p;
+}
+
 // A control word that ends well inside the window (the common case), read
 // straight from it: the same result as read_control_word. False, with
 // nothing read, when the word might reach the window's end.
@@ -72,12 +112,15 @@ bool read_control_word_in_window(RtfInput &in, RtfToken &token) {
   const unsigned char *const start = in.data + in.pos;
   const unsigned char *p = start;
   std::size_t n = 0;
-  while (is_lower(*p) || is_upper(*p)) {
+  std::uint32_t hash = rtf_word_hash_start;
+  while (letters[*p]) {
     if (n == rtf_word_max) return false;  // a long word: the careful path cuts it
+    hash = rtf_word_hash_step(hash, *p);
     token.word[n++] = static_cast<char>(*p++);
   }
   token.word[n] = '\0';
   token.word_len = n;
+  token.word_hash = hash;
   token.kind = RtfTokenKind::control_word;
   token.has_param = false;
   token.param = 0;
@@ -105,12 +148,17 @@ bool read_control_word_in_window(RtfInput &in, RtfToken &token) {
 void read_control_word(RtfInput &in, RtfToken &token) {
   token.kind = RtfTokenKind::control_word;
   std::size_t n = 0;
+  std::uint32_t hash = rtf_word_hash_start;
   for (int c = peek(in); is_lower(c) || is_upper(c); c = peek(in)) {
-    if (n < rtf_word_max) token.word[n++] = static_cast<char>(c);
+    if (n < rtf_word_max) {
+      hash = rtf_word_hash_step(hash, static_cast<unsigned char>(c));
+      token.word[n++] = static_cast<char>(c);
+    }
     ++in.pos;
   }
   token.word[n] = '\0';
   token.word_len = n;
+  token.word_hash = hash;
   token.has_param = false;
   token.param = 0;
   int c = peek(in);
@@ -168,6 +216,19 @@ void rtf_input_close(RtfInput &in) {
 
 int rtf_get_byte(RtfInput &in) { return get(in); }
 
+const unsigned char *rtf_printable_end(const unsigned char *p, const unsigned char *end) {
+  while (std::endian::native == std::endian::little && end - p >= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    constexpr std::uint64_t high_bits = 0x8080808080808080ull;
+    const std::uint64_t found = (word & high_bits) | bytes_below(word, 0x20) | bytes_equal(word, 0x7F);
+    if (found != 0) return p + std::countr_zero(found) / 8;
+    p += 8;
+  }
+  while (p < end && *p >= 0x20 && *p < 0x7F) ++p;
+  return p;
+}
+
 long long rtf_skip_bytes(RtfInput &in, long long n) {
   long long skipped = 0;
   while (skipped < n) {
@@ -198,8 +259,7 @@ void rtf_next_token(RtfInput &in, RtfToken &token) {
     if (c != '\\') {
       const unsigned char *const start = in.data + in.pos;
       const unsigned char *const end = in.data + in.len;
-      const unsigned char *p = start;
-      while (p < end && text_bytes[*p]) ++p;
+      const unsigned char *const p = text_run_end(start, end);
       token.kind = RtfTokenKind::text;
       token.text = start;
       token.text_len = static_cast<std::size_t>(p - start);
@@ -239,6 +299,7 @@ void rtf_next_token(RtfInput &in, RtfToken &token) {
       token.kind = RtfTokenKind::control_word;
       std::strcpy(token.word, "par");
       token.word_len = 3;
+      token.word_hash = rtf_word_hash("par");
       token.has_param = false;
       token.param = 0;
       return;

@@ -18,6 +18,7 @@ struct RtfToken {
   RtfTokenKind kind = RtfTokenKind::end;
   char word[rtf_word_max + 1] = {};  // control word, NUL-terminated
   std::size_t word_len = 0;
+  std::uint32_t word_hash = 0;       // rtf_word_hash of word
   bool has_param = false;
   std::int32_t param = 0;            // clamped to the 32-bit range
   int symbol = 0;                    // control symbol character; the byte of \'hh (-1 when malformed)
@@ -53,5 +54,7 @@ void rtf_next_token(RtfInput &in, RtfToken &token);
 long long rtf_skip_bytes(RtfInput &in, long long n);
 // Next raw byte or -1 (the data of \bin).
 int rtf_get_byte(RtfInput &in);
+// The end of the run of printable ASCII bytes (space to tilde) at p, before end.
+const unsigned char *rtf_printable_end(const unsigned char *p, const unsigned char *end);
 
 }  // namespace kiv

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -178,14 +179,29 @@ int run_converter(int format, int direction, const char *input, const char *outp
     if (!environment.ready()) return -1;
     pid_t child = -1;
     int started = -1;
+    // The signals that end a program wait while the child starts, so that its
+    // id is recorded before a handler of theirs can look for it; the child
+    // starts with the mask as it was.
+    sigset_t ending, previous;
+    sigemptyset(&ending);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&ending, signal);
+    sigprocmask(SIG_BLOCK, &ending, &previous);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setsigmask(&attributes, &previous);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
     for (char *program : {first, second}) {
       char *const argv[] = {program, const_cast<char *>(foreign), to_argument, variant_argument, n_argument, nullptr};
-      started = posix_spawnp(&child, program, nullptr, nullptr, argv, environment.vector);
+      started = posix_spawnp(&child, program, nullptr, &attributes, argv, environment.vector);
       if (started == 0) break;
     }
+    posix_spawnattr_destroy(&attributes);
+    if (started == 0) graphic_converters.running = child;
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
     if (started == 0) result = wait_for(child, settings.converter_time_limit);
     else if (started == ENOENT || started == EACCES || started == ENOEXEC || started == ENOTDIR)
       result = not_started;  // neither program exists: as a child that could not start either
+    graphic_converters.running = 0;
   }
   return result;
 }

@@ -3,6 +3,8 @@
 // the extents file through which a converter reports a picture's size.
 #pragma once
 
+#include <sys/types.h>
+
 #include <array>
 #include <cstddef>
 #include <span>
@@ -18,6 +20,9 @@ inline constexpr const char *extents_variable = "ICF_EXTENTS_FILE";
 struct GraphicConverterState {
   char EnvFilename[256] = "";                     // extents file of the last run
   std::array<int, 2> GraphicObjectExtents{};      // first pairs with heights, second with widths
+  // The converter program being waited for (0 when none), for a signal
+  // handler that must stop it before the process ends.
+  volatile pid_t running = 0;
 };
 extern GraphicConverterState graphic_converters;
 

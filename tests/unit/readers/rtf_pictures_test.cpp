@@ -12,9 +12,11 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
-#include <thread>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "stream_notation.h"
@@ -97,6 +99,16 @@ TEST(RtfPicturesEndToEnd, BecomePictureFilesBesideThePage) {
   EXPECT_EQ(dir.listing(), (std::vector<std::string>{"GR000000.JPG", "GR000001.JPG", "doc.rtf", "out.html"}));
 }
 
+// Waits up to five seconds for done() to hold; whether it does.
+template <typename Done>
+bool wait_until(Done done) {
+  for (int k = 0; k < 500; ++k) {
+    if (done()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return done();
+}
+
 // A reader ended by SIGTERM, SIGINT or SIGHUP while it writes a picture's
 // temporary file removes it and the stream file, and dies of the signal. The
 // RTF comes down a FIFO that stops in the middle of the picture's data.
@@ -117,13 +129,55 @@ TEST(RtfPictureSignals, AKilledReaderLeavesNoFiles) {
         if (name.starts_with("KV")) return true;
       return false;
     };
-    for (int k = 0; k < 500 && !temporary_exists(); ++k) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_TRUE(temporary_exists()) << "the picture's temporary file was not made";
+    EXPECT_TRUE(wait_until(temporary_exists)) << "the picture's temporary file was not made";
     kill(pid, signal);
     const int status = test_support::wait_program(pid);
     close(fd);
     EXPECT_EQ(status, 256 + signal);
     EXPECT_EQ(dir.listing(), (std::vector<std::string>{"g504funx", "in.rtf"})) << "signal " << signal;
+  }
+}
+
+// Whether a process runs (a zombie has ended).
+bool running(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return false;
+  const auto close = line.rfind(") ");
+  return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z' && line[close + 2] != 'X';
+}
+
+// A reader ended by a signal while a converter program it started runs ends
+// the converter too, before it removes the files: the converter, which would
+// write its whole output a few seconds later, writes nothing after the
+// reader's end, and the extents file in TMPDIR goes as well.
+TEST(RtfPictureSignals, AKilledReaderStopsItsConverter) {
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    test_support::TempDir dir, side;
+    std::filesystem::create_symlink(tools + "/w019funx", dir.file("w019funx"));
+    test_support::install_converter(dir, "g504funx",
+                                    "out=\"${2#-t=}\"; printf partial > \"$out\"; echo $$ > \"$TMPDIR/pid.new\"\n"
+                                    "mv \"$TMPDIR/pid.new\" \"$TMPDIR/pid\"; sleep 3 >/dev/null 2>&1; printf whole > \"$out\"");
+    write_file(dir.file("in.rtf"), "{\\rtf1 a{\\pict\\pngblip 89504e470d0a1a0a}}");
+    const char *saved = std::getenv("TMPDIR");
+    const std::string saved_tmpdir = saved ? saved : "";
+    setenv("TMPDIR", side.path().c_str(), 1);
+    const pid_t pid = test_support::start_program({dir.file("w019funx"), dir.file("in.rtf"), "-t=" + dir.file("out.icf")});
+    if (saved) setenv("TMPDIR", saved_tmpdir.c_str(), 1);
+    else unsetenv("TMPDIR");
+    ASSERT_NE(pid, -1);
+    const std::string pid_file = side.file("pid");
+    if (!wait_until([&pid_file] { return std::filesystem::exists(pid_file); })) {
+      kill(pid, SIGKILL);
+      test_support::wait_program(pid);
+      FAIL() << "the converter did not start";
+    }
+    const pid_t converter = std::stoi(read_file(pid_file));
+    kill(pid, signal);
+    EXPECT_EQ(test_support::wait_program(pid), 256 + signal);
+    EXPECT_TRUE(wait_until([converter] { return !running(converter); })) << "the converter still runs";
+    EXPECT_EQ(dir.listing(), (std::vector<std::string>{"g504funx", "in.rtf", "w019funx"})) << "signal " << signal;
+    EXPECT_EQ(side.listing(), (std::vector<std::string>{"pid"})) << "signal " << signal;
   }
 }
 

@@ -93,6 +93,27 @@ TEST(RtfReaderInput, AFileReadsAsTheSameBytesInMemory) {
   }
 }
 
+// A text run ends at the first brace, backslash or line end, and its ASCII
+// goes out up to the first byte beyond it, wherever they fall in the run:
+// runs are looked at several bytes at a time.
+TEST(RtfReaderInput, TextRunsEndAtTheirFirstSpecialByte) {
+  const std::string filler = "a[]_~z^`";  // bytes next to the specials' values
+  struct Ending {
+    const char *rtf, *stream;
+  };
+  const Ending endings[] = {{"\\par b", "{HNL}b"}, {"{}b", "b"}, {"{\\v hidden}b", "b"}, {"\r\nb", "b"},
+                            {"\\'41b", "Ab"}, {"\xe9\x7f\x1b\tb", "{XCS 8591|E9|}_{TAB}b"}};
+  for (std::size_t n = 0; n <= 24; ++n) {
+    std::string text;
+    for (std::size_t k = 0; k < n; ++k) text += filler[k % filler.size()];
+    for (const Ending &ending : endings) {
+      const std::string more = "cdefghij";  // so that the bytes after an ending are looked at by the word
+      const ReadResult result = read("{\\rtf1 " + text + ending.rtf + more + "}");
+      EXPECT_EQ(result.stream, times + text + ending.stream + more + "{HNL}") << n << " " << ending.rtf;
+    }
+  }
+}
+
 TEST(RtfReaderInput, AFileThatIsNotRtfIsRefused) {
   EXPECT_EQ(read("plain text").status, kiv::rtf_status_not_rtf);
   EXPECT_EQ(read("{\\rt").status, kiv::rtf_status_not_rtf);
