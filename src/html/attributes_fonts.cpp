@@ -21,6 +21,23 @@
 
 namespace kiv {
 
+FontTagState font_tag;
+
+void reset_attributes_fonts() { font_tag = {}; }
+
+namespace {
+
+// The parts of a FONT tag around its size digit, face and colour.
+constexpr std::string_view font_size_part = "<FONT SIZE=";
+constexpr std::string_view font_face_part = " FACE=\"";
+constexpr std::string_view font_colour_part = "\" COLOR=\"#";
+constexpr std::string_view font_end_part = "\">";
+constexpr std::size_t size_digit_at = font_size_part.size();
+static_assert(font_size_part.size() + 1 + font_face_part.size() + face_size + font_colour_part.size() + 6 +
+                  font_end_part.size() + 2 <= font_tag_room);
+
+}  // namespace
+
 constexpr std::array<LanguageRow, language_count> HTMLLangs = {{
     {1052, "AL"},    {1025, "ar"},    {1036, "fr"},    {2060, "fr-BE"}, {2068, "no"},    {1045, "pl"},
     {1026, "bg"},    {1027, "ca"},    {1028, "zh"},    {2052, "zh"},    {1050, "hr"},    {1029, "cs"},
@@ -436,40 +453,64 @@ void ApplyFont(fmt_info *rec, const FontBlock &block, int flag) {
   BeginFont(rec, block, flag);
 }
 
+namespace {
+
+// The cached tag is for this size digit, face and colour.
+bool font_tag_fits(char size_digit, const char *face, const char *digits) {
+  const FontTagState &t = font_tag;
+  if (t.length == 0 || t.tag[size_digit_at] != size_digit) return false;
+  if (std::memcmp(t.tag.data() + t.colour_at, digits, 6) != 0) return false;
+  if (t.face_length < face_size && face[t.face_length] != '\0') return false;
+  return std::memcmp(t.tag.data() + t.face_at, face, t.face_length) == 0;
+}
+
+// Puts the tag together in font_tag: size, face, colour and the line end.
+void build_font_tag(char size_digit, const char *face, const char *digits) {
+  FontTagState &t = font_tag;
+  std::size_t n = 0;
+  const auto append = [&](std::string_view text) {
+    std::memcpy(t.tag.data() + n, text.data(), text.size());
+    n += text.size();
+  };
+  append(font_size_part);
+  t.tag[n++] = size_digit;
+  append(font_face_part);
+  t.face_at = n;
+  t.face_length = strnlen(face, face_size);
+  append({face, t.face_length});
+  append(font_colour_part);
+  t.colour_at = n;
+  append({digits, 6});
+  append(font_end_part);
+  if (writer.line_ends & 1) t.tag[n++] = '\r';
+  if (writer.line_ends & 2) t.tag[n++] = '\n';
+  t.length = n;
+}
+
+}  // namespace
+
 void BeginFont(fmt_info *rec, const FontBlock &block, int flag) {
   if ((writer.Extensions & ext_netscape) == 0) return;
   char digits[7];
   get_color(rec->color[0], rec->color[1], rec->color[2], digits);
-  // The tag is put together first and written in one piece: it comes before
-  // nearly every run of text.
-  constexpr std::string_view size_part = "<FONT SIZE=";
-  constexpr std::string_view face_part = " FACE=\"";
-  constexpr std::string_view colour_part = "\" COLOR=\"#";
-  constexpr std::string_view end_part = "\">";
-  std::array<char, size_part.size() + 1 + face_part.size() + face_size + colour_part.size() + 6 + end_part.size()> tag;
-  std::size_t n = 0;
-  const auto append = [&](std::string_view text) {
-    std::memcpy(tag.data() + n, text.data(), text.size());
-    n += text.size();
-  };
-  append(size_part);
-  tag[n++] = static_cast<char>('0' + font_size_number(block.size));  // 1 to 7
   // Deliberate: the size comes from the block, the face from the record's font
   // (every caller passes that font, or a block with the same face).
-  append(face_part);
+  const auto size_digit = static_cast<char>('0' + font_size_number(block.size));  // 1 to 7
   if (settings.untrusted_output) {
     // The face is escaped for untrusted documents.
-    b_putn(reinterpret_cast<const unsigned char *>(tag.data()), static_cast<long>(n));
+    put_str(font_size_part);
+    b_putc(size_digit);
+    put_str(font_face_part);
     put_document_text(rec->font.face);
-    n = 0;
+    put_str(font_colour_part);
+    b_putn(reinterpret_cast<const unsigned char *>(digits), 6);
+    put_str(font_end_part, end_line);
   } else {
-    append({rec->font.face, strnlen(rec->font.face, face_size)});
+    // The tag comes before nearly every run of text, nearly always the same:
+    // it is written in one piece, put together only when it changes.
+    if (!font_tag_fits(size_digit, rec->font.face, digits)) build_font_tag(size_digit, rec->font.face, digits);
+    b_putn(reinterpret_cast<const unsigned char *>(font_tag.tag.data()), static_cast<long>(font_tag.length));
   }
-  append(colour_part);
-  append({digits, 6});
-  append(end_part);
-  b_putn(reinterpret_cast<const unsigned char *>(tag.data()), static_cast<long>(n));
-  put_line_end();
   rec->color_out = rec->color;
   writer.FontApplied = 1;
   if (flag != 0) StartAttrsAfterFont(rec);
@@ -526,7 +567,8 @@ std::int32_t list_levels(std::int32_t indent) {
   return levels > max_list_levels ? max_list_levels : levels;
 }
 
-// The module keeps no state of its own: the wanted and written attributes, fonts
-// and colours live in the format record, FontApplied and FirstText in the writer.
+// Beyond the last FONT tag, the module keeps no state of its own: the wanted and
+// written attributes, fonts and colours live in the format record, FontApplied
+// and FirstText in the writer.
 
 }  // namespace kiv

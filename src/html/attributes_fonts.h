@@ -85,6 +85,19 @@ void StartAttrsAfterFont(fmt_info *rec);
 // bytes); each value contributes its low eight bits.
 void get_color(std::int32_t red, std::int32_t green, std::int32_t blue, char *buffer);
 
+// The last FONT tag written, with its line end: the next tag of the same size,
+// face and colour is the same bytes, written again as they are.
+inline constexpr std::size_t font_tag_room = 128;
+struct FontTagState {
+  std::array<char, font_tag_room> tag{};
+  std::size_t length = 0;       // 0: none yet
+  std::size_t face_at = 0;      // where the face begins in tag
+  std::size_t face_length = 0;  // bytes of the face (at most face_size, no NUL)
+  std::size_t colour_at = 0;    // where the six colour digits begin
+};
+extern FontTagState font_tag;
+void reset_attributes_fonts();
+
 // FONT SIZE number (1 to 7) for a size in twentieths of a point.
 int font_size_number(std::int32_t size);
 // List levels opened or closed for an indentation: indent / 5, never negative

@@ -77,6 +77,7 @@ void reset_conversion_state() {
   reset_exception_list();
   reset_code_numbers();
   reset_notes_headers();
+  reset_attributes_fonts();
   reset_dispatch();
   reset_tables();
   reset_links_comments();
