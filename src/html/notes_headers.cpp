@@ -163,15 +163,9 @@ void end_note(fmt_info *rec) {
   }
   const SubDocFrame *frame = innermost();
   if (!frame || !is_note(frame->kind)) return;  // no note open: the end changes nothing
-  const SubDocFrame ended = *frame;
-  exit_subdoc(rec);
-  // "</FN>" goes where the note's "<FN>" went.
-  if (!ended.redirected) {
-    put_str("</FN>", end_line);
-  } else if (io_set(buffer_of(ended.kind)) == 0) {
-    put_str("</FN>", end_line);
-    io_restore(nullptr, nullptr);
-  }
+  // "</FN>" goes where the note's "<FN>" went: the note's buffer, before the
+  // output comes back, or the output itself when the note was not collected.
+  exit_subdoc(rec, "</FN>");
 }
 
 }  // namespace
@@ -195,7 +189,7 @@ void enter_subdoc(fmt_info *rec) {
   notes.open[static_cast<std::size_t>(notes.open_count++)] = frame;
 }
 
-void exit_subdoc(fmt_info *rec) {
+void exit_subdoc(fmt_info *rec, std::string_view closing) {
   if (notes.open_count == 0) return;
   const SubDocFrame frame = notes.open[static_cast<std::size_t>(--notes.open_count)];
   rec->attrs = 0;
@@ -213,6 +207,7 @@ void exit_subdoc(fmt_info *rec) {
   }
   if (frame.saved) tran_pop_fmt(rec);
   rec->para_start = 1;
+  if (!closing.empty()) put_str(closing, end_line);
   if (frame.redirected) io_restore(nullptr, nullptr);
   if (const SubDocFrame *outer = innermost()) {
     // Back in the enclosing header, footer or note, whose own end closes its FONT tag.

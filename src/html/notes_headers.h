@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "html/format_record.h"
 
@@ -73,8 +74,9 @@ int tt_fni(fmt_info *rec, std::int32_t code);
 // redirected and the record not reset; the saved record is restored at the end.
 void enter_subdoc(fmt_info *rec);
 // Ends the innermost sub-document: closes its attributes, paragraph, lists and
-// FONT tag, restores the saved record (para_start set) and the output.
-void exit_subdoc(fmt_info *rec);
+// FONT tag, restores the saved record (para_start set), writes closing (a tag
+// that ends the sub-document) with a line end, and restores the output.
+void exit_subdoc(fmt_info *rec, std::string_view closing = {});
 // Ends every sub-document still open, as their end codes would.
 void end_open_subdocs(fmt_info *rec);
 
