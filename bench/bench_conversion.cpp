@@ -312,6 +312,9 @@ void run_kind(benchmark::State &state, const Kind &kind) {
   state.counters["share"] = conversion_rate / escape_rate;
   state.counters["peak_rss_kb"] = static_cast<double>(peak_rss_kb);
   state.counters["heap_kb"] = static_cast<double>(peak_heap) / 1024.0;
+  // HTML bytes per stream byte: the escape loop writes about one, and every
+  // byte written beyond that is work the loop does not do.
+  state.counters["out_per_in"] = static_cast<double>(file_size(target)) / static_cast<double>(bytes);
 }
 
 // Converts every kind's stream of size_mb MB into dir, untimed. The targets
