@@ -13,37 +13,18 @@
 #include <vector>
 
 #include "runtime/options.h"
+#include "support/pipe_records.h"
 #include "support/stream_fixture.h"
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
+using test_support::put_word;
+using test_support::word_at;
 
-void put(Bytes &b, std::size_t at, std::uint32_t v) {
-  if (b.size() < at + 4) b.resize(at + 4);
-  b[at] = static_cast<unsigned char>(v >> 24);
-  b[at + 1] = static_cast<unsigned char>(v >> 16);
-  b[at + 2] = static_cast<unsigned char>(v >> 8);
-  b[at + 3] = static_cast<unsigned char>(v);
-}
-
-std::uint32_t get(const Bytes &b, std::size_t at) {
-  return std::uint32_t{b[at]} << 24 | std::uint32_t{b[at + 1]} << 16 | std::uint32_t{b[at + 2]} << 8 | b[at + 3];
-}
-
-// A reply record: head, then the given words from offset 16, then data.
-Bytes reply(std::int32_t command, std::uint32_t serial, std::vector<std::int32_t> words = {},
-            const std::string &data = "", std::uint32_t signature = kiv::record_signature) {
-  Bytes r(kiv::request_length, 0);
-  std::size_t at = 16;
-  for (std::int32_t w : words) put(r, (at += 4) - 4, static_cast<std::uint32_t>(w));
-  r.resize(std::max<std::size_t>(kiv::request_length, at + data.size()));
-  std::memcpy(r.data() + at, data.data(), data.size());
-  put(r, 0, static_cast<std::uint32_t>(r.size()));
-  put(r, 4, signature);
-  put(r, 8, serial | kiv::reply_bit);
-  put(r, 12, static_cast<std::uint32_t>(command));
-  return r;
+// A reply record: a request's layout, the reply bit on its serial.
+std::string reply(std::int32_t command, std::uint32_t serial, std::initializer_list<std::int32_t> words = {},
+                  const std::string &data = "", std::uint32_t signature = test_support::pipe_signature) {
+  return test_support::pipe_record(command, serial | test_support::pipe_reply_bit, words, data, signature);
 }
 
 class PipeProtocol : public test_support::StreamFixture {
@@ -70,16 +51,16 @@ class PipeProtocol : public test_support::StreamFixture {
     kiv::settings.max_pipe_buf_len = length;
     kiv::InitIFSPipes();
   }
-  void queue(const Bytes &record) { ASSERT_EQ(write(replies[1], record.data(), record.size()), ssize_t(record.size())); }
+  void queue(const std::string &record) { ASSERT_EQ(write(replies[1], record.data(), record.size()), ssize_t(record.size())); }
   // The request records written so far, split by their length words.
-  std::vector<Bytes> sent() {
-    Bytes all(1 << 21);
+  std::vector<std::string> sent() {
+    std::string all(1 << 21, '\0');
     const ssize_t n = read(requests[0], all.data(), all.size());
     all.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-    std::vector<Bytes> records;
+    std::vector<std::string> records;
     for (std::size_t at = 0; at + 4 <= all.size();) {
-      const std::size_t length = get(all, at);
-      records.emplace_back(all.begin() + static_cast<long>(at), all.begin() + static_cast<long>(at + length));
+      const std::size_t length = word_at(all, at);
+      records.push_back(all.substr(at, length));
       at += length;
     }
     return records;
@@ -96,18 +77,18 @@ TEST_F(PipeProtocol, OpenAndCloseSendSerialsZeroAndOneInTheRecordLayout) {
   EXPECT_EQ(kiv::PIOclose(7), 0);
   const auto records = sent();
   ASSERT_EQ(records.size(), 2u);
-  const Bytes &open = records[0];
+  const std::string &open = records[0];
   ASSERT_EQ(open.size(), 256u);
-  EXPECT_EQ(get(open, 4), kiv::record_signature);
-  EXPECT_EQ(get(open, 8), 0u);
-  EXPECT_EQ(get(open, 12), std::uint32_t{kiv::pipe_open_file});
-  EXPECT_EQ(std::string(reinterpret_cast<const char *>(open.data() + 16)), "dir/a.txt");
-  EXPECT_EQ(get(open, 26), 2u);  // right after the name's NUL
-  EXPECT_EQ(get(open, 30), 3u);
-  EXPECT_EQ(get(records[1], 8), 1u);
-  EXPECT_EQ(get(records[1], 12), std::uint32_t{kiv::pipe_close_file});
-  EXPECT_EQ(get(records[1], 16), 7u);
-  EXPECT_EQ(get(records[1], 4), kiv::record_signature);  // kept from the open
+  EXPECT_EQ(word_at(open, 4), test_support::pipe_signature);
+  EXPECT_EQ(word_at(open, 8), 0u);
+  EXPECT_EQ(word_at(open, 12), std::uint32_t{kiv::pipe_open_file});
+  EXPECT_EQ(std::string(open.c_str() + 16), "dir/a.txt");
+  EXPECT_EQ(word_at(open, 26), 2u);  // right after the name's NUL
+  EXPECT_EQ(word_at(open, 30), 3u);
+  EXPECT_EQ(word_at(records[1], 8), 1u);
+  EXPECT_EQ(word_at(records[1], 12), std::uint32_t{kiv::pipe_close_file});
+  EXPECT_EQ(word_at(records[1], 16), 7u);
+  EXPECT_EQ(word_at(records[1], 4), test_support::pipe_signature);  // kept from the open
   EXPECT_EQ(kiv::pipes.pipe_serial_no, 2u);
 }
 
@@ -124,9 +105,9 @@ TEST_F(PipeProtocol, ReadsCollectRecordsUntilTheCountOrEndOfFile) {
   EXPECT_EQ(std::string(reinterpret_cast<char *>(buffer), 5), "abcde");
   const auto records = sent();
   ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(get(records[1], 16), 4u);
-  EXPECT_EQ(get(records[1], 20), 5u);
-  EXPECT_EQ(get(records[1], 8), 1u);
+  EXPECT_EQ(word_at(records[1], 16), 4u);
+  EXPECT_EQ(word_at(records[1], 20), 5u);
+  EXPECT_EQ(word_at(records[1], 8), 1u);
 
   // Nothing asked: no reply is read, yet the serial moves on.
   EXPECT_EQ(kiv::PIOread(4, buffer, 0), 0);
@@ -168,18 +149,18 @@ TEST_F(PipeProtocol, WritesGoInPiecesThatFitTheRecordLength) {
   const std::uint32_t lengths[] = {4096, 4096, 2600};
   std::string joined;
   for (std::size_t i = 0; i < 3; ++i) {
-    EXPECT_EQ(get(records[i], 0), lengths[i]);
-    EXPECT_EQ(get(records[i], 8), i);
-    EXPECT_EQ(get(records[i], 16), 9u);
-    EXPECT_EQ(get(records[i], 20), lengths[i] - 264);
-    joined.append(reinterpret_cast<const char *>(records[i].data() + 24), lengths[i] - 264);
+    EXPECT_EQ(word_at(records[i], 0), lengths[i]);
+    EXPECT_EQ(word_at(records[i], 8), i);
+    EXPECT_EQ(word_at(records[i], 16), 9u);
+    EXPECT_EQ(word_at(records[i], 20), lengths[i] - 264);
+    joined.append(records[i], 24, lengths[i] - 264);
   }
   EXPECT_EQ(joined, data);
 
   // Nothing to write still sends one empty record.
   queue(reply(kiv::pipe_write_file, 3, {0}));
   EXPECT_EQ(kiv::PIOwrite(9, "", 0), 0);
-  EXPECT_EQ(get(sent().at(0), 0), 264u);
+  EXPECT_EQ(word_at(sent().at(0), 0), 264u);
   // A reply of another command is a refused write.
   queue(reply(kiv::pipe_quit, 4, {-1}));
   EXPECT_EQ(kiv::PIOwrite(9, "abc", 3), -1);
@@ -194,7 +175,7 @@ TEST_F(PipeProtocol, RecordsAtTheLargestLengthCarryTheirWholeData) {
   EXPECT_EQ(buffer.back(), 'r');
   queue(reply(kiv::pipe_write_file, 1, {0}));
   EXPECT_EQ(kiv::PIOwrite(2, big.data(), 65536 - 264), 65536 - 264);
-  EXPECT_EQ(get(sent().at(1), 0), 65536u);
+  EXPECT_EQ(word_at(sent().at(1), 0), 65536u);
 }
 
 TEST_F(PipeProtocol, RepliesWithoutTheRightSignatureOrReplyBitFail) {
@@ -203,8 +184,8 @@ TEST_F(PipeProtocol, RepliesWithoutTheRightSignatureOrReplyBitFail) {
   EXPECT_EQ(kiv::PIOread(1, buffer, 3), -1);
   EXPECT_EQ(kiv::pipes.pipe_serial_no, 0u);
 
-  Bytes no_bit = reply(kiv::pipe_seek_file, 0, {10});
-  put(no_bit, 8, 0);
+  std::string no_bit = reply(kiv::pipe_seek_file, 0, {10});
+  put_word(no_bit, 8, 0);
   queue(no_bit);
   EXPECT_EQ(kiv::PIOlseek(1, 10, 0), -1);
   queue(reply(kiv::pipe_seek_file, 0, {10}));
@@ -231,9 +212,9 @@ TEST_F(PipeProtocol, NameOperationsReportTheStatusWords) {
   const auto records = sent();
   ASSERT_EQ(records.size(), 7u);
   // A rename leaves the serial where it was: both renames carry 5.
-  EXPECT_EQ(get(records[5], 8), 5u);
-  EXPECT_EQ(get(records[6], 8), 5u);
-  EXPECT_EQ(std::string(reinterpret_cast<const char *>(records[5].data() + 20)), "new");
+  EXPECT_EQ(word_at(records[5], 8), 5u);
+  EXPECT_EQ(word_at(records[6], 8), 5u);
+  EXPECT_EQ(std::string(records[5].c_str() + 20), "new");
 }
 
 TEST_F(PipeProtocol, NamesBeyondTheirLimitsAreRefusedWithoutARequest) {
@@ -257,7 +238,7 @@ void count_signal(int) {}
 
 TEST_F(PipeProtocol, AControllerThatGoesAwayFailsTheOperationAndKeepsTheHostAlive) {
   // A short record, then the end of the reply pipe.
-  const Bytes partial = reply(kiv::pipe_open_file, 0, {1});
+  const std::string partial = reply(kiv::pipe_open_file, 0, {1});
   ASSERT_EQ(write(replies[1], partial.data(), 100), 100);
   close(replies[1]);
   replies[1] = -1;
