@@ -34,26 +34,6 @@ TEST(HostEntry, SameBytesInOneProcessAsInAFreshOne) {
   EXPECT_NE(plain.html.find("<TITLE>Title</TITLE>"), std::string::npos);
 }
 
-TEST(HostEntry, DirectoryAsTargetGivesOneAndKeepsItsPermissions) {
-  TempDir dir;
-  const std::string folder = dir.file("existing");
-  std::filesystem::create_directory(folder);
-  std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
-  test_support::write_file(dir.file("input.icf"), "text");
-  EXPECT_EQ(convert_names(folder, dir.file("input.icf")), 1);
-  EXPECT_TRUE(std::filesystem::is_directory(folder));
-  EXPECT_EQ(std::filesystem::status(folder).permissions(), std::filesystem::perms::owner_all);
-}
-
-TEST(HostEntry, OverlongIntermediateNameIsNotCutIntoAnotherFile) {
-  TempDir dir;
-  // The first 124 characters of the long name name this existing file.
-  const std::string victim = dir.file(std::string(124 - dir.file("").size(), 'v'));
-  test_support::write_file(victim, "someone's file");
-  EXPECT_EQ(convert_names(dir.file("out.html"), victim + "-and-more.icf"), 3);
-  EXPECT_EQ(test_support::read_file(victim), "someone's file");
-}
-
 void host_handler(int) {}
 
 TEST(HostEntry, HostSignalDispositionsAreBackAfterTheCall) {

@@ -105,13 +105,18 @@ TEST(SpecialFiles, LinkedExceptionListIsNotWrittenThrough) {
   EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir.file("except.lst"))));
 }
 
-TEST(SpecialFiles, DirectoryInputIsRefusedBeforeTheTargetIsTouched) {
+TEST(SpecialFiles, DirectoriesAreRefusedUntouched) {
   TempDir dir;
-  fs::create_directory(dir.file("folder.icf"));
+  const std::string folder = dir.file("folder.icf");
+  fs::create_directory(folder);
+  fs::permissions(folder, fs::perms::owner_all);
   write_file(dir.file("out.html"), "the previous page");
-  EXPECT_EQ(convert_names(dir.file("out.html"), dir.file("folder.icf")), 3);
+  EXPECT_EQ(convert_names(dir.file("out.html"), folder), 3);  // refused before the target is touched
   EXPECT_EQ(read_file(dir.file("out.html")), "the previous page");
-  EXPECT_TRUE(fs::is_directory(dir.file("folder.icf")));
+  write_file(dir.file("in.icf"), "text");
+  EXPECT_EQ(convert_names(folder, dir.file("in.icf")), 1);
+  EXPECT_TRUE(fs::is_directory(folder));
+  EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all);
 }
 
 TEST(SpecialFiles, FifoInputIsReadAsAStreamAndKept) {
@@ -152,11 +157,15 @@ TEST(SpecialFiles, IntermediateFileIsRemovedAtEveryExitCode) {
     EXPECT_EQ(convert_names(dir.file(e.target), dir.file("in.icf"), "5", e.options), e.code) << e.stream;
     EXPECT_FALSE(fs::exists(fs::symlink_status(dir.file("in.icf")))) << "code " << e.code;
   }
-  // Refused before the conversion starts: an intermediate name too long to pass on.
-  const std::string overlong = dir.file(std::string(130, 'n'));
+  // Refused before the conversion starts: an intermediate name too long to
+  // pass on, whose first 124 characters name another file.
+  const std::string victim = dir.file(std::string(124 - dir.file("").size(), 'v'));
+  const std::string overlong = victim + "-and-more.icf";
+  write_file(victim, "someone's file");
   write_file(overlong, "text");
   EXPECT_EQ(convert_names(dir.file("out.html"), overlong), 3);
   EXPECT_FALSE(fs::exists(overlong));
+  EXPECT_EQ(read_file(victim), "someone's file");
 }
 
 // A host that keeps its own SIGINT and SIGTERM: the signal reaches its handler

@@ -168,7 +168,7 @@ TEST_F(Icf2htmlFailures, ProgressNeverEntersThePageOrARedirectedStream) {
   EXPECT_EQ(read_file(dir.file("page.html")).find("##"), std::string::npos);
 }
 
-TEST_F(Icf2htmlFailures, UntrustedByDefaultAndTheDesignsBytesOnRequest) {
+TEST_F(Icf2htmlFailures, UntrustedByDefaultAndTheRawBytesOnRequest) {
   stream("see {XRF 0|12|x\"><script>alert(3)</script>|here|}", "in.icf");
   EXPECT_EQ(run({"in.icf", "safe.html"}), 0);
   EXPECT_EQ(read_file(dir.file("safe.html")).find("<script>"), std::string::npos);
