@@ -12,28 +12,16 @@ namespace test_support {
 
 namespace {
 
-bool at_line_start(const std::string &text, std::size_t at) {
-  return at == 0 || text[at - 1] == '\n' || text[at - 1] == '\r';
-}
-
-// Position of the next marker line ("=== " or "--- ") at or after from.
-std::size_t next_marker(const std::string &text, std::size_t from) {
-  for (std::size_t at = from; at + 4 <= text.size(); ++at) {
-    if ((text.compare(at, 4, "=== ") == 0 || text.compare(at, 4, "--- ") == 0) && at_line_start(text, at)) return at;
+// The text's lines, each with the line end that closes it: LF, CR LF or a lone CR.
+std::vector<std::string> lines_of(const std::string &text) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t end = std::min(text.find_first_of("\r\n", at), text.size());
+    end += end == text.size() ? 0 : text.compare(end, 2, "\r\n") == 0 ? 2 : 1;
+    lines.push_back(text.substr(at, end - at));
+    at = end;
   }
-  return std::string::npos;
-}
-
-std::string line_at(const std::string &text, std::size_t at, std::size_t &next) {
-  std::size_t end = at;
-  while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
-  next = end;
-  while (next < text.size() && (text[next] == '\n' || text[next] == '\r')) {
-    const bool lf = text[next] == '\n';
-    ++next;
-    if (lf) break;
-  }
-  return text.substr(at, end - at);
+  return lines;
 }
 
 std::vector<std::string> split_lines(const std::string &text) {
@@ -64,49 +52,34 @@ std::string visible(const std::string &line) {
 
 std::vector<ConversionCase> parse_case_file(const std::string &file, const std::string &text) {
   std::vector<ConversionCase> cases;
-  std::size_t at = next_marker(text, 0);
-  while (at != std::string::npos) {
-    std::size_t next;
-    const std::string header = line_at(text, at, next);
-    if (header.rfind("=== ", 0) != 0) {
-      at = next_marker(text, next);
+  std::string ignored;
+  std::string *section = nullptr;  // where the lines go; none while the settings are read
+  for (const std::string &line : lines_of(text)) {
+    const std::string bare = line.substr(0, line.find_first_of("\r\n"));
+    if (bare.rfind("=== ", 0) == 0) {
+      cases.emplace_back();
+      cases.back().file = file;
+      cases.back().name = bare.substr(4);
+      section = nullptr;
       continue;
     }
-    ConversionCase c;
-    c.file = file;
-    c.name = header.substr(4);
-    // Settings lines up to the first "--- ".
-    std::size_t body = next;
-    const std::size_t section = next_marker(text, body);
-    std::istringstream settings(text.substr(body, section == std::string::npos ? std::string::npos : section - body));
-    std::string line;
-    while (std::getline(settings, line)) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      if (line.rfind("levels: ", 0) == 0) c.levels = line.substr(8);
-      else if (line.rfind("code: ", 0) == 0) c.code = std::stoi(line.substr(6));
-      else if (line.rfind("options: ", 0) == 0) {
-        std::istringstream words(line.substr(9));
-        std::string word;
-        while (words >> word) c.options.push_back(word);
-      }
+    if (cases.empty()) continue;
+    ConversionCase &c = cases.back();
+    if (bare.rfind("--- ", 0) == 0) {
+      section = bare == "--- input" ? &c.input : bare == "--- expected" ? &c.expected : bare == "--- body" ? &c.body : &ignored;
+      c.framed = c.framed || bare == "--- body";
+      if (bare == "--- no final line end")
+        while (c.expected.ends_with('\n') || c.expected.ends_with('\r')) c.expected.pop_back();
+    } else if (section) {
+      *section += line;
+    } else if (bare.rfind("levels: ", 0) == 0) {
+      c.levels = bare.substr(8);
+    } else if (bare.rfind("code: ", 0) == 0) {
+      c.code = std::stoi(bare.substr(6));
+    } else if (bare.rfind("options: ", 0) == 0) {
+      std::istringstream words(bare.substr(9));
+      for (std::string word; words >> word;) c.options.push_back(word);
     }
-    at = section;
-    while (at != std::string::npos) {
-      const std::string marker = line_at(text, at, next);
-      if (marker.rfind("=== ", 0) == 0) break;
-      const std::size_t end = next_marker(text, next);
-      const std::string content = text.substr(next, end == std::string::npos ? std::string::npos : end - next);
-      if (marker == "--- input") c.input = content;
-      else if (marker == "--- expected") c.expected = content;
-      else if (marker == "--- body") {
-        c.body = content;
-        c.framed = true;
-      }
-      else if (marker == "--- no final line end")
-        while (!c.expected.empty() && (c.expected.back() == '\n' || c.expected.back() == '\r')) c.expected.pop_back();
-      at = end;
-    }
-    cases.push_back(c);
   }
   return cases;
 }
