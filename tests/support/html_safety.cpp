@@ -1,13 +1,15 @@
 #include "support/html_safety.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
+#include <charconv>
 
 namespace test_support {
 
 namespace {
 
-bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
+constexpr std::string_view spaces = " \t\n\f\r";
 
 std::string lower(std::string_view text) {
   std::string out(text);
@@ -22,40 +24,22 @@ std::string decode(std::string_view value) {
       {"colon;", ':'}, {"tab;", '\t'}, {"newline;", '\n'}, {"amp;", '&'}, {"quot;", '"'}}};
   std::string out;
   for (std::size_t i = 0; i < value.size();) {
-    if (value[i] != '&') {
-      out += value[i++];
-      continue;
-    }
     const std::string_view rest = value.substr(i + 1);
-    if (!rest.empty() && rest[0] == '#') {
+    if (value[i] == '&' && rest.starts_with('#')) {
       const bool hex = rest.size() > 1 && (rest[1] == 'x' || rest[1] == 'X');
-      std::size_t j = hex ? 2 : 1;
-      long code = 0;
-      const std::size_t start = j;
-      while (j < rest.size() && (hex ? std::isxdigit(static_cast<unsigned char>(rest[j])) != 0
-                                     : std::isdigit(static_cast<unsigned char>(rest[j])) != 0)) {
-        const int digit = std::isdigit(static_cast<unsigned char>(rest[j])) ? rest[j] - '0'
-                                                                            : std::tolower(rest[j]) - 'a' + 10;
-        if (code < 0x110000) code = code * (hex ? 16 : 10) + digit;
-        ++j;
-      }
-      if (j > start) {
-        if (j < rest.size() && rest[j] == ';') ++j;
-        out += code < 0x80 ? static_cast<char>(code) : '?';
-        i += 1 + j;
+      const char *digits = rest.data() + (hex ? 2 : 1);
+      unsigned long code = 0;
+      const auto [end, error] = std::from_chars(digits, rest.data() + rest.size(), code, hex ? 16 : 10);
+      if (end != digits) {
+        out += error == std::errc() && code < 0x80 ? static_cast<char>(code) : '?';
+        i = static_cast<std::size_t>(end - value.data()) + (end != value.data() + value.size() && *end == ';');
         continue;
       }
     }
-    bool matched = false;
-    for (const auto &[name, c] : named) {
-      if (lower(rest.substr(0, name.size())) == name) {
-        out += c;
-        i += 1 + name.size();
-        matched = true;
-        break;
-      }
-    }
-    if (!matched) out += value[i++];
+    const auto name = std::ranges::find_if(
+        named, [&](const auto &entry) { return value[i] == '&' && lower(rest.substr(0, entry.first.size())) == entry.first; });
+    out += name == named.end() ? value[i] : name->second;
+    i += name == named.end() ? 1 : 1 + name->first.size();
   }
   return out;
 }
@@ -83,6 +67,11 @@ constexpr std::array<std::string_view, 3> live_schemes = {"javascript", "vbscrip
 constexpr std::array<std::string_view, 9> raw_text_elements = {"style",   "textarea", "title",  "xmp",      "iframe",
                                                                 "noembed", "noframes", "script", "plaintext"};
 
+template <typename List>
+bool listed(const List &list, std::string_view name) {
+  return std::ranges::find(list, name) != list.end();
+}
+
 class Tokenizer {
  public:
   explicit Tokenizer(std::string_view html) : html_(html) {}
@@ -90,30 +79,23 @@ class Tokenizer {
   std::string run() {
     while (at_ < html_.size() && finding_.empty()) {
       const std::size_t lt = html_.find('<', at_);
-      if (lt == std::string_view::npos) break;
+      if (lt == std::string_view::npos || lt + 1 >= html_.size()) break;
       at_ = lt + 1;
-      if (at_ >= html_.size()) break;
-      const char c = html_[at_];
-      if (html_.substr(at_, 3) == "!--") {
-        comment();
-      } else if (c == '!' || c == '?') {
-        skip_past('>');
-      } else if (c == '/') {
-        ++at_;
-        if (at_ < html_.size() && std::isalpha(static_cast<unsigned char>(html_[at_]))) tag(false);
-        else skip_past('>');
-      } else if (std::isalpha(static_cast<unsigned char>(c))) {
-        tag(true);
-      }
+      const auto letter = [&](std::size_t i) { return i < html_.size() && std::isalpha(static_cast<unsigned char>(html_[i])); };
+      if (html_.substr(at_, 3) == "!--") comment();
+      else if (html_[at_] == '!' || html_[at_] == '?') skip_past('>');
+      else if (html_[at_] == '/') letter(++at_) ? tag(false) : skip_past('>');
+      else if (letter(at_)) tag(true);
     }
     return finding_;
   }
 
  private:
-  void skip_past(char c) {
-    const std::size_t end = html_.find(c, at_);
-    at_ = end == std::string_view::npos ? html_.size() : end + 1;
+  std::size_t end_of(std::string_view stops, std::size_t from) const {
+    return std::min(html_.find_first_of(stops, from), html_.size());
   }
+  void skip_spaces() { at_ = std::min(html_.find_first_not_of(spaces, at_), html_.size()); }
+  void skip_past(char c) { at_ = std::min(html_.find(c, at_), html_.size() - 1) + 1; }
 
   void comment() {
     at_ += 3;
@@ -128,47 +110,35 @@ class Tokenizer {
   }
 
   void tag(bool start) {
-    std::size_t end = at_;
-    while (end < html_.size() && !is_space(html_[end]) && html_[end] != '/' && html_[end] != '>') ++end;
+    const std::size_t end = end_of(" \t\n\f\r/>", at_);
     const std::string name = lower(html_.substr(at_, end - at_));
     at_ = end;
     if (start && name == "script") finding_ = "a SCRIPT element";
     attributes(start, name);
-    if (!start || !finding_.empty()) return;
-    for (std::string_view raw : raw_text_elements) {
-      if (name != raw) continue;
-      if (name == "plaintext") return void(at_ = html_.size());
-      const std::string lowered = lower(html_.substr(at_));
-      const std::size_t close = lowered.find("</" + name);
-      at_ = close == std::string::npos ? html_.size() : at_ + close;
-    }
+    if (!start || !finding_.empty() || !listed(raw_text_elements, name)) return;
+    const std::size_t close = name == "plaintext" ? std::string::npos : lower(html_.substr(at_)).find("</" + name);
+    at_ = close == std::string::npos ? html_.size() : at_ + close;
   }
 
   void attributes(bool start, const std::string &tag_name) {
     while (at_ < html_.size()) {
-      while (at_ < html_.size() && (is_space(html_[at_]) || html_[at_] == '/')) ++at_;
+      at_ = std::min(html_.find_first_not_of(" \t\n\f\r/", at_), html_.size());
       if (at_ >= html_.size()) return;
       if (html_[at_] == '>') return void(++at_);
-      std::size_t end = at_ + 1;  // a first "=" belongs to the name
-      while (end < html_.size() && !is_space(html_[end]) && html_[end] != '/' && html_[end] != '>' && html_[end] != '=')
-        ++end;
+      const std::size_t end = end_of(" \t\n\f\r/>=", at_ + 1);  // a first "=" belongs to the name
       const std::string name = lower(html_.substr(at_, end - at_));
       at_ = end;
-      while (at_ < html_.size() && is_space(html_[at_])) ++at_;
+      skip_spaces();
       std::string_view value;
       if (at_ < html_.size() && html_[at_] == '=') {
         ++at_;
-        while (at_ < html_.size() && is_space(html_[at_])) ++at_;
+        skip_spaces();
         value = attribute_value();
       }
       if (!start) continue;
       if (name.rfind("on", 0) == 0) finding_ = "an event attribute " + name + " in " + tag_name;
-      for (std::string_view url : url_attributes) {
-        if (name != url) continue;
-        const std::string scheme = scheme_of(value);
-        for (std::string_view live : live_schemes)
-          if (scheme == live) finding_ = "a " + scheme + ": URL in " + tag_name;
-      }
+      const std::string scheme = listed(url_attributes, name) ? scheme_of(value) : "";
+      if (listed(live_schemes, scheme)) finding_ = "a " + scheme + ": URL in " + tag_name;
       if (!finding_.empty()) return;
     }
   }
@@ -176,18 +146,11 @@ class Tokenizer {
   std::string_view attribute_value() {
     if (at_ >= html_.size()) return {};
     const char quote = html_[at_];
-    if (quote == '"' || quote == '\'') {
-      const std::size_t close = html_.find(quote, at_ + 1);
-      const std::size_t stop = close == std::string_view::npos ? html_.size() : close;
-      const std::string_view value = html_.substr(at_ + 1, stop - at_ - 1);
-      at_ = close == std::string_view::npos ? html_.size() : close + 1;
-      return value;
-    }
-    std::size_t end = at_;
-    while (end < html_.size() && !is_space(html_[end]) && html_[end] != '>') ++end;
-    const std::string_view value = html_.substr(at_, end - at_);
-    at_ = end;
-    return value;
+    const bool quoted = quote == '"' || quote == '\'';
+    const std::size_t start = at_ + quoted;
+    const std::size_t end = quoted ? std::min(html_.find(quote, start), html_.size()) : end_of(" \t\n\f\r>", at_);
+    at_ = std::min(end + quoted, html_.size());
+    return html_.substr(start, end - start);
   }
 
   std::string_view html_;
