@@ -48,32 +48,20 @@ TEST_F(TempBuffers, TakingBackFromTheTailReReadsSpilledBlocks) {
 }
 
 TEST_F(TempBuffers, BytesReturnedToTheHeadComeBackNewestFirst) {
+  const int empty = kiv::bufinit(10);
+  EXPECT_EQ(kiv::bufget(empty), -1);
+  EXPECT_EQ(kiv::bufunput(empty), -1);
+  EXPECT_EQ(kiv::BufNumStored(empty), 0);
+  const int fresh = kiv::bufinit(100);
+  kiv::bufunget('q', fresh);  // kept in a helper buffer
+  kiv::bufput('r', fresh);
+  for (int c : {int{'q'}, int{'r'}, -1}) EXPECT_EQ(kiv::bufget(fresh), c);
   const int h = kiv::bufinit(100);
   for (char c : std::string("abcdef")) kiv::bufput(static_cast<unsigned char>(c), h);
-  EXPECT_EQ(kiv::bufget(h), 'a');
-  EXPECT_EQ(kiv::bufget(h), 'b');
-  EXPECT_EQ(kiv::bufget(h), 'c');
+  for (char c : std::string("abc")) EXPECT_EQ(kiv::bufget(h), c);
   kiv::bufunget('Y', h);
   kiv::bufunget('X', h);
-  EXPECT_EQ(kiv::bufget(h), 'X');
-  EXPECT_EQ(kiv::bufget(h), 'Y');
-  EXPECT_EQ(kiv::bufget(h), 'd');
-}
-
-TEST_F(TempBuffers, PushBackOnAFreshBufferUsesAHelperBuffer) {
-  const int h = kiv::bufinit(100);
-  kiv::bufunget('q', h);
-  kiv::bufput('r', h);
-  EXPECT_EQ(kiv::bufget(h), 'q');
-  EXPECT_EQ(kiv::bufget(h), 'r');
-  EXPECT_EQ(kiv::bufget(h), -1);
-}
-
-TEST_F(TempBuffers, NewBufferIsEmpty) {
-  const int h = kiv::bufinit(10);
-  EXPECT_EQ(kiv::bufget(h), -1);
-  EXPECT_EQ(kiv::bufunput(h), -1);
-  EXPECT_EQ(kiv::BufNumStored(h), 0);
+  for (char c : std::string("XYd")) EXPECT_EQ(kiv::bufget(h), c);
 }
 
 TEST_F(TempBuffers, SixHundredSlotsAndNoMore) {
