@@ -124,18 +124,16 @@ TEST_F(FileLayer, TemporaryNameSearchIsBoundedInAnUnwritableDirectory) {
 
 TEST_F(FileLayer, FileNameParts) {
   char out[512];
-  kiv::GetFileName(out, "one/two/report.final.htm", 0);
-  EXPECT_STREQ(out, "report.final");
-  kiv::GetFileName(out, "one/two/report.final.htm", 1);
-  EXPECT_STREQ(out, "one/two/");
-  kiv::GetFileName(out, "one/two/report.final.htm", 2);
-  EXPECT_STREQ(out, "htm");
-  for (int part : {1, 2}) {
-    kiv::GetFileName(out, "bare", part);
-    EXPECT_STREQ(out, "");
+  const struct {
+    const char *name;
+    int part;
+    const char *expected;
+  } parts[] = {{"one/two/report.final.htm", 0, "report.final"}, {"one/two/report.final.htm", 1, "one/two/"},
+               {"one/two/report.final.htm", 2, "htm"}, {"bare", 0, "bare"}, {"bare", 1, ""}, {"bare", 2, ""}};
+  for (const auto &p : parts) {
+    kiv::GetFileName(out, p.name, p.part);
+    EXPECT_STREQ(out, p.expected) << p.name << " " << p.part;
   }
-  kiv::GetFileName(out, "bare", 0);
-  EXPECT_STREQ(out, "bare");
   char built[kiv::max_filename] = "pre-";
   EXPECT_EQ(kiv::BuildFileName("dir/", "name", "gif", 0, built), 0);
   EXPECT_STREQ(built, "pre-dir/name.gif");
