@@ -96,7 +96,7 @@ TEST(UntrustedOutput, KnownInjectionsLeaveNoLiveContent) {
 }
 
 TEST(UntrustedOutput, WithoutTheOptionTheInjectionsAreLive) {
-  // Shows that the parser check can fail: the design's bytes carry the attacks.
+  // Shows that the parser check can fail: the plain output carries the attacks.
   test_support::TempDir dir;
   const auto pages = convert_all(dir, {});
   const CheckRun check = check_with_html_parser(pages);
