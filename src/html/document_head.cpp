@@ -53,6 +53,11 @@ void DropHeading(fmt_info *rec) {
     put_document_text(rec->title);
     KIVfree(rec->title);
     rec->title = nullptr;
+  } else if (kivGetCmdLineOption("DEFAULTTITLE", &value)) {
+    // A host that writes the page under another name than the one it shows
+    // the user (an isolated conversion to standard output) names the title
+    // that a document without one of its own gets.
+    if (value) put_str(value);
   } else if (writer.p_tgtnm) {
     put_str(writer.p_tgtnm);
   }

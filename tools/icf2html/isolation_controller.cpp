@@ -484,8 +484,9 @@ IsolationResult IsolatedConverter::convert(const IsolatedConversion &job) {
   // The same output as a plain conversion: untrusted unless the user says otherwise.
   if (!job.trusted) work.words.emplace_back("UNTRUSTED");
   // Standard output carries the child's trace, so the page is written to a
-  // file; it keeps the title it has when written to standard output.
-  if (to_stdout) work.words.emplace_back("CMD=TITLE=stdout");
+  // file; a document without a title of its own keeps the one it has when
+  // written to standard output.
+  if (to_stdout) work.words.emplace_back("CMD=DEFAULTTITLE=stdout");
   const std::vector<std::string> route = child.route_words();
   work.words.insert(work.words.end(), route.begin(), route.end());
   // The user's words come after the route's, so that a configuration file
