@@ -148,6 +148,12 @@ bool checked_reply(std::int32_t &status) {
   return true;
 }
 
+// A handle that is written, moved, closed or handed out again may have data
+// to read once more.
+void forget_end_of(int h) {
+  if (pipes.handle_at_end == h) pipes.handle_at_end = -1;
+}
+
 }  // namespace
 
 void InitIFSPipes() {
@@ -211,6 +217,7 @@ int PIOopen(const char *name, int mode, int kind) {
   if (read_reply() != 0) return -1;
   ++pipes.pipe_serial_no;
   pipes.error_code = reply_word(data_at);
+  forget_end_of(pipes.error_code);
   return pipes.error_code;
 }
 
@@ -218,6 +225,7 @@ int PIOclose(int h) {
   if (!ready()) return -1;
   std::printf("PIOclose about to write %d bytes to %d\n", request_length, settings.out_pipe);
   std::printf("PIOclose closing %d\n", h);
+  forget_end_of(h);
   fill_head(request_length, pipe_close_file, false);
   put_word(pipes.out_rec + data_at, static_cast<std::uint32_t>(h));
   if (send_request(request_length) != 0 || !checked_reply(pipes.error_code)) return -1;
@@ -226,6 +234,9 @@ int PIOclose(int h) {
 
 int PIOread(int h, void *buf, int n) {
   if (!ready()) return -1;
+  // The controller marked the end of this file in its last reply: asking
+  // again would only fetch the mark once more.
+  if (h == pipes.handle_at_end && n > 0) return 0;
   std::printf("PIOread about to write %d bytes to %d\n", request_length, settings.out_pipe);
   fill_head(request_length, pipe_read_file, true);
   put_word(pipes.out_rec + data_at, static_cast<std::uint32_t>(h));
@@ -241,7 +252,10 @@ int PIOread(int h, void *buf, int n) {
     const int take = std::clamp(reply_word(data_at), 0, std::min(held, n - got));
     std::memcpy(to + got, pipes.in_rec + second_word_at, static_cast<std::size_t>(take));
     got += take;
-    if (reply_command() == pipe_end_of_file) break;
+    if (reply_command() == pipe_end_of_file) {
+      pipes.handle_at_end = h;
+      break;
+    }
   }
   ++pipes.pipe_serial_no;
   return got;
@@ -249,6 +263,7 @@ int PIOread(int h, void *buf, int n) {
 
 int PIOwrite(int h, const void *buf, int n) {
   if (!ready() || n < 0) return -1;
+  forget_end_of(h);
   const auto *from = static_cast<const unsigned char *>(buf);
   const int piece_limit = pipes.record_length - write_overhead;
   int written = 0;
@@ -272,6 +287,7 @@ int PIOwrite(int h, const void *buf, int n) {
 
 long PIOlseek(int h, long offset, int whence) {
   if (!ready() || offset != static_cast<std::int32_t>(offset)) return -1;
+  forget_end_of(h);
   fill_head(request_length, pipe_seek_file, true);
   put_word(pipes.out_rec + data_at, static_cast<std::uint32_t>(h));
   put_word(pipes.out_rec + second_word_at, static_cast<std::uint32_t>(offset));

@@ -50,6 +50,9 @@ struct PipeState {
   int reply_length = 0;        // bytes of the last reply that are in in_rec
   std::uint32_t pipe_serial_no = 0;
   std::int32_t error_code = 0;  // status word of the last reply that carried one
+  // The handle whose last read ended with END_OF_FILE, or -1: its next read
+  // returns 0 without asking, until a seek, write, close or open touches it.
+  int handle_at_end = -1;
 };
 extern PipeState pipes;
 

@@ -101,17 +101,41 @@ TEST_F(PipeProtocol, ReadsCollectRecordsUntilTheCountOrEndOfFile) {
 
   queue(reply(kiv::pipe_read_file, 1, {3}, "abc"));
   queue(reply(kiv::pipe_read_file, 1, {2}, "de"));
-  EXPECT_EQ(kiv::PIOread(4, buffer, 5), 5);
+  EXPECT_EQ(kiv::PIOread(5, buffer, 5), 5);
   EXPECT_EQ(std::string(reinterpret_cast<char *>(buffer), 5), "abcde");
   const auto records = sent();
   ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(word_at(records[1], 16), 4u);
+  EXPECT_EQ(word_at(records[1], 16), 5u);
   EXPECT_EQ(word_at(records[1], 20), 5u);
   EXPECT_EQ(word_at(records[1], 8), 1u);
 
   // Nothing asked: no reply is read, yet the serial moves on.
   EXPECT_EQ(kiv::PIOread(4, buffer, 0), 0);
   EXPECT_EQ(kiv::pipes.pipe_serial_no, 3u);
+}
+
+TEST_F(PipeProtocol, AHandleAtItsEndReadsNothingWithoutAskingUntilItIsTouched) {
+  const struct {
+    const char *label;
+    std::int32_t reply_command;
+    int (*touch)();
+  } touches[] = {{"seek", kiv::pipe_seek_file, [] { return int(kiv::PIOlseek(4, 0, SEEK_SET)); }},
+                 {"write", kiv::pipe_write_file, [] { return kiv::PIOwrite(4, "z", 1); }},
+                 {"close", kiv::pipe_close_file, [] { return kiv::PIOclose(4); }},
+                 {"open", kiv::pipe_open_file, [] { return kiv::PIOopen("again", 0, 0); }}};
+  for (const auto &t : touches) {
+    std::uint32_t serial = kiv::pipes.pipe_serial_no;
+    queue(reply(kiv::pipe_end_of_file, serial++, {2}, "ab"));
+    unsigned char buffer[10] = {};
+    EXPECT_EQ(kiv::PIOread(4, buffer, 10), 2) << t.label;
+    EXPECT_EQ(kiv::PIOread(4, buffer, 10), 0) << t.label;
+    EXPECT_EQ(sent().size(), 1u) << t.label << ": the second read asked the controller";
+    queue(reply(t.reply_command, serial, {t.reply_command == kiv::pipe_open_file ? 4 : 0}));
+    t.touch();
+    queue(reply(kiv::pipe_read_file, kiv::pipes.pipe_serial_no, {1}, "c"));
+    EXPECT_EQ(kiv::PIOread(4, buffer, 1), 1) << t.label << ": the read after it was not asked for";
+    EXPECT_EQ(sent().size(), 2u) << t.label;
+  }
 }
 
 TEST_F(PipeProtocol, ReadClaimsAreClampedToWhatWasAskedAndWhatTheRecordHolds) {
@@ -128,7 +152,8 @@ TEST_F(PipeProtocol, ReadClaimsAreClampedToWhatWasAskedAndWhatTheRecordHolds) {
   for (const auto &c : cases) {
     queue(reply(kiv::pipe_end_of_file, kiv::pipes.pipe_serial_no, {c.claimed}, std::string(std::size_t(c.data_bytes), 'd')));
     std::vector<unsigned char> buffer(static_cast<std::size_t>(c.wanted) + 16, 0xEE);
-    EXPECT_EQ(kiv::PIOread(1, buffer.data(), c.wanted), c.expected) << c.label;
+    // A handle of its own for each: the last one ended with END_OF_FILE.
+    EXPECT_EQ(kiv::PIOread(static_cast<int>(&c - cases), buffer.data(), c.wanted), c.expected) << c.label;
     EXPECT_EQ(buffer[static_cast<std::size_t>(c.wanted)], 0xEE) << c.label << ": written past the count";
   }
 }
