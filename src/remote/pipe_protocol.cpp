@@ -90,12 +90,14 @@ void fill_head(int length, PipeCommand code, bool sign) {
 
 // Writes the whole request; -1 on the first write error. A controller that
 // has gone away must not end the host with SIGPIPE, so the signal is ignored
-// while writing and the host's disposition is back afterwards.
+// while writing (unless the host ignores it anyway) and the host's
+// disposition is back afterwards.
 int send_request(int length) {
   struct sigaction ignore{}, saved{};
   ignore.sa_handler = SIG_IGN;
   sigemptyset(&ignore.sa_mask);
-  sigaction(SIGPIPE, &ignore, &saved);
+  const bool switch_signal = !pipes.host_ignores_sigpipe;
+  if (switch_signal) sigaction(SIGPIPE, &ignore, &saved);
   int result = 0;
   for (int done = 0; done < length;) {
     const ssize_t n = write(settings.out_pipe, pipes.out_rec + done, static_cast<std::size_t>(length - done));
@@ -106,7 +108,7 @@ int send_request(int length) {
     }
     done += static_cast<int>(n);
   }
-  sigaction(SIGPIPE, &saved, nullptr);
+  if (switch_signal) sigaction(SIGPIPE, &saved, nullptr);
   return result;
 }
 
@@ -165,6 +167,8 @@ void InitIFSPipes() {
     KIVexit(8);
   pipes.out_rec = pipes.out_pipe_buffer;
   pipes.in_rec = pipes.in_pipe_buffer;
+  struct sigaction current{};
+  pipes.host_ignores_sigpipe = sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
 }
 
 int ReadRecord(int fd, unsigned char *buffer, int size) {

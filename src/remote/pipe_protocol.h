@@ -53,6 +53,9 @@ struct PipeState {
   // The handle whose last read ended with END_OF_FILE, or -1: its next read
   // returns 0 without asking, until a seek, write, close or open touches it.
   int handle_at_end = -1;
+  // Whether the host ignored SIGPIPE when the buffers were made: its requests
+  // are then written without turning the signal off and on around each.
+  bool host_ignores_sigpipe = false;
 };
 extern PipeState pipes;
 
