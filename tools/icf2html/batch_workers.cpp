@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,9 +24,21 @@ using Clock = std::chrono::steady_clock;
 
 // The controlling process checks for Ctrl-C at least this often.
 constexpr int poll_interval_ms = 100;
-// Jobs handed to a worker ahead of its answers: it takes the next one as soon
-// as it has answered, without waiting for the controlling process to be scheduled.
-constexpr std::size_t jobs_ahead = 2;
+// While every worker has a job waiting behind the one it converts, the
+// controlling process naps this long between rounds instead of being woken
+// by each answer: the answers of small documents are gathered several at a
+// time, and a worker's answer wakes no one.
+constexpr auto round_nap = std::chrono::microseconds(500);
+// Jobs handed to a worker ahead of its answers: at least two, so that it takes
+// the next one as soon as it has answered; for small documents enough to last
+// the nap; never so many that one worker keeps a long tail to itself.
+constexpr std::size_t min_jobs_ahead = 2;
+constexpr std::size_t max_jobs_ahead = 16;
+
+std::size_t jobs_ahead(double typical_seconds) {
+  const double to_cover = std::chrono::duration<double>(round_nap).count() / std::max(typical_seconds, 1e-6);
+  return std::clamp(static_cast<std::size_t>(to_cover) + min_jobs_ahead, min_jobs_ahead, max_jobs_ahead);
+}
 
 struct Worker {
   pid_t pid = -1;
@@ -122,10 +136,14 @@ bool run_jobs(const std::vector<std::size_t> &jobs, int workers, JobFunction con
   const auto running = [&pool] {
     return std::ranges::any_of(pool, [](const Worker &worker) { return !worker.jobs.empty(); });
   };
+  // The wall clock of the documents answered so far, smoothed; until the
+  // first answer, that of a document worth no gathering.
+  double typical_seconds = 1;
   while (!waiting.empty() || running()) {
     if (interrupted) break;
+    const std::size_t ahead = jobs_ahead(typical_seconds);
     for (Worker &worker : pool) {
-      while (worker.jobs.size() < jobs_ahead && !waiting.empty()) {
+      while (worker.jobs.size() < ahead && !waiting.empty()) {
         if (worker.pid == -1 && !start_worker(pool, worker, convert, end)) break;
         const std::uint64_t job = waiting.front();
         if (!write_all(worker.to, &job, sizeof job)) {
@@ -144,6 +162,11 @@ bool run_jobs(const std::vector<std::size_t> &jobs, int workers, JobFunction con
       break;
     }
 
+    const bool all_fed = std::ranges::all_of(pool, [](const Worker &worker) { return worker.jobs.size() != 1; });
+    if (all_fed && typical_seconds < std::chrono::duration<double>(round_nap).count()) {
+      const timespec nap{0, std::chrono::nanoseconds(round_nap).count()};
+      nanosleep(&nap, nullptr);
+    }
     std::vector<pollfd> ready;
     for (Worker &worker : pool)
       if (!worker.jobs.empty()) ready.push_back({worker.from, POLLIN, 0});
@@ -153,17 +176,30 @@ bool run_jobs(const std::vector<std::size_t> &jobs, int workers, JobFunction con
       if (worker.jobs.empty()) continue;
       const auto heard = std::ranges::find(ready, worker.from, &pollfd::fd);
       if (heard == ready.end() || heard->revents == 0) continue;
-      JobOutcome outcome{worker.jobs.front(), {}, false, worker.pid};
-      worker.jobs.pop_front();
-      if (!read_all(worker.from, &outcome.answer, sizeof outcome.answer)) {
-        // The document it was converting is reported; the ones it had not begun go to the others.
-        outcome.worker_died = true;
-        outcome.answer.seconds = std::chrono::duration<double>(Clock::now() - worker.since).count();
-        waiting.insert(waiting.begin(), worker.jobs.begin(), worker.jobs.end());
-        stop_worker(worker, false);
+      // Every whole answer that came, in one read; at least one, which is
+      // waited for (a worker that ends shows here).
+      int pending = 0;
+      ioctl(worker.from, FIONREAD, &pending);
+      const std::size_t whole = static_cast<std::size_t>(std::max(pending, 0)) / sizeof(WorkerAnswer);
+      const std::size_t count = std::clamp<std::size_t>(whole, 1, worker.jobs.size());
+      std::vector<WorkerAnswer> answers(count);
+      const bool answered = read_all(worker.from, answers.data(), count * sizeof(WorkerAnswer));
+      if (!answered) answers.assign(1, {});
+      for (const WorkerAnswer &answer : answers) {
+        JobOutcome outcome{worker.jobs.front(), answer, false, worker.pid};
+        worker.jobs.pop_front();
+        if (!answered) {
+          // The document it was converting is reported; the ones it had not begun go to the others.
+          outcome.worker_died = true;
+          outcome.answer.seconds = std::chrono::duration<double>(Clock::now() - worker.since).count();
+          waiting.insert(waiting.begin(), worker.jobs.begin(), worker.jobs.end());
+          stop_worker(worker, false);
+        } else {
+          typical_seconds += (answer.seconds - typical_seconds) / 8;
+        }
+        worker.since = Clock::now();
+        report(outcome, context);
       }
-      worker.since = Clock::now();
-      report(outcome, context);
     }
   }
   for (Worker &worker : pool) {
