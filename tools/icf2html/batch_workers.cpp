@@ -28,7 +28,7 @@ constexpr int poll_interval_ms = 100;
 // controlling process naps this long between rounds instead of being woken
 // by each answer: the answers of small documents are gathered several at a
 // time, and a worker's answer wakes no one.
-constexpr auto round_nap = std::chrono::microseconds(500);
+constexpr auto round_nap = std::chrono::milliseconds(1);
 // Jobs handed to a worker ahead of its answers: at least two, so that it takes
 // the next one as soon as it has answered; for small documents enough to last
 // the nap; never so many that one worker keeps a long tail to itself.
