@@ -189,7 +189,13 @@ int run_converter(int format, int direction, const char *input, const char *outp
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setsigmask(&attributes, &previous);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    // A program writing into a pipe that closed ends as programs do, even
+    // when its host (the isolated converter child, for one) ignores SIGPIPE.
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     for (char *program : {first, second}) {
       char *const argv[] = {program, const_cast<char *>(foreign), to_argument, variant_argument, n_argument, nullptr};
       started = posix_spawnp(&child, program, nullptr, &attributes, argv, environment.vector);

@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 #include "unit/objects/fake_converters.h"
 #include "runtime/options.h"
@@ -70,6 +72,16 @@ TEST_F(Converters, ArgumentsNameTheForeignFileFirst) {
   EXPECT_EQ(test_support::read_file(dir.file("args")), input + " -t=" + output + " -v3 -n\n");
   EXPECT_EQ(run(521, 1, "0"), 0);
   EXPECT_EQ(test_support::read_file(dir.file("args")), output + " -t=" + input + " -v0 -n\n");
+}
+
+TEST_F(Converters, StartWithSigpipeAtItsDefaultWhenTheHostIgnoresIt) {
+  // The program writes its ignored-signal mask; SIGPIPE is bit 13 - 1.
+  install_converter(dir, "g513funx", "awk '/^SigIgn/ {print $2}' /proc/$$/status > \"" + dir.file("ignored") + "\"");
+  const auto previous = std::signal(SIGPIPE, SIG_IGN);
+  EXPECT_EQ(run(513, 0), 0);
+  std::signal(SIGPIPE, previous);
+  const std::uint64_t ignored = std::stoull(test_support::read_file(dir.file("ignored")), nullptr, 16);
+  EXPECT_EQ(ignored & (1u << (SIGPIPE - 1)), 0u);
 }
 
 TEST_F(Converters, TheSecondNameIsTriedWhenTheFirstIsMissing) {
