@@ -51,7 +51,10 @@ void set_host_allocator(HostMalloc allocate, HostFree release) {
 
 void *OSDirectMalloc(std::size_t n) {
   if (n < minimum_system_block) n = minimum_system_block;
-  void *p = memory.oem_malloc ? memory.oem_malloc(n) : std::malloc(n);
+  // The system's calloc knows when fresh pages are zero already and leaves
+  // them untouched; a host's allocator gives no such promise.
+  if (!memory.oem_malloc) return std::calloc(1, n);
+  void *p = memory.oem_malloc(n);
   if (p) std::memset(p, 0, n);
   return p;
 }

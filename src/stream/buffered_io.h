@@ -153,6 +153,20 @@ inline int b_putn(const unsigned char *bytes, long n) {
   return b_putn_slow(bytes, n);
 }
 
+// Appends the first n (at most 16) of the 16 bytes at bytes, as b_putn would.
+// Where the target buffer has room, all 16 are copied, a copy of fixed length
+// that takes a move or two; the bytes past the n written are free space.
+inline int b_put_short(const unsigned char (&bytes)[16], long n) {
+  BufferedIoState &s = bio;
+  if (s.RedirectOutputFlag == 0 && 16 < s.ot_eof - s.ot_ptr) {
+    std::memcpy(s.ot_ptr, bytes, sizeof bytes);
+    s.ot_ptr += n;
+    s.BCntWritten += n;
+    return 0;
+  }
+  return b_putn(bytes, n);
+}
+
 // Appends as much as it can of n bytes of file h, from offset on (the file's
 // own position does not move), as b_putn would, but inside the system: the
 // target is brought up to date first, and the bytes go from file to file.

@@ -12,17 +12,32 @@ CodeNameState code_names;
 
 void reset_code_numbers() { code_names = {}; }
 
+namespace {
+
+// A character of a code's name by its index: index 37 and above are past
+// CodeStr, at its terminating NUL in the original layout, so such a
+// character reads as NUL.
+constexpr unsigned char name_character(int index) {
+  return index < static_cast<int>(CodeStr.size()) ? static_cast<unsigned char>(CodeStr[index]) : '\0';
+}
+
+// The code's start (ESC, GS), its name and its end (RS) as the stream
+// holds them, in a short piece for b_put_short.
+struct CodeBytes {
+  unsigned char bytes[16];
+  explicit CodeBytes(IcfCode code)
+      : bytes{ESC, GS, name_character(code & 31), name_character((code >> 5) & 31), name_character((code >> 10) & 63),
+              RS} {}
+};
+
+}  // namespace
+
 const char *IcfCodeToStr(IcfCode code) {
   auto &slot = code_names.OldCodes[code_names.CurrentPosition & 15];
   code_names.CurrentPosition = (code_names.CurrentPosition + 1) & 15;
-  // Index 37 and above are past CodeStr: its terminating NUL in the original
-  // layout, so such a character reads as NUL.
-  const auto character = [](int index) {
-    return index < static_cast<int>(CodeStr.size()) ? CodeStr[index] : '\0';
-  };
-  slot[0] = character(code & 31);
-  slot[1] = character((code >> 5) & 31);
-  slot[2] = character((code >> 10) & 63);
+  slot[0] = static_cast<char>(name_character(code & 31));
+  slot[1] = static_cast<char>(name_character((code >> 5) & 31));
+  slot[2] = static_cast<char>(name_character((code >> 10) & 63));
   slot[3] = '\0';
   return slot.data();
 }
@@ -133,24 +148,13 @@ int chk_icf() {
   return 0;
 }
 
-int beg_icf(IcfCode code) {
-  b_putc(ESC);
-  b_putc(GS);
-  return icf_only(code);
-}
+int beg_icf(IcfCode code) { return b_put_short(CodeBytes(code).bytes, 5); }
 
-int icf_only(IcfCode code) {
-  const char *name = IcfCodeToStr(code);
-  for (int i = 0; i < 3; ++i) b_putc(static_cast<unsigned char>(name[i]));
-  return 0;
-}
+int icf_only(IcfCode code) { return b_putn(CodeBytes(code).bytes + 2, 3); }
 
 int end_icf() { return b_putc(RS); }
 
-int out_icf(IcfCode code) {
-  beg_icf(code);
-  return end_icf();
-}
+int out_icf(IcfCode code) { return b_put_short(CodeBytes(code).bytes, 6); }
 
 int OutHexNibble(int v) {
   constexpr std::string_view digits = "0123456789ABCDEF";
@@ -183,29 +187,26 @@ int hex_out16(int v) { return HexOut16(v); }
 
 namespace {
 
-void unsigned_out(std::uint32_t n, std::uint32_t divisor) {
-  while (divisor > 1 && n < divisor) divisor /= 10;
-  for (; divisor > 0; divisor /= 10) {
-    b_putc(static_cast<int>('0' + n / divisor));
-    n %= divisor;
-  }
+// The decimal digits of n followed by the parameter's end, written in one
+// short piece.
+int unsigned_out(std::uint32_t n, bool terminate) {
+  int digits = 1;
+  for (std::uint32_t rest = n / 10; rest != 0; rest /= 10) ++digits;
+  unsigned char text[16] = {};
+  text[digits] = US;
+  for (int k = digits - 1; k >= 0; --k, n /= 10) text[k] = static_cast<unsigned char>('0' + n % 10);
+  return b_put_short(text, digits + (terminate ? 1 : 0));
 }
 
 }  // namespace
 
 int DecOutNoTerm(int v) {
-  unsigned_out(static_cast<std::uint32_t>(v) & 0xFFFF, 10000);
+  unsigned_out(static_cast<std::uint32_t>(v) & 0xFFFF, false);
   return 0;
 }
 
-int dec_out(int v) {
-  DecOutNoTerm(v);
-  return b_putc(US);
-}
+int dec_out(int v) { return unsigned_out(static_cast<std::uint32_t>(v) & 0xFFFF, true); }
 
-int long_out(std::uint32_t v) {
-  unsigned_out(v, 1000000000);
-  return b_putc(US);
-}
+int long_out(std::uint32_t v) { return unsigned_out(v, true); }
 
 }  // namespace kiv

@@ -89,4 +89,19 @@ TEST_F(CodeStreamTest, WritersProduceTheDocumentedBytes) {
                                          "\x1b\x1dTAB\x1e"));
 }
 
+// Numbers and codes are written in short pieces straight into the target
+// buffer where it has room; those that reach its end go the careful way.
+// Every byte arrives in order whichever way it took.
+TEST_F(CodeStreamTest, WrittenPiecesCrossTheTargetBuffersEnd) {
+  open_streams("");
+  std::string expected;
+  for (std::uint32_t n = 0; n < 10000; ++n) {
+    const std::uint32_t value = n * 2654435761u >> (n % 32);  // one to ten digits
+    kiv::long_out(value);
+    kiv::out_icf(kiv::code("TAB"));
+    expected += std::to_string(value) + "\x1f" + "\x1b\x1dTAB\x1e";
+  }
+  EXPECT_EQ(close_streams(), expected);
+}
+
 }  // namespace
