@@ -3,6 +3,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -37,10 +38,20 @@ constexpr std::array<SymbolSign, 16> symbol_signs = {{
     {0xB9, U'≠'}, {0xBA, U'≡'}, {0xBB, U'≈'}, {0xF2, U'∫'},
 }};
 
+// The Windows Latin page, the default of nearly every document, is built in:
+// its table needs no converter to be loaded. It is Latin-1 but for the
+// characters it puts at 0x80 to 0x9F (five of those bytes are no character).
+constexpr std::array<char32_t, 32> windows_latin_high = {
+    U'\u20AC', no_character, U'\u201A', U'\u0192', U'\u201E', U'\u2026', U'\u2020', U'\u2021',
+    U'\u02C6', U'\u2030', U'\u0160', U'\u2039', U'\u0152', no_character, U'\u017D', no_character,
+    no_character, U'\u2018', U'\u2019', U'\u201C', U'\u201D', U'\u2022', U'\u2013', U'\u2014',
+    U'\u02DC', U'\u2122', U'\u0161', U'\u203A', U'\u0153', no_character, U'\u017E', U'\u0178'};
+
 constexpr std::size_t cache_size = 8;
 struct CodePageCache {
   std::array<CodePageDecoder, cache_size> decoders{};
   std::size_t next = 0;
+  CodePageDecoder *last = nullptr;  // the one asked for last: text asks for the same page again and again
 };
 CodePageCache cache;
 
@@ -82,11 +93,20 @@ void build_symbol(CodePageDecoder &decoder) {
   for (const SymbolSign &sign : symbol_signs) decoder.table[sign.byte] = sign.character;
 }
 
+void build_windows_latin(CodePageDecoder &decoder) {
+  for (int b = 0; b < 256; ++b) decoder.table[static_cast<std::size_t>(b)] = static_cast<char32_t>(b);
+  std::copy(windows_latin_high.begin(), windows_latin_high.end(), decoder.table.begin() + 0x80);
+}
+
 bool build(CodePageDecoder &decoder, int number) {
   decoder = {};
   decoder.number = number;
   if (number == code_page_symbol) {
     build_symbol(decoder);
+    return true;
+  }
+  if (number == code_page_default) {
+    build_windows_latin(decoder);
     return true;
   }
   char name[24];
@@ -114,16 +134,17 @@ int code_page_of_charset(int charset) {
 }
 
 CodePageDecoder *code_page_decoder(int number) {
+  if (cache.last != nullptr && cache.last->number == number && number != 0) return cache.last;
   for (CodePageDecoder &decoder : cache.decoders)
-    if (decoder.number == number && number != 0) return &decoder;
+    if (decoder.number == number && number != 0) return cache.last = &decoder;
   CodePageDecoder &slot = cache.decoders[cache.next];
   cache.next = (cache.next + 1) % cache_size;
   if (slot.converter != nullptr) iconv_close(static_cast<iconv_t>(slot.converter));
   if (!build(slot, number)) {
-    if (number == code_page_default || !build(slot, code_page_default)) build_symbol(slot);
+    build(slot, code_page_default);
     slot.number = number;  // remembered under the asked number: the fallback is not looked up again
   }
-  return &slot;
+  return cache.last = &slot;
 }
 
 char32_t decode_byte(CodePageDecoder &decoder, unsigned char byte) {

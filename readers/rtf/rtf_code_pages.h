@@ -1,7 +1,8 @@
 // Code pages of RTF text: the document's \ansicpg, a font's \fcharset or \cpg.
 // Single-byte pages decode through a 256-entry table built once per page with
-// the C library's iconv; multi-byte pages (the East Asian ones, UTF-8) collect
-// a character's bytes and convert them when the character is complete.
+// the C library's iconv (the Windows Latin page's table is built in);
+// multi-byte pages (the East Asian ones, UTF-8) collect a character's bytes
+// and convert them when the character is complete.
 #pragma once
 
 #include <array>

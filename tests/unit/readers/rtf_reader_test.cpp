@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <iconv.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <string>
 
+#include "rtf_code_pages.h"
 #include "rtf_reader.h"
 #include "stream/buffered_io.h"
 #include "stream_notation.h"
@@ -135,6 +138,26 @@ TEST(RtfReaderInput, HostileInputEndsCleanly) {
   }
   // Control bytes of the stream in the RTF never reach the text.
   EXPECT_EQ(read("{\\rtf1 a\x1b\x1d\x1e\x1f\\'1b b}").stream, times + "a b{HNL}");
+}
+
+// The Windows Latin page is built in rather than loaded: every byte decodes
+// to the character the C library's converter gives it (none where it gives none).
+TEST(RtfReaderCodePages, TheBuiltInWindowsLatinPageIsTheLibrarys) {
+  const iconv_t converter = iconv_open("UTF-32LE", "CP1252");
+  ASSERT_NE(converter, reinterpret_cast<iconv_t>(-1));
+  const kiv::CodePageDecoder *decoder = kiv::code_page_decoder(kiv::code_page_default);
+  for (int b = 0; b < 256; ++b) {
+    char in = static_cast<char>(b), out[4] = {};
+    char *in_ptr = &in, *out_ptr = out;
+    std::size_t in_left = 1, out_left = sizeof out;
+    iconv(converter, nullptr, nullptr, nullptr, nullptr);
+    char32_t expected = kiv::no_character;
+    if (iconv(converter, &in_ptr, &in_left, &out_ptr, &out_left) != static_cast<std::size_t>(-1))
+      std::memcpy(&expected, out, sizeof expected);
+    EXPECT_EQ(decoder->table[static_cast<std::size_t>(b)], expected) << b;
+  }
+  iconv_close(converter);
+  EXPECT_FALSE(decoder->multibyte);
 }
 
 }  // namespace
