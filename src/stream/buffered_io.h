@@ -153,17 +153,20 @@ inline int b_putn(const unsigned char *bytes, long n) {
   return b_putn_slow(bytes, n);
 }
 
-// Appends the first n (at most 16) of the 16 bytes at bytes, as b_putn would.
-// Where the target buffer has room, all 16 are copied, a copy of fixed length
-// that takes a move or two; the bytes past the n written are free space.
-inline int b_put_short(const unsigned char (&bytes)[16], long n) {
+// Appends the n bytes (at most 16) that fill(p) writes from p on, as b_putn
+// would: straight into the target buffer where it has room, so that a short
+// piece is written once and never copied.
+template <typename Fill>
+inline int b_put_filled(long n, Fill fill) {
   BufferedIoState &s = bio;
-  if (s.RedirectOutputFlag == 0 && 16 < s.ot_eof - s.ot_ptr) {
-    std::memcpy(s.ot_ptr, bytes, sizeof bytes);
+  if (s.RedirectOutputFlag == 0 && n < s.ot_eof - s.ot_ptr) {
+    fill(s.ot_ptr);
     s.ot_ptr += n;
     s.BCntWritten += n;
     return 0;
   }
+  unsigned char bytes[16];
+  fill(bytes);
   return b_putn(bytes, n);
 }
 

@@ -21,14 +21,17 @@ constexpr unsigned char name_character(int index) {
   return index < static_cast<int>(CodeStr.size()) ? static_cast<unsigned char>(CodeStr[index]) : '\0';
 }
 
-// The code's start (ESC, GS), its name and its end (RS) as the stream
-// holds them, in a short piece for b_put_short.
-struct CodeBytes {
-  unsigned char bytes[16];
-  explicit CodeBytes(IcfCode code)
-      : bytes{ESC, GS, name_character(code & 31), name_character((code >> 5) & 31), name_character((code >> 10) & 63),
-              RS} {}
-};
+// Writes the code's start (ESC, GS), its name and, when asked, its end (RS).
+void put_code_bytes(IcfCode code, bool end) {
+  b_put_filled(end ? 6 : 5, [code, end](unsigned char *p) {
+    p[0] = ESC;
+    p[1] = GS;
+    p[2] = name_character(code & 31);
+    p[3] = name_character((code >> 5) & 31);
+    p[4] = name_character((code >> 10) & 63);
+    if (end) p[5] = RS;
+  });
+}
 
 }  // namespace
 
@@ -148,13 +151,23 @@ int chk_icf() {
   return 0;
 }
 
-int beg_icf(IcfCode code) { return b_put_short(CodeBytes(code).bytes, 5); }
+int beg_icf(IcfCode code) {
+  put_code_bytes(code, false);
+  return 0;
+}
 
-int icf_only(IcfCode code) { return b_putn(CodeBytes(code).bytes + 2, 3); }
+int icf_only(IcfCode code) {
+  const unsigned char name[3] = {name_character(code & 31), name_character((code >> 5) & 31),
+                                 name_character((code >> 10) & 63)};
+  return b_putn(name, 3);
+}
 
 int end_icf() { return b_putc(RS); }
 
-int out_icf(IcfCode code) { return b_put_short(CodeBytes(code).bytes, 6); }
+int out_icf(IcfCode code) {
+  put_code_bytes(code, true);
+  return 0;
+}
 
 int OutHexNibble(int v) {
   constexpr std::string_view digits = "0123456789ABCDEF";
@@ -187,15 +200,21 @@ int hex_out16(int v) { return HexOut16(v); }
 
 namespace {
 
-// The decimal digits of n followed by the parameter's end, written in one
-// short piece.
-int unsigned_out(std::uint32_t n, bool terminate) {
+// The number of decimal digits of n.
+constexpr int decimal_digits(std::uint32_t n) {
   int digits = 1;
-  for (std::uint32_t rest = n / 10; rest != 0; rest /= 10) ++digits;
-  unsigned char text[16] = {};
-  text[digits] = US;
-  for (int k = digits - 1; k >= 0; --k, n /= 10) text[k] = static_cast<unsigned char>('0' + n % 10);
-  return b_put_short(text, digits + (terminate ? 1 : 0));
+  for (std::uint32_t bound = 10; digits < 10 && n >= bound; bound *= 10) ++digits;
+  return digits;
+}
+
+// The decimal digits of n, followed by the parameter's end when asked.
+int unsigned_out(std::uint32_t n, bool terminate) {
+  const int digits = decimal_digits(n);
+  return b_put_filled(digits + (terminate ? 1 : 0), [n, digits, terminate](unsigned char *p) {
+    std::uint32_t rest = n;
+    for (int k = digits - 1; k >= 0; --k, rest /= 10) p[k] = static_cast<unsigned char>('0' + rest % 10);
+    if (terminate) p[digits] = US;
+  });
 }
 
 }  // namespace
