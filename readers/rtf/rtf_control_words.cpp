@@ -2,7 +2,9 @@
 #include "rtf_control_words.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace kiv {
 namespace {
@@ -156,17 +158,41 @@ constexpr std::array<std::int16_t, index_size> word_index = [] {
   return index;
 }();
 
+// The words of up to eight letters as numbers, the first letter in the
+// lowest byte, the bytes past the word zero (0 for longer words).
+constexpr std::array<std::uint64_t, rtf_words.size()> packed_names = [] {
+  std::array<std::uint64_t, rtf_words.size()> packed{};
+  for (std::size_t k = 0; k < rtf_words.size(); ++k)
+    if (rtf_words[k].name.size() <= 8)
+      for (std::size_t i = 0; i < rtf_words[k].name.size(); ++i)
+        packed[k] |= std::uint64_t{static_cast<unsigned char>(rtf_words[k].name[i])} << (8 * i);
+  return packed;
+}();
+
 }  // namespace
 
-const RtfWordEntry *find_rtf_word(std::string_view name, std::uint32_t hash) {
+const RtfWordEntry *find_rtf_word(const char (&word)[rtf_word_max + 1], std::size_t len, std::uint32_t hash) {
+  // A word of up to eight letters is compared as one number, the bytes past
+  // its end masked off (the buffer's first eight bytes are its own).
+  std::uint64_t packed = 0;
+  const bool short_word = std::endian::native == std::endian::little && len <= 8;
+  if (short_word) {
+    std::memcpy(&packed, word, sizeof packed);
+    if (len < 8) packed &= (std::uint64_t{1} << (8 * len)) - 1;
+  }
   for (std::size_t slot = index_slot(hash);; slot = (slot + 1) & (index_size - 1)) {
     const std::int16_t k = word_index[slot];
     if (k < 0) return nullptr;
-    const std::string_view candidate = rtf_words[static_cast<std::size_t>(k)].name;
-    if (candidate.size() != name.size()) continue;
+    const auto entry = static_cast<std::size_t>(k);
+    const std::string_view candidate = rtf_words[entry].name;
+    if (candidate.size() != len) continue;
+    if (short_word) {
+      if (packed_names[entry] == packed) return &rtf_words[entry];
+      continue;
+    }
     std::size_t i = 0;  // words are short: a loop is cheaper than a call
-    while (i < name.size() && candidate[i] == name[i]) ++i;
-    if (i == name.size()) return &rtf_words[static_cast<std::size_t>(k)];
+    while (i < len && candidate[i] == word[i]) ++i;
+    if (i == len) return &rtf_words[entry];
   }
 }
 

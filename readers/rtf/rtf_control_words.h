@@ -3,6 +3,7 @@
 // with \*, as RTF asks.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -56,8 +57,12 @@ constexpr std::uint32_t rtf_word_hash(std::string_view name) {
   return hash;
 }
 
-// The entry for a control word whose hash is given, or null.
-const RtfWordEntry *find_rtf_word(std::string_view name, std::uint32_t hash);
-inline const RtfWordEntry *find_rtf_word(std::string_view name) { return find_rtf_word(name, rtf_word_hash(name)); }
+// A control word as the tokenizer keeps it: at most rtf_word_max letters in
+// a buffer of rtf_word_max + 1 bytes (longer words are cut).
+inline constexpr std::size_t rtf_word_max = 32;
+
+// The entry for the len letters in word, whose hash is given, or null. Every
+// byte of the buffer may be read, whatever len is.
+const RtfWordEntry *find_rtf_word(const char (&word)[rtf_word_max + 1], std::size_t len, std::uint32_t hash);
 
 }  // namespace kiv

@@ -7,16 +7,17 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "rtf_control_words.h"
+
 namespace kiv {
 
 enum class RtfTokenKind { group_open, group_close, control_word, control_symbol, hex_byte, text, end };
 
-inline constexpr std::size_t rtf_word_max = 32;        // longer control words are cut (all letters are read)
 inline constexpr std::size_t rtf_block_size = 65536;
 
 struct RtfToken {
   RtfTokenKind kind = RtfTokenKind::end;
-  char word[rtf_word_max + 1] = {};  // control word, NUL-terminated
+  char word[rtf_word_max + 1] = {};  // control word, NUL-terminated (all letters of a longer one are read)
   std::size_t word_len = 0;
   std::uint32_t word_hash = 0;       // rtf_word_hash of word
   bool has_param = false;

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "rtf_code_pages.h"
+#include "rtf_control_words.h"
 #include "rtf_reader.h"
 #include "stream/buffered_io.h"
 #include "stream_notation.h"
@@ -158,6 +159,30 @@ TEST(RtfReaderCodePages, TheBuiltInWindowsLatinPageIsTheLibrarys) {
   }
   iconv_close(converter);
   EXPECT_FALSE(decoder->multibyte);
+}
+
+// Control words are found by their letters alone, whatever the bytes after
+// them in the tokenizer's buffer (the rest of a longer word read before).
+TEST(RtfReaderControlWords, AWordIsFoundByItsLettersAlone) {
+  struct Lookup {
+    const char *buffer;
+    std::size_t len;
+    bool known;
+  };
+  for (const Lookup &lookup : {Lookup{"pardxxxxyyyy", 3, true}, Lookup{"pardxxxxyyyy", 4, true},
+                               Lookup{"pardxxxxyyyy", 5, false}, Lookup{"ansicpgz", 7, true},
+                               Lookup{"ansicpgz", 8, false}, Lookup{"bkmkstartend", 9, true},
+                               Lookup{"bkmkstartend", 8, false}, Lookup{"listoverridetable", 17, true},
+                               Lookup{"listoverridetablex", 18, false}}) {
+    char word[kiv::rtf_word_max + 1] = {};
+    std::strncpy(word, lookup.buffer, kiv::rtf_word_max);
+    const std::string_view letters(lookup.buffer, lookup.len);
+    const kiv::RtfWordEntry *entry = kiv::find_rtf_word(word, lookup.len, kiv::rtf_word_hash(letters));
+    ASSERT_EQ(entry != nullptr, lookup.known) << letters;
+    if (entry != nullptr) {
+      EXPECT_EQ(entry->name, letters);
+    }
+  }
 }
 
 }  // namespace
