@@ -141,9 +141,28 @@ constexpr bool sorted_and_unique() {
 static_assert(sorted_and_unique(), "the control words are sorted by name, each once");
 
 // Words are found through an open-addressing index, built at compile time:
-// one hash and usually one comparison per control word of the document.
+// one hash and usually one comparison per control word of the document. A
+// word of up to eight letters is hashed and compared as one number, its
+// letters packed from the lowest byte up; a longer one letter by letter.
 constexpr std::size_t index_size = 4096;
 static_assert(index_size >= 8 * rtf_words.size(), "the index stays sparse: unknown words end at an empty slot");
+constexpr std::size_t packed_max = 8;
+
+constexpr std::uint64_t pack_word(std::string_view name) {
+  std::uint64_t packed = 0;
+  for (std::size_t i = 0; i < name.size(); ++i) packed |= std::uint64_t{static_cast<unsigned char>(name[i])} << (8 * i);
+  return packed;
+}
+
+constexpr std::uint32_t packed_hash(std::uint64_t packed) {
+  return static_cast<std::uint32_t>((packed * 0x9E3779B97F4A7C15ull) >> 40);
+}
+
+constexpr std::uint32_t long_word_hash(std::string_view name) {
+  std::uint32_t hash = 2166136261u;
+  for (const char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+  return hash;
+}
 
 constexpr std::size_t index_slot(std::uint32_t hash) { return (hash ^ (hash >> 15)) & (index_size - 1); }
 
@@ -151,48 +170,47 @@ constexpr std::array<std::int16_t, index_size> word_index = [] {
   std::array<std::int16_t, index_size> index{};
   index.fill(-1);
   for (std::size_t k = 0; k < rtf_words.size(); ++k) {
-    std::size_t slot = index_slot(rtf_word_hash(rtf_words[k].name));
+    const std::string_view name = rtf_words[k].name;
+    std::size_t slot = index_slot(name.size() <= packed_max ? packed_hash(pack_word(name)) : long_word_hash(name));
     while (index[slot] >= 0) slot = (slot + 1) & (index_size - 1);
     index[slot] = static_cast<std::int16_t>(k);
   }
   return index;
 }();
 
-// The words of up to eight letters as numbers, the first letter in the
-// lowest byte, the bytes past the word zero (0 for longer words).
+// The words of up to eight letters packed (0 for longer words).
 constexpr std::array<std::uint64_t, rtf_words.size()> packed_names = [] {
   std::array<std::uint64_t, rtf_words.size()> packed{};
   for (std::size_t k = 0; k < rtf_words.size(); ++k)
-    if (rtf_words[k].name.size() <= 8)
-      for (std::size_t i = 0; i < rtf_words[k].name.size(); ++i)
-        packed[k] |= std::uint64_t{static_cast<unsigned char>(rtf_words[k].name[i])} << (8 * i);
+    if (rtf_words[k].name.size() <= packed_max) packed[k] = pack_word(rtf_words[k].name);
   return packed;
 }();
 
+constexpr std::size_t next_slot(std::size_t slot) { return (slot + 1) & (index_size - 1); }
+
 }  // namespace
 
-const RtfWordEntry *find_rtf_word(const char (&word)[rtf_word_max + 1], std::size_t len, std::uint32_t hash) {
-  // A word of up to eight letters is compared as one number, the bytes past
-  // its end masked off (the buffer's first eight bytes are its own).
-  std::uint64_t packed = 0;
-  const bool short_word = std::endian::native == std::endian::little && len <= 8;
-  if (short_word) {
-    std::memcpy(&packed, word, sizeof packed);
-    if (len < 8) packed &= (std::uint64_t{1} << (8 * len)) - 1;
+const RtfWordEntry *find_rtf_word(const char (&word)[rtf_word_max + 1], std::size_t len) {
+  if (len <= packed_max) {
+    std::uint64_t packed;
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(&packed, word, sizeof packed);  // the bytes past the word masked off
+      if (len < packed_max) packed &= (std::uint64_t{1} << (8 * len)) - 1;
+    } else {
+      packed = pack_word({word, len});
+    }
+    for (std::size_t slot = index_slot(packed_hash(packed));; slot = next_slot(slot)) {
+      const std::int16_t k = word_index[slot];
+      if (k < 0) return nullptr;
+      const auto entry = static_cast<std::size_t>(k);
+      if (packed_names[entry] == packed && rtf_words[entry].name.size() == len) return &rtf_words[entry];
+    }
   }
-  for (std::size_t slot = index_slot(hash);; slot = (slot + 1) & (index_size - 1)) {
+  const std::string_view name(word, len);
+  for (std::size_t slot = index_slot(long_word_hash(name));; slot = next_slot(slot)) {
     const std::int16_t k = word_index[slot];
     if (k < 0) return nullptr;
-    const auto entry = static_cast<std::size_t>(k);
-    const std::string_view candidate = rtf_words[entry].name;
-    if (candidate.size() != len) continue;
-    if (short_word) {
-      if (packed_names[entry] == packed) return &rtf_words[entry];
-      continue;
-    }
-    std::size_t i = 0;  // words are short: a loop is cheaper than a call
-    while (i < len && candidate[i] == word[i]) ++i;
-    if (i == len) return &rtf_words[entry];
+    if (rtf_words[static_cast<std::size_t>(k)].name == name) return &rtf_words[static_cast<std::size_t>(k)];
   }
 }
 

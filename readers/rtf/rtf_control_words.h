@@ -45,24 +45,12 @@ struct RtfWordEntry {
   std::int32_t value;  // the character of a character word; a default for flags
 };
 
-// A control word's hash, taken one letter at a time as the tokenizer reads
-// the letters, so that finding the word does not read them again.
-inline constexpr std::uint32_t rtf_word_hash_start = 2166136261u;
-constexpr std::uint32_t rtf_word_hash_step(std::uint32_t hash, unsigned char letter) {
-  return (hash ^ letter) * 16777619u;
-}
-constexpr std::uint32_t rtf_word_hash(std::string_view name) {
-  std::uint32_t hash = rtf_word_hash_start;
-  for (const char c : name) hash = rtf_word_hash_step(hash, static_cast<unsigned char>(c));
-  return hash;
-}
-
 // A control word as the tokenizer keeps it: at most rtf_word_max letters in
 // a buffer of rtf_word_max + 1 bytes (longer words are cut).
 inline constexpr std::size_t rtf_word_max = 32;
 
-// The entry for the len letters in word, whose hash is given, or null. Every
-// byte of the buffer may be read, whatever len is.
-const RtfWordEntry *find_rtf_word(const char (&word)[rtf_word_max + 1], std::size_t len, std::uint32_t hash);
+// The entry for the len letters at the start of word, or null. Every byte of
+// the buffer may be read, whatever len is.
+const RtfWordEntry *find_rtf_word(const char (&word)[rtf_word_max + 1], std::size_t len);
 
 }  // namespace kiv

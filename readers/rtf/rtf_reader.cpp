@@ -238,7 +238,7 @@ void read_ahead(Visit visit) {
     if (token.kind == RtfTokenKind::end) break;
     RtfWord word = RtfWord::none;
     if (token.kind == RtfTokenKind::control_word) {
-      const RtfWordEntry *entry = find_rtf_word(token.word, token.word_len, token.word_hash);
+      const RtfWordEntry *entry = find_rtf_word(token.word, token.word_len);
       if (entry != nullptr) word = entry->word;
       if (word == RtfWord::bin && token.has_param && token.param > 0) rtf_skip_bytes(ahead, token.param);
     }
@@ -1071,7 +1071,7 @@ void text_word(const RtfWordEntry &entry, const RtfToken &token) {
 }
 
 void handle_word(const RtfToken &token) {
-  const RtfWordEntry *entry = find_rtf_word(token.word, token.word_len, token.word_hash);
+  const RtfWordEntry *entry = find_rtf_word(token.word, token.word_len);
   if (reader.ignorable) {
     reader.ignorable = false;
     if (entry == nullptr || !is_destination(entry->word)) {

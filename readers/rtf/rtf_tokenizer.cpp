@@ -123,6 +123,32 @@ const unsigned char *text_run_end(const unsigned char *p, const unsigned char *e
   return p;
 }
 
+#if defined(__SSE2__)
+// The number of letters at the start of the sixteen bytes at p.
+inline std::size_t leading_letters16(const unsigned char *p) {
+  // Letters folded to lower case and counted from 'a' are 0 to 25; nothing else is.
+  const __m128i from_a = _mm_sub_epi8(_mm_or_si128(load16(p), _mm_set1_epi8(0x20)), _mm_set1_epi8('a'));
+  const __m128i letter = _mm_cmpeq_epi8(_mm_min_epu8(from_a, _mm_set1_epi8(25)), from_a);
+  return static_cast<std::size_t>(std::countr_zero(~static_cast<unsigned>(_mm_movemask_epi8(letter))));
+}
+#endif
+
+// The number of letters at p, counted up to one more than a word keeps; p
+// has that many bytes at least.
+std::size_t leading_letters(const unsigned char *p) {
+#if defined(__SSE2__)
+  static_assert(rtf_word_max == 32, "two pieces of sixteen bytes hold the longest word kept");
+  std::size_t n = leading_letters16(p);
+  if (n == 16) n += leading_letters16(p + 16);
+  if (n == rtf_word_max && letters[p[n]]) ++n;
+  return n;
+#else
+  std::size_t n = 0;
+  while (n <= rtf_word_max && letters[p[n]]) ++n;
+  return n;
+#endif
+}
+
 // A control word that ends well inside the window (the common case), read
 // straight from it: the same result as read_control_word. False, with
 // nothing read, when the word might reach the window's end.
@@ -130,17 +156,21 @@ bool read_control_word_in_window(RtfInput &in, RtfToken &token) {
   constexpr std::size_t longest = rtf_word_max + 16;  // letters, sign, digits and the space
   if (in.len - in.pos < longest) return false;
   const unsigned char *const start = in.data + in.pos;
-  const unsigned char *p = start;
-  std::size_t n = 0;
-  std::uint32_t hash = rtf_word_hash_start;
-  while (letters[*p]) {
-    if (n == rtf_word_max) return false;  // a long word: the careful path cuts it
-    hash = rtf_word_hash_step(hash, *p);
-    token.word[n++] = static_cast<char>(*p++);
-  }
+  const std::size_t n = leading_letters(start);
+  if (n > rtf_word_max) return false;  // a long word: the careful path cuts it
+  std::memcpy(token.word, start, rtf_word_max);  // the letters, and bytes after them that the end cuts off
   token.word[n] = '\0';
+  if constexpr (std::endian::native == std::endian::little) {
+    // The first eight bytes again in one piece, zero past the word, as the
+    // word lookup reads them: a read of bytes just stored in several pieces
+    // would wait for all of them.
+    std::uint64_t head;
+    std::memcpy(&head, start, sizeof head);
+    if (n < sizeof head) head &= (std::uint64_t{1} << (8 * n)) - 1;
+    std::memcpy(token.word, &head, sizeof head);
+  }
   token.word_len = n;
-  token.word_hash = hash;
+  const unsigned char *p = start + n;
   token.kind = RtfTokenKind::control_word;
   token.has_param = false;
   token.param = 0;
@@ -168,17 +198,12 @@ bool read_control_word_in_window(RtfInput &in, RtfToken &token) {
 void read_control_word(RtfInput &in, RtfToken &token) {
   token.kind = RtfTokenKind::control_word;
   std::size_t n = 0;
-  std::uint32_t hash = rtf_word_hash_start;
   for (int c = peek(in); is_lower(c) || is_upper(c); c = peek(in)) {
-    if (n < rtf_word_max) {
-      hash = rtf_word_hash_step(hash, static_cast<unsigned char>(c));
-      token.word[n++] = static_cast<char>(c);
-    }
+    if (n < rtf_word_max) token.word[n++] = static_cast<char>(c);
     ++in.pos;
   }
   token.word[n] = '\0';
   token.word_len = n;
-  token.word_hash = hash;
   token.has_param = false;
   token.param = 0;
   int c = peek(in);
@@ -327,7 +352,6 @@ void rtf_next_token(RtfInput &in, RtfToken &token) {
       token.kind = RtfTokenKind::control_word;
       std::strcpy(token.word, "par");
       token.word_len = 3;
-      token.word_hash = rtf_word_hash("par");
       token.has_param = false;
       token.param = 0;
       return;
