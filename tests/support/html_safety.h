@@ -1,6 +1,6 @@
 // A check of converted HTML for live content, tokenised as a browser reads
 // markup: start tags and their attributes, end tags, comments, raw-text
-// elements. Used where a script-capable parser cannot run (the fuzz target).
+// elements.
 #pragma once
 
 #include <string>
