@@ -24,27 +24,9 @@ std::vector<std::string> lines_of(const std::string &text) {
   return lines;
 }
 
-std::vector<std::string> split_lines(const std::string &text) {
-  std::vector<std::string> lines;
-  std::string current;
-  for (char c : text) {
-    current += c;
-    if (c == '\n') {
-      lines.push_back(current);
-      current.clear();
-    }
-  }
-  if (!current.empty()) lines.push_back(current);
-  return lines;
-}
-
 std::string visible(const std::string &line) {
   std::string out;
-  for (char c : line) {
-    if (c == '\r') out += "\\r";
-    else if (c == '\n') out += "\\n";
-    else out += c;
-  }
+  for (char c : line) out += c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
   return out;
 }
 
@@ -121,8 +103,8 @@ std::vector<ConversionCase> load_stream_cases(const std::string &path) {
 
 std::string describe_difference(const std::string &expected, const std::string &actual) {
   if (expected == actual) return "";
-  const auto want = split_lines(expected);
-  const auto got = split_lines(actual);
+  const auto want = lines_of(expected);
+  const auto got = lines_of(actual);
   std::ostringstream out;
   const std::size_t n = std::max(want.size(), got.size());
   for (std::size_t i = 0; i < n; ++i) {
