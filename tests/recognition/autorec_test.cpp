@@ -28,32 +28,20 @@ class AutoRecFileTest : public ::testing::Test {
   test_support::TempDir dir_;
 };
 
-TEST_F(AutoRecFileTest, MissingFileCannotBeOpenedAndKeepsTheVariant) {
+// Files that cannot be opened (-1) or give nothing to read (-2) leave the
+// variant as it was; three letters are plain text of variant 0.
+TEST_F(AutoRecFileTest, FailuresKeepTheVariant) {
+  const std::string overlong = dir_.file(std::string(200, 'n')) + "/" + std::string(200, 'm');
   int variant = 77;
   EXPECT_EQ(autorec(dir_.file("absent").c_str(), &variant), -1);
-  EXPECT_EQ(variant, 77);
   EXPECT_EQ(AutoRecExp(dir_.file("absent").c_str(), 19, &variant), -1);
   EXPECT_EQ(KIVGetFileFormat(nullptr, &variant), -1);
-  EXPECT_EQ(variant, 77);
-}
-
-TEST_F(AutoRecFileTest, EmptyFileAndDirectoryGiveNothingRead) {
-  int variant = 77;
+  EXPECT_EQ(autorec(overlong.c_str(), &variant), -1);  // not copied past its buffer
   EXPECT_EQ(autorec(put("empty", {}).c_str(), &variant), -2);
   EXPECT_EQ(autorec(dir_.path().c_str(), &variant), -2);
   EXPECT_EQ(variant, 77);
-}
-
-TEST_F(AutoRecFileTest, ThreeLettersArePlainText) {
-  int variant = 77;
   EXPECT_EQ(KIVGetFileFormat(put("abc.txt", bytes("abc")).c_str(), &variant), 1);
   EXPECT_EQ(variant, 0);
-}
-
-TEST_F(AutoRecFileTest, OverlongNameIsNotCopiedPastItsBuffer) {
-  const std::string name = dir_.file(std::string(200, 'n')) + "/" + std::string(200, 'm');
-  int variant = 77;
-  EXPECT_EQ(autorec(name.c_str(), &variant), -1);
 }
 
 TEST_F(AutoRecFileTest, OnlyTheFirst4096BytesAreLookedAt) {
@@ -67,21 +55,16 @@ TEST_F(AutoRecFileTest, OnlyTheFirst4096BytesAreLookedAt) {
 
 TEST_F(AutoRecFileTest, NoMemoryGivesMinusThree) {
   const std::string path = put("gif", bytes("GIF89a and more bytes"));
+  const unsigned char block[] = "GIF89a....";
   int variant = 77;
-  for (long fail_at : {1L, 2L}) {
-    test_support::reset_allocator(fail_at);
+  for (long fail_at : {1L, 2L, 0L}) {  // 0: the block, its first allocation failing
+    test_support::reset_allocator(fail_at == 0 ? 1 : fail_at);
     kiv::set_host_allocator(test_support::counting_malloc, test_support::counting_free);
-    const int result = autorec(path.c_str(), &variant);
+    const int result = fail_at == 0 ? AutoRecBlock(block, 10, 0, &variant) : autorec(path.c_str(), &variant);
     kiv::set_host_allocator(nullptr, nullptr);
     EXPECT_EQ(result, -3) << "failing allocation " << fail_at;
     EXPECT_EQ(test_support::blocks_outstanding(), 0);
   }
-  const unsigned char block[] = "GIF89a....";
-  test_support::reset_allocator(1);
-  kiv::set_host_allocator(test_support::counting_malloc, test_support::counting_free);
-  const int result = AutoRecBlock(block, 10, 0, &variant);
-  kiv::set_host_allocator(nullptr, nullptr);
-  EXPECT_EQ(result, -3);
   test_support::reset_allocator();
 }
 
@@ -131,11 +114,11 @@ int host_close(int) { return ++host_file.closed, 0; }
 class HookTest : public ::testing::Test {
  protected:
   void SetUp() override { host_file = {}; }
+  const KIVAutoRecHooks hooks = {host_open, host_read, nullptr, host_close};
 };
 
 TEST_F(HookTest, FileIsReadThroughTheHostAndClosed) {
   host_file.content = bytes("{\\rtf1\\ansi text}");
-  const KIVAutoRecHooks hooks = {host_open, host_read, nullptr, host_close};
   int variant = -1;
   EXPECT_EQ(AutoRecFile("doc.rtf", 0, &variant, &hooks), 19);
   EXPECT_EQ(variant, 1);
@@ -151,7 +134,6 @@ TEST_F(HookTest, FailuresOfTheHostFunctions) {
   const KIVAutoRecHooks no_open = {nullptr, host_read, nullptr, host_close};
   EXPECT_EQ(AutoRecFile("x", 0, &variant, &no_open), -1);
   host_file.open_result = -1;
-  const KIVAutoRecHooks hooks = {host_open, host_read, nullptr, host_close};
   EXPECT_EQ(AutoRecFile("x", 0, &variant, &hooks), -1);
   EXPECT_EQ(host_file.closed, 0);
   host_file.open_result = 9;
@@ -168,7 +150,6 @@ TEST_F(HookTest, FailuresOfTheHostFunctions) {
 
 TEST_F(HookTest, CompoundFilesAreLeftToTheBlockRecognisersOnTheHostRoute) {
   host_file.content = compound_sample("word_v1");
-  const KIVAutoRecHooks hooks = {host_open, host_read, nullptr, host_close};
   int variant = -1;
   // The directory lies in the first 4096 bytes: the block test finds the name,
   // but the stream's version byte is not read.

@@ -2,11 +2,6 @@
 // the library's answer where its recognisers are sure, the command's own
 // words for file kinds, common formats and Office documents in compound
 // files, and errors with their cause on standard error.
-#include <sys/wait.h>
-
-#include <array>
-#include <cstdio>
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -16,6 +11,7 @@
 #include <icf2html.h>
 
 #include "support/temp_dir.h"
+#include "support/tool_run.h"
 
 namespace recognition_test {
 namespace {
@@ -41,19 +37,12 @@ class IdentifyTest : public ::testing::Test {
     test_support::write_file(dir_.file(name), bytes);
     return quoted(dir_.file(name));
   }
+  // Standard error goes to a file of its own, inside the command run_tool gives.
   ToolRun run(const std::string &arguments, const std::string &input = "") {
-    ToolRun r;
     test_support::write_file(dir_.file("stdin"), input);
-    const std::string command = identify_program() + " " + arguments + " <" + quoted(dir_.file("stdin")) + " 2>" +
-                                quoted(dir_.file("stderr"));
-    FILE *pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return r;
-    std::array<char, 512> chunk{};
-    for (std::size_t n; (n = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0;) r.output.append(chunk.data(), n);
-    const int status = ::pclose(pipe);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.errors = test_support::read_file(dir_.file("stderr"));
-    return r;
+    const test_support::ToolRun r = test_support::run_tool("(" + identify_program() + " " + arguments + " <" +
+                                                           quoted(dir_.file("stdin")) + " 2>" + quoted(dir_.file("stderr")) + ")");
+    return {r.output, test_support::read_file(dir_.file("stderr")), r.status};
   }
   test_support::TempDir dir_;
 };
