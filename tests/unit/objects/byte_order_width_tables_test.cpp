@@ -51,12 +51,6 @@ class WidthTables : public testing::Test {
   void TearDown() override { kiv::release_width_tables(); }
 };
 
-TEST_F(WidthTables, NoFontGivesTheDefaultWidth) {
-  EXPECT_EQ(kiv::CharWidth('A'), 120);
-  EXPECT_EQ(kiv::StrWidth(reinterpret_cast<const unsigned char *>("")), 120);
-  EXPECT_EQ(kiv::StrWidth(reinterpret_cast<const unsigned char *>("long text")), 120);
-}
-
 struct FontCase {
   const char *name;
   int points;
@@ -82,12 +76,6 @@ TEST_F(WidthTables, FontClassesScaleTheirStockTable) {
   }
 }
 
-TEST_F(WidthTables, StringsSumTheirCharactersOnceAFontIsSet) {
-  kiv::SetFont("Arial", 12, 0);
-  EXPECT_EQ(kiv::StrWidth(reinterpret_cast<const unsigned char *>("")), 0);
-  EXPECT_EQ(kiv::StrWidth(reinterpret_cast<const unsigned char *>("A A")), 135 + 45 + 135);
-}
-
 TEST_F(WidthTables, NamesAreCachedExactlyAndTheCacheReplacesEntriesWhenFull) {
   kiv::SetFont("Helvetica", 12, 0);
   kiv::SetFont("HELVETICA", 12, 0);
@@ -102,9 +90,17 @@ TEST_F(WidthTables, NamesAreCachedExactlyAndTheCacheReplacesEntriesWhenFull) {
   EXPECT_EQ(kiv::CharWidth('A'), 135);
 }
 
-TEST_F(WidthTables, ReleasingTheCacheFreesEveryBlock) {
+// Without a font every character and string has the default width; a font's
+// strings sum their characters; releasing the cache frees every block.
+TEST_F(WidthTables, DefaultWidthsStringsAndRelease) {
+  const auto width = [](const char *text) { return kiv::StrWidth(reinterpret_cast<const unsigned char *>(text)); };
   const std::size_t before = kiv::live_block_count();
+  EXPECT_EQ(kiv::CharWidth('A'), 120);
+  EXPECT_EQ(width(""), 120);
+  EXPECT_EQ(width("long text"), 120);
   kiv::SetFont("Arial", 12, 0);
+  EXPECT_EQ(width(""), 0);
+  EXPECT_EQ(width("A A"), 135 + 45 + 135);
   EXPECT_GT(kiv::live_block_count(), before);
   kiv::release_width_tables();
   EXPECT_EQ(kiv::live_block_count(), before);

@@ -99,19 +99,6 @@ TEST_F(Converters, ExitStatusesComeBackAndFailuresAre255) {
   EXPECT_EQ(run(516, 0), 255);  // neither name exists
 }
 
-TEST_F(Converters, ExtentsAreReadAndTheFileRemoved) {
-  install_converter(dir, "g513funx", "printf '300\\n400\\n' > \"$ICF_EXTENTS_FILE\"");
-  EXPECT_EQ(run(513, 0), 0);
-  EXPECT_EQ(kiv::graphic_converters.GraphicObjectExtents, (std::array<int, 2>{300, 400}));
-  install_converter(dir, "g514funx", "echo \"$ICF_EXTENTS_FILE\" > \"" + dir.file("extents_name") + "\"");
-  EXPECT_EQ(run(514, 0), 0);
-  EXPECT_EQ(kiv::graphic_converters.GraphicObjectExtents, (std::array<int, 2>{0, 0}));
-  std::string name = test_support::read_file(dir.file("extents_name"));
-  name.pop_back();
-  EXPECT_FALSE(name.empty());
-  EXPECT_FALSE(std::filesystem::exists(name));
-}
-
 // What a converter may leave in the extents file, and what is read from it.
 struct ExtentsCase {
   const char *name;
@@ -155,14 +142,6 @@ TEST_F(Converters, ATimeLimitKillsAConverterThatRunsOn) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(run(513, 0), 255);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
-}
-
-TEST_F(Converters, TheTimeLimitWordIsOptIn) {
-  const char *words[] = {"GTL=5"};
-  kiv::CmdParseLine(words[0]);
-  EXPECT_EQ(kiv::settings.converter_time_limit, 5);
-  kiv::CmdParseLine("GTL=0");
-  EXPECT_EQ(kiv::settings.converter_time_limit, 0);
 }
 
 }  // namespace

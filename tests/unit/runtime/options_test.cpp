@@ -81,6 +81,10 @@ TEST_F(Options, NumbersAndSwitches) {
   EXPECT_EQ(kiv::settings.DeleteICFFile, 0);
   parse("-SETxPabc=A");
   EXPECT_EQ(kiv::settings.DefSettings[1], 2);
+  parse("GTL=5");  // the converter time limit is opt-in
+  EXPECT_EQ(kiv::settings.converter_time_limit, 5);
+  parse("GTL=0");
+  EXPECT_EQ(kiv::settings.converter_time_limit, 0);
 }
 
 TEST_F(Options, GraphicTargetFormatsKeepFortyNine) {
