@@ -7,7 +7,6 @@
 
 #include "stream/buffered_io.h"
 #include "stream/code_numbers.h"
-#include "runtime/file_layer.h"
 #include "support/stream_fixture.h"
 
 namespace {
@@ -82,9 +81,6 @@ TEST_F(ParamReadersAcrossWindows, SameValuesWhereverTheWindowEnds) {
     kiv::x_icf();  // the nested code's RS does not end the skip
     EXPECT_EQ(read_rest(), "tail");
     close_streams();
-    kiv::KIVclose(in_handle);
-    kiv::KIVclose(out_handle);
-    in_handle = out_handle = -1;
   }
 }
 
@@ -100,9 +96,6 @@ TEST_F(ParamReadersAcrossWindows, ARunOfDecimalsReadsAsOneByOne) {
     EXPECT_EQ(values, (std::array<std::int32_t, 7>{12, 3, 0, 45, 60, -1, -1}));
     EXPECT_EQ(read_rest(), RS + "rest");
     close_streams();
-    kiv::KIVclose(in_handle);
-    kiv::KIVclose(out_handle);
-    in_handle = out_handle = -1;
   }
 }
 
