@@ -2,13 +2,12 @@
 // shared object, reports failures in one line, and keeps the user's input.
 #include <gtest/gtest.h>
 
-
-#include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include <icf2html.h>
 
+#include "support/fake_host.h"
 #include "support/temp_dir.h"
 #include "support/tool_run.h"
 
@@ -23,8 +22,7 @@ class CommandLine : public testing::Test {
  protected:
   test_support::TempDir dir;
   std::string asm_to_file(const std::string &notation_text, const std::string &name) {
-    test_support::write_file(dir.file(name + ".txt"), notation_text);
-    EXPECT_EQ(run(tools + "/icfasm " + dir.file(name + ".txt") + " " + dir.file(name)).status, 0);
+    test_support::write_file(dir.file(name), test_support::assemble(notation_text));
     return dir.file(name);
   }
 };
@@ -37,8 +35,8 @@ TEST_F(CommandLine, ConvertsAndKeepsTheInput) {
   const std::string html = test_support::read_file(dir.file("doc.html"));
   EXPECT_EQ(html.rfind("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML//EN\">\r\n<HTML>\r\n", 0), 0u);
   EXPECT_NE(html.find("Hello &amp; &lt;world&gt;"), std::string::npos);
-  // Nothing but the input, its notation and the output stays in the folder.
-  EXPECT_EQ(dir.listing(), (std::vector<std::string>{"doc.html", "doc.icf", "doc.icf.txt"}));
+  // Nothing but the input and the output stays in the folder.
+  EXPECT_EQ(dir.listing(), (std::vector<std::string>{"doc.html", "doc.icf"}));
 }
 
 TEST_F(CommandLine, WritesToStandardOutput) {

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/fake_host.h"
 #include "support/temp_dir.h"
 #include "support/tool_run.h"
 
@@ -43,9 +44,7 @@ class Isolation : public testing::Test {
  protected:
   test_support::TempDir dir;
   std::string stream(const std::string &notation_text, const std::string &name) {
-    write_file(dir.file(name + ".txt"), notation_text);
-    EXPECT_EQ(run_tool(tools + "/icfasm " + dir.file(name + ".txt") + " " + dir.file(name)).status, 0);
-    std::filesystem::remove(dir.file(name + ".txt"));
+    write_file(dir.file(name), test_support::assemble(notation_text));
     return dir.file(name);
   }
   std::string endless_stream() {
