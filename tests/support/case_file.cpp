@@ -30,8 +30,6 @@ std::string visible(const std::string &line) {
   return out;
 }
 
-}  // namespace
-
 std::vector<ConversionCase> parse_case_file(const std::string &file, const std::string &text) {
   std::vector<ConversionCase> cases;
   std::string ignored;
@@ -65,6 +63,8 @@ std::vector<ConversionCase> parse_case_file(const std::string &file, const std::
   }
   return cases;
 }
+
+}  // namespace
 
 std::vector<ConversionCase> load_case_directory(const std::string &directory) {
   std::vector<std::string> files;

@@ -39,7 +39,6 @@ struct ConversionCase {
 
 inline void PrintTo(const ConversionCase &c, std::ostream *os) { *os << c.file << ": " << c.name; }
 
-std::vector<ConversionCase> parse_case_file(const std::string &file, const std::string &text);
 // Every case of the directory's .case files, framed cases put into their frames.
 std::vector<ConversionCase> load_case_directory(const std::string &directory);
 // The cases of a file whose inputs are a document's bytes as they stand (but
