@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstring>
 #include <fcntl.h>
-#include <map>
 #include <vector>
 
 #include "runtime/options.h"
@@ -150,52 +149,48 @@ TEST_F(FileLayer, FileNameParts) {
   EXPECT_EQ(kiv::lrev(0x12345678u, 0), 0x78563412u);
 }
 
-// An in-memory host: files are strings; handles index an open table.
-std::map<std::string, std::string> host_files;
-struct HostOpen { std::string name; long position; };
-std::vector<HostOpen> host_open;
+// An in-memory host holding one file (handle 0); a name of no file is missing.
+std::string host_name, host_data;
+long host_position = 0;
 int host_open_file(const char *name, int mode, int) {
-  if (mode == 1 && !host_files.count(name)) return -1;
-  if (mode == 2) host_files[name].clear();
-  host_open.push_back({name, mode == 4 ? static_cast<long>(host_files[name].size()) : 0});
-  return static_cast<int>(host_open.size()) - 1;
+  if (mode == 1 && host_name != name) return -1;
+  if (mode == 2) host_data.clear();
+  host_name = name;
+  host_position = mode == 4 ? static_cast<long>(host_data.size()) : 0;
+  return 0;
 }
-int host_read(int h, void *buffer, int n) {
-  HostOpen &f = host_open.at(static_cast<std::size_t>(h));
-  const std::string &data = host_files[f.name];
-  const long count = std::min<long>(n, static_cast<long>(data.size()) - f.position);
-  if (count <= 0) return 0;
-  std::memcpy(buffer, data.data() + f.position, static_cast<std::size_t>(count));
-  f.position += count;
+int host_read(int, void *buffer, int n) {
+  const long count = std::clamp<long>(static_cast<long>(host_data.size()) - host_position, 0, n);
+  std::memcpy(buffer, host_data.data() + host_position, static_cast<std::size_t>(count));
+  host_position += count;
   return static_cast<int>(count);
 }
-int host_write(int h, const void *buffer, int n) {
-  HostOpen &f = host_open.at(static_cast<std::size_t>(h));
-  std::string &data = host_files[f.name];
-  if (static_cast<long>(data.size()) < f.position + n) data.resize(static_cast<std::size_t>(f.position + n));
-  std::memcpy(data.data() + f.position, buffer, static_cast<std::size_t>(n));
-  f.position += n;
+int host_write(int, const void *buffer, int n) {
+  if (static_cast<long>(host_data.size()) < host_position + n) host_data.resize(static_cast<std::size_t>(host_position + n));
+  std::memcpy(host_data.data() + host_position, buffer, static_cast<std::size_t>(n));
+  host_position += n;
   return n;
 }
-long host_lseek(int h, long offset, int whence) {
-  HostOpen &f = host_open.at(static_cast<std::size_t>(h));
-  const long base = whence == 0 ? 0 : whence == 1 ? f.position : static_cast<long>(host_files[f.name].size());
-  if (base + offset < 0) return -1;
-  return f.position = base + offset;
+long host_lseek(int, long offset, int whence) {
+  const long base = whence == 0 ? 0 : whence == 1 ? host_position : static_cast<long>(host_data.size());
+  return base + offset < 0 ? -1 : host_position = base + offset;
 }
 int host_close(int) { return 0; }
-int host_unlink(const char *name) { return host_files.erase(name) ? 0 : -1; }
+int host_unlink(const char *name) {
+  if (host_name != name) return -1;
+  host_name.clear();
+  return 0;
+}
 int host_rename(const char *, const char *) { return -1; }
-long host_size(const char *name) { return host_files.count(name) ? static_cast<long>(host_files[name].size()) : -1; }
-int host_exists(const char *name) { return host_files.count(name) ? 0 : 1; }
+long host_size(const char *name) { return host_name == name ? static_cast<long>(host_data.size()) : -1; }
+int host_exists(const char *name) { return host_name == name ? 0 : 1; }
 
 const kiv::HostFileHooks memory_host = {host_open_file, host_read, host_write, host_lseek, host_close,
                                         host_unlink,    host_rename, host_size, host_exists};
 const kiv::HostFileHooks no_host = {};
 
 TEST_F(FileLayer, HostRouteUsesTheHooksAndRecordsNothing) {
-  host_files.clear();
-  host_open.clear();
+  host_name.clear();
   kiv::override_host_file_hooks(&memory_host);
   kiv::settings.optflags |= kiv::opt_host_files;
   const int h = kiv::KIVopen("doc.html", kiv::open_create, kiv::kind_temporary);
@@ -211,7 +206,7 @@ TEST_F(FileLayer, HostRouteUsesTheHooksAndRecordsNothing) {
   EXPECT_EQ(kiv::KIVCheckExist("nothing"), 1);
   EXPECT_EQ(kiv::file_layer.PurgeableFileName[0], nullptr);
   EXPECT_EQ(kiv::KIVunlink("doc.html"), 0);
-  EXPECT_TRUE(host_files.empty());
+  EXPECT_EQ(host_name, "");
   // A host without hooks: every operation of the route fails.
   kiv::override_host_file_hooks(&no_host);
   EXPECT_EQ(kiv::KIVopen("doc.html", kiv::open_read, 1), -1);
