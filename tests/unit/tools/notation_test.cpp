@@ -5,20 +5,18 @@
 
 #include <random>
 
+#include "support/fake_host.h"
+
 namespace {
 
-std::string to_bytes(const std::string &text) {
-  std::string bytes, error;
-  EXPECT_TRUE(notation::from_notation(text, bytes, error)) << error;
-  return bytes;
-}
+using test_support::assemble;
 
 TEST(Notation, CodesParametersAndEscapes) {
-  EXPECT_EQ(to_bytes("Hi {BBT}b{EBT}"), "Hi \x1b\x1d" "BBT\x1e" "b\x1b\x1d" "EBT\x1e");
-  EXPECT_EQ(to_bytes("{SPF 1|240|Times Roman|}"), "\x1b\x1dSPF1\x1f" "240\x1fTimes Roman\x1f\x1e");
-  EXPECT_EQ(to_bytes("{HF }"), "\x1b\x1dHF \x1e");
-  EXPECT_EQ(to_bytes("a\\{\\|\\}\\\\\\n\\r\\t\\xE9\\x00"), std::string("a{|}\\\n\r\t\xE9\0", 10));
-  EXPECT_EQ(to_bytes("line one\nline two\r\n"), "line oneline two");
+  EXPECT_EQ(assemble("Hi {BBT}b{EBT}"), "Hi \x1b\x1d" "BBT\x1e" "b\x1b\x1d" "EBT\x1e");
+  EXPECT_EQ(assemble("{SPF 1|240|Times Roman|}"), "\x1b\x1dSPF1\x1f" "240\x1fTimes Roman\x1f\x1e");
+  EXPECT_EQ(assemble("{HF }"), "\x1b\x1dHF \x1e");
+  EXPECT_EQ(assemble("a\\{\\|\\}\\\\\\n\\r\\t\\xE9\\x00"), std::string("a{|}\\\n\r\t\xE9\0", 10));
+  EXPECT_EQ(assemble("line one\nline two\r\n"), "line oneline two");
 }
 
 TEST(Notation, MalformedTextIsRefusedWithItsLine) {
