@@ -85,12 +85,12 @@ TEST_F(Options, NumbersAndSwitches) {
   EXPECT_EQ(kiv::settings.converter_time_limit, 5);
   parse("GTL=0");
   EXPECT_EQ(kiv::settings.converter_time_limit, 0);
-}
-
-TEST_F(Options, GraphicTargetFormatsKeepFortyNine) {
-  for (int i = 0; i < 50; ++i) parse("-GTF=512");
-  EXPECT_EQ(GraphicTargetFormatCount, 49);
-  kiv::reset_graphic_settings();
+  EXPECT_EQ(kiv::make_addr("1234:abcd"), 0x1234ABCDu);  // addresses join two hex numbers
+  EXPECT_EQ(kiv::make_addr("ff"), 0xFFu);
+  char first[] = "dir.v2/report.htm";  // the body text name defaults to the first parameter's
+  kiv::settings.FirstParameterFileName = first;
+  parse("-BT");
+  EXPECT_STREQ(kiv::settings.BodyTextFileName, "dir.v2/report.bti");
 }
 
 TEST_F(Options, GraphicAndObjectWordsSetTheirBits) {
@@ -105,6 +105,8 @@ TEST_F(Options, GraphicAndObjectWordsSetTheirBits) {
   parse("-G1");
   EXPECT_EQ(GraphicsOptionFlag, 0);
   EXPECT_EQ(KIVGraphMode, 1);
+  for (int i = 0; i < 50; ++i) parse("-GTF=512");
+  EXPECT_EQ(GraphicTargetFormatCount, 49);
   kiv::reset_graphic_settings();
 }
 
@@ -123,26 +125,19 @@ TEST_F(Options, NameValuePairsAreFoundWithoutRegardToCase) {
   EXPECT_EQ(kiv::settings.kivCmdCount, kiv::name_value_slots);
 }
 
-TEST_F(Options, ConfigurationFileStopsAtTheEndOfFileMark) {
+TEST_F(Options, ConfigurationFilesStopAtTheEndOfFileMarkAndAtThemselves) {
   const std::string config = dir.file("words.cfg");
   test_support::write_file(config, "  PE=\"listed.lst\"\r\n\r\nN\n\x1aTW\n");
   EXPECT_EQ(kiv::LoadConfiguration(config.c_str()), 0x88u);
   EXPECT_STREQ(kiv::settings.excname, "listed.lst");
   EXPECT_EQ(kiv::LoadConfiguration(dir.file("missing.cfg").c_str()), 0u);
   EXPECT_EQ(parse(("-C=" + config).c_str()), 0x88u);
-}
-
-TEST_F(Options, ConfigurationFileNamingItselfStops) {
-  const std::string config = dir.file("loop.cfg");
-  test_support::write_file(config, "C=" + config + "\nTW\n");
-  EXPECT_EQ(kiv::LoadConfiguration(config.c_str()), 0x1000u);
-}
-
-TEST_F(Options, LongConfigurationLinesAreCut) {
-  char line[8];
-  const char *next = kiv::CopyConfigurationOption("abcdefghijkl\r\n\nnext", line, sizeof line);
+  const std::string loop = dir.file("loop.cfg");  // a file naming itself stops
+  test_support::write_file(loop, "C=" + loop + "\nTW\n");
+  EXPECT_EQ(kiv::LoadConfiguration(loop.c_str()), 0x1000u);
+  char line[8];  // long lines are cut
+  EXPECT_STREQ(kiv::CopyConfigurationOption("abcdefghijkl\r\n\nnext", line, sizeof line), "next");
   EXPECT_STREQ(line, "abcdefg");
-  EXPECT_STREQ(next, "next");
 }
 
 TEST_F(Options, ReferenceListLinesAndFixedNames) {
@@ -162,18 +157,6 @@ TEST_F(Options, ReferenceListLinesAndFixedNames) {
   parse("-RF=base");
   kiv::FixReferenceFileName("docs/main.htm", "x/pic.gif", out, sizeof out);
   EXPECT_STREQ(out, "base\\pic.gif");
-}
-
-TEST_F(Options, AddressesJoinTwoHexNumbers) {
-  EXPECT_EQ(kiv::make_addr("1234:abcd"), 0x1234ABCDu);
-  EXPECT_EQ(kiv::make_addr("ff"), 0xFFu);
-}
-
-TEST_F(Options, BodyTextNameDefaultsToTheFirstParameter) {
-  char first[] = "dir.v2/report.htm";
-  kiv::settings.FirstParameterFileName = first;
-  parse("-BT");
-  EXPECT_STREQ(kiv::settings.BodyTextFileName, "dir.v2/report.bti");
 }
 
 TEST_F(Options, VersionWordEndsTheConversionWithZero) {
