@@ -192,13 +192,17 @@ TEST_F(OleObjects, BadCodesAreRefusedWithoutReadingOn) {
 }
 
 TEST_F(OleObjects, NestingIsBounded) {
-  std::string deep = "5|0|0|0|0|0|";
-  // Embedded objects without strings or data, each the presentation of the one before.
-  for (int i = 0; i < 40; ++i) deep += "0105000002000000" + std::string(32, '0');
-  give(code_rest(deep + "|"));
-  kiv::KIVOLEHeader *header = nullptr;
-  EXPECT_EQ(kiv::ReadOLEICF(&header, source), nullptr);
-  kiv::KIVfree(header);
+  // Chains of embedded objects without strings or data, each the presentation
+  // of the one before, ended by an object of no type: objects nest at most
+  // eight deep below the top one.
+  for (const int nested : {8, 9}) {
+    std::string chain = "5|0|0|0|0|0|";
+    for (int i = 0; i < nested; ++i) chain += "0105000002000000" + std::string(32, '0');
+    give(code_rest(chain + "0105000000000000|"));
+    kiv::KIVOLEHeader *header = nullptr;
+    EXPECT_EQ(keep(kiv::ReadOLEICF(&header, source)) != nullptr, nested == 8) << nested;
+    kiv::KIVfree(header);
+  }
 }
 
 TEST_F(OleObjects, AnUnknownTypeEndsTheConversionWith5) {

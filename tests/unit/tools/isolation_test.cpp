@@ -98,7 +98,8 @@ TEST_F(Isolation, AgreesWithAPlainConversion) {
 
 TEST_F(Isolation, WritesThePipeTraceOnlyWhenAsked) {
   const std::string input = stream("text", "doc.icf");
-  const ToolRun r = isolate("--trace " + dir.file("trace.txt") + " " + input + " " + dir.file("doc.html"));
+  // --timeout 0 turns the time limit off: it must not end the conversion at once.
+  const ToolRun r = isolate("--timeout 0 --trace " + dir.file("trace.txt") + " " + input + " " + dir.file("doc.html"));
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.output, "");
   const std::string trace = read_file(dir.file("trace.txt"));
