@@ -4,8 +4,13 @@ include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 set_target_properties(icf2html PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
-# Installed tools find the library beside them, wherever the prefix is.
-set_target_properties(icf2html_cli icf_identify PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
+# The tools find the library beside them, wherever the prefix is: installed in
+# ../lib, in the build tree one folder up. One run path serves both, so nothing
+# is rewritten at install time: the space reserved for that rewrite ends the
+# build tree's run path with an empty entry, which the loader reads as the
+# current directory.
+set_target_properties(icf2html_cli icf_identify PROPERTIES BUILD_WITH_INSTALL_RPATH ON
+                      INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}:$ORIGIN/..")
 
 install(TARGETS icf2html EXPORT icf2htmlTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
