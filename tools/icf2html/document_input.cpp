@@ -18,6 +18,7 @@
 #include <icf2html.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -45,14 +46,14 @@ std::string program_directory(const char *program) {
   return slash == std::string::npos || slash == 0 ? std::string() : path.substr(0, slash + 1);
 }
 
-// In the child: runs the reader found for the format with the stream target given.
-[[noreturn]] void exec_reader(const std::string &reader, const char *input, const std::string &target,
-                              const std::string &variant_text) {
-  char *arguments[] = {const_cast<char *>(reader.c_str()), const_cast<char *>(input),
-                       const_cast<char *>(target.c_str()), const_cast<char *>(variant_text.c_str()),
-                       const_cast<char *>("-n"), nullptr};
-  if (!reader.empty()) execv(arguments[0], arguments);
-  _exit(status_no_program);
+using ReaderArguments = std::array<char *, 6>;
+
+// The reader's command line: the input, the stream target ("-t=..."), the
+// variant ("-vN") and no progress display. The strings stay the caller's.
+ReaderArguments reader_arguments(const std::string &reader, const char *input, const std::string &target,
+                                 const std::string &variant_text) {
+  return {const_cast<char *>(reader.c_str()), const_cast<char *>(input), const_cast<char *>(target.c_str()),
+          const_cast<char *>(variant_text.c_str()), const_cast<char *>("-n"), nullptr};
 }
 
 // Whether the file is a program this process may run.
@@ -86,12 +87,12 @@ int start_reader(const std::string &reader, const char *input, int variant, pid_
   if (pipe2(ends, O_CLOEXEC) != 0) return -1;
   fcntl(ends[1], F_SETPIPE_SZ, pipe_size);
   const std::string variant_text = "-v" + std::to_string(variant);
-  char *arguments[] = {const_cast<char *>(reader.c_str()), const_cast<char *>(input), const_cast<char *>("-t=stdout"),
-                       const_cast<char *>(variant_text.c_str()), const_cast<char *>("-n"), nullptr};
+  const std::string target = "-t=stdout";
+  ReaderArguments arguments = reader_arguments(reader, input, target, variant_text);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
-  const int failed = posix_spawn(&child, arguments[0], &actions, nullptr, arguments, environ);
+  const int failed = posix_spawn(&child, arguments[0], &actions, nullptr, arguments.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   close(ends[1]);
   if (failed == 0) return ends[0];
@@ -100,13 +101,19 @@ int start_reader(const std::string &reader, const char *input, int variant, pid_
   return -1;
 }
 
+// A template for mkstemp: a file of ours in dir.
+std::vector<char> name_template(const std::string &dir) {
+  std::vector<char> buffer(dir.begin(), dir.end());
+  for (char c : std::string_view("icf2html-XXXXXX")) buffer.push_back(c);
+  buffer.push_back('\0');
+  return buffer;
+}
+
 // A new symbolic link in dir to the pipe's read end; false when none can be made.
 bool link_to_pipe(const std::string &dir, int pipe_end, std::string &name) {
   const std::string target = "/proc/self/fd/" + std::to_string(pipe_end);
   for (int tries = 0; tries < 100; ++tries) {
-    std::vector<char> buffer(dir.begin(), dir.end());
-    for (char c : std::string("icf2html-XXXXXX")) buffer.push_back(c);
-    buffer.push_back('\0');
+    std::vector<char> buffer = name_template(dir);
     const int fd = mkstemp(buffer.data());  // a free name, made ours for a moment
     if (fd == -1) return false;
     close(fd);
@@ -121,9 +128,7 @@ bool link_to_pipe(const std::string &dir, int pipe_end, std::string &name) {
 }
 
 int make_stream_file(const std::string &dir, std::string &name) {
-  std::vector<char> buffer(dir.begin(), dir.end());
-  for (char c : std::string("icf2html-XXXXXX")) buffer.push_back(c);
-  buffer.push_back('\0');
+  std::vector<char> buffer = name_template(dir);
   const int fd = mkstemp(buffer.data());
   if (fd != -1) {
     name = buffer.data();
@@ -146,6 +151,8 @@ int wait_for_reader(pid_t child) {
 int run_limited_reader(const std::string &reader, const char *input, const std::string &stream, int variant,
                        const ReaderLimits &limits) {
   const std::string variant_text = "-v" + std::to_string(variant);
+  const std::string target = "-t=" + stream;
+  ReaderArguments arguments = reader_arguments(reader, input, target, variant_text);
   const bool limited = limits.seconds > 0 || limits.memory_mib > 0;
   std::fflush(nullptr);
   const pid_t child = fork();
@@ -157,7 +164,8 @@ int run_limited_reader(const std::string &reader, const char *input, const std::
       const rlimit limit{bytes, bytes};
       setrlimit(RLIMIT_AS, &limit);
     }
-    exec_reader(reader, input, "-t=" + stream, variant_text);
+    if (!reader.empty()) execv(arguments[0], arguments.data());
+    _exit(status_no_program);
   }
   if (limited) setpgid(child, child);  // whichever runs first: the group exists before it can be killed
   bool timed_out = false;
