@@ -21,9 +21,9 @@
 
 namespace kiv {
 
-FontTagState font_tag;
+FontsState fonts;
 
-void reset_attributes_fonts() { font_tag = {}; }
+void reset_attributes_fonts() { fonts = {}; }
 
 namespace {
 
@@ -244,7 +244,8 @@ int switch_attribute(fmt_info *rec, std::int32_t code_number) {
   return 0;
 }
 
-bool same_face(const char *a, const char *b) { return std::strcmp(a, b) == 0 || stricmp(a, b) == 0; }
+// Faces are the same when they differ at most in case (equal bytes take no folding).
+bool same_face(const char *a, const char *b) { return stricmp(a, b) == 0; }
 
 // An ASCII lower-case copy of text into buffer (size bytes, NUL-terminated).
 constexpr std::string_view lower_copy(const char *text, char *buffer, std::size_t size) {
@@ -285,32 +286,20 @@ void map_face(char *face) {
   }
 }
 
-// Faces met lately and what map_face made of them: a document switches among a
-// few faces over and over. The mapping depends on the face alone, so what is
-// remembered holds for every conversion.
-struct MappedFace {
-  std::array<char, face_size> given{};  // NUL-padded
-  std::array<char, face_size> mapped{};
-};
-constexpr std::size_t mapped_face_count = 4;
-
-void normalise_face(char *face) {
-  static std::array<MappedFace, mapped_face_count> recent{};
-  static std::size_t next_slot = 0;
+// The entry of fonts.known_faces for a face as the stream gives it, made with
+// map_face when the face is new. The mapping depends on the face alone.
+const KnownFace &known_face(const char *face) {
   std::array<char, face_size> given{};
   std::memcpy(given.data(), face, strnlen(face, face_max_characters));
-  for (const MappedFace &entry : recent) {
-    if (entry.given == given && entry.given[0] != '\0') {
-      std::memcpy(face, entry.mapped.data(), face_max_characters + 1);
-      return;
-    }
-  }
-  map_face(face);
-  MappedFace &slot = recent[next_slot];
-  next_slot = (next_slot + 1) % mapped_face_count;
+  for (const KnownFace &entry : fonts.known_faces)
+    if (entry.given == given && entry.given[0] != '\0') return entry;
+  KnownFace &slot = fonts.known_faces[fonts.next_known];
+  fonts.next_known = (fonts.next_known + 1) % known_face_count;
   slot.given = given;
-  slot.mapped = {};
-  std::memcpy(slot.mapped.data(), face, strnlen(face, face_max_characters) + 1);
+  slot.mapped = given;
+  map_face(slot.mapped.data());
+  slot.fixed_pitch = same_face(slot.mapped.data(), fixed_pitch_face);
+  return slot;
 }
 
 }  // namespace
@@ -380,10 +369,10 @@ int tt_spf(fmt_info *rec, std::int32_t) {
     rec->changed = 1;
   }
   if (same_face(face, rec->font.face)) return 0;
-  normalise_face(face);
-  if (!same_face(face, rec->font.face)) {
-    copy_bounded(rec->font.face, sizeof rec->font.face, face);
-    if (same_face(face, fixed_pitch_face)) rec->attrs |= attr_fixed_pitch;
+  const KnownFace &known = known_face(face);
+  if (!same_face(known.mapped.data(), rec->font.face)) {
+    std::memcpy(rec->font.face, known.mapped.data(), sizeof rec->font.face);
+    if (known.fixed_pitch) rec->attrs |= attr_fixed_pitch;
     else rec->attrs &= ~attr_fixed_pitch;
   }
   rec->attrs |= attr_font_changed;
@@ -457,16 +446,16 @@ namespace {
 
 // The cached tag is for this size digit, face and colour.
 bool font_tag_fits(char size_digit, const char *face, const char *digits) {
-  const FontTagState &t = font_tag;
+  const FontsState &t = fonts;
   if (t.length == 0 || t.tag[size_digit_at] != size_digit) return false;
   if (std::memcmp(t.tag.data() + t.colour_at, digits, 6) != 0) return false;
   if (t.face_length < face_size && face[t.face_length] != '\0') return false;
   return std::memcmp(t.tag.data() + t.face_at, face, t.face_length) == 0;
 }
 
-// Puts the tag together in font_tag: size, face, colour and the line end.
+// Puts the tag together in fonts.tag: size, face, colour and the line end.
 void build_font_tag(char size_digit, const char *face, const char *digits) {
-  FontTagState &t = font_tag;
+  FontsState &t = fonts;
   std::size_t n = 0;
   const auto append = [&](std::string_view text) {
     std::memcpy(t.tag.data() + n, text.data(), text.size());
@@ -509,7 +498,7 @@ void BeginFont(fmt_info *rec, const FontBlock &block, int flag) {
     // The tag comes before nearly every run of text, nearly always the same:
     // it is written in one piece, put together only when it changes.
     if (!font_tag_fits(size_digit, rec->font.face, digits)) build_font_tag(size_digit, rec->font.face, digits);
-    b_putn(reinterpret_cast<const unsigned char *>(font_tag.tag.data()), static_cast<long>(font_tag.length));
+    b_putn(reinterpret_cast<const unsigned char *>(fonts.tag.data()), static_cast<long>(fonts.length));
   }
   rec->color_out = rec->color;
   writer.FontApplied = 1;

@@ -85,17 +85,27 @@ void StartAttrsAfterFont(fmt_info *rec);
 // bytes); each value contributes its low eight bits.
 void get_color(std::int32_t red, std::int32_t green, std::int32_t blue, char *buffer);
 
-// The last FONT tag written, with its line end: the next tag of the same size,
-// face and colour is the same bytes, written again as they are.
+// The module's state. The last FONT tag written, with its line end: the next
+// tag of the same size, face and colour is the same bytes, written again as
+// they are. And the faces met lately with what they normalise to: a document
+// switches among a few faces over and over.
 inline constexpr std::size_t font_tag_room = 128;
-struct FontTagState {
+inline constexpr std::size_t known_face_count = 4;
+struct KnownFace {
+  std::array<char, face_size> given{};   // as the stream gives it, NUL-padded; empty: unused
+  std::array<char, face_size> mapped{};  // normalised, NUL-terminated
+  bool fixed_pitch = false;              // the normalised face is the fixed-pitch one
+};
+struct FontsState {
   std::array<char, font_tag_room> tag{};
-  std::size_t length = 0;       // 0: none yet
+  std::size_t length = 0;       // 0: no tag yet
   std::size_t face_at = 0;      // where the face begins in tag
   std::size_t face_length = 0;  // bytes of the face (at most face_size, no NUL)
   std::size_t colour_at = 0;    // where the six colour digits begin
+  std::array<KnownFace, known_face_count> known_faces{};
+  std::size_t next_known = 0;   // the entry a new face replaces
 };
-extern FontTagState font_tag;
+extern FontsState fonts;
 void reset_attributes_fonts();
 
 // FONT SIZE number (1 to 7) for a size in twentieths of a point.

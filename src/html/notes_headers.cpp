@@ -88,19 +88,13 @@ void put_mark(const NoteMark &mark) {
 // "<SUP><A HREF="#FNT0">mark</A></SUP>" in the text, or with NAME in the note.
 // The fixed part before the mark is put together and written in one piece.
 void put_note_link(std::string_view attribute, std::int32_t kind, std::int32_t number, const NoteMark &mark) {
-  constexpr std::string_view open = "<SUP><A ";
-  std::array<char, 64> text;
-  std::size_t n = 0;
-  const auto append = [&](std::string_view part) {
-    std::memcpy(text.data() + n, part.data(), part.size());
-    n += part.size();
-  };
-  append(open);
-  append(attribute);
-  append(kind == subdoc_endnote ? "ENT" : "FNT");
-  n = static_cast<std::size_t>(std::to_chars(text.data() + n, text.data() + text.size(), number).ptr - text.data());
-  append("\">");
-  b_putn(reinterpret_cast<const unsigned char *>(text.data()), static_cast<long>(n));
+  MarkupPiece piece;
+  piece.add("<SUP><A ");
+  piece.add(attribute);
+  piece.add(kind == subdoc_endnote ? "ENT" : "FNT");
+  piece.add_num(number);
+  piece.add("\">");
+  piece.write();
   put_mark(mark);
   put_str("</A></SUP>");
 }

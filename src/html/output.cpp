@@ -57,6 +57,10 @@ void put_num(std::int32_t n) {
   b_putn(reinterpret_cast<const unsigned char *>(digits), static_cast<long>(result.ptr - digits));
 }
 
+void MarkupPiece::add_num(std::int32_t n) {
+  length_ = static_cast<std::size_t>(std::to_chars(text_ + length_, text_ + room, n).ptr - text_);
+}
+
 int get_str(char *buffer, int max) {
   int n = 0;
   int c;

@@ -39,6 +39,39 @@ inline void put_str(std::string_view text, int flags = 0) {
   b_putn(reinterpret_cast<const unsigned char *>(text.data()), static_cast<long>(text.size()));
   if (flags & end_line) put_line_end();
 }
+// Markup put together from fixed texts, numbers and line ends and written in
+// one piece: the tags of a table cell or a note link. The flags of put_str
+// apply as they would to each part written on its own; a fresh line at the
+// very start looks at the output itself.
+class MarkupPiece {
+ public:
+  static constexpr std::size_t room = 192;
+  void add(std::string_view text, int flags = 0) {
+    if (flags & on_fresh_line) fresh_line();
+    std::memcpy(text_ + length_, text.data(), text.size());
+    length_ += text.size();
+    if (flags & end_line) line_end();
+  }
+  void add_num(std::int32_t n);
+  void line_end() {
+    if (writer.line_ends & 1) text_[length_++] = '\r';
+    if (writer.line_ends & 2) text_[length_++] = '\n';
+  }
+  void fresh_line() {
+    if (length_ == 0) start_fresh_line();
+    else if (text_[length_ - 1] != '\n' && text_[length_ - 1] != '\r') line_end();
+  }
+  // Writes what was put together and empties the piece.
+  void write() {
+    if (length_ == 0) return;
+    b_putn(reinterpret_cast<const unsigned char *>(text_), static_cast<long>(length_));
+    length_ = 0;
+  }
+
+ private:
+  char text_[room];
+  std::size_t length_ = 0;
+};
 // Writes a text that comes from the document where the main loop's escaping
 // does not reach it (attribute values, link texts, note marks, the title): as it
 // is, or, for untrusted documents (the UNTRUSTED option word), with "&", the

@@ -22,9 +22,10 @@ constexpr std::int32_t cds_real_table = 8;   // CDS flag: a table, not a column 
 constexpr std::int32_t twips_per_point = 20;
 
 // Closes the open cell with the tag it was opened with: TH for a cell of a
-// header row under the option word HEADERROWS, TD otherwise.
-void put_cell_end() {
-  put_str(tables.header_cell_open ? "</TH>" : "</TD>", own_line);
+// header row under the option word HEADERROWS, TD otherwise. Table markup is
+// put together in a piece and written in one call.
+void add_cell_end(MarkupPiece &piece) {
+  piece.add(tables.header_cell_open ? "</TH>" : "</TD>", own_line);
   tables.header_cell_open = 0;
 }
 
@@ -54,10 +55,12 @@ void begin_table(fmt_info *rec) {
     // The start tag stays open: the first row adds the border and closes it.
   } else {
     rec->in_columns = 1;
-    put_str("<TABLE>", own_line);
-    put_str("<TR>", end_line);
-    put_str("<TD VALIGN=TOP>", end_line);
-    put_str("<HR>", end_line);
+    MarkupPiece piece;
+    piece.add("<TABLE>", own_line);
+    piece.add("<TR>", end_line);
+    piece.add("<TD VALIGN=TOP>", end_line);
+    piece.add("<HR>", end_line);
+    piece.write();
     rec->cur_col = 1;
     BeginFont(rec, rec->font, 1);
   }
@@ -70,18 +73,21 @@ void begin_row(fmt_info *rec) {
   const std::int32_t border = params[3];
   // A fifth parameter of 1 marks a header row; read only under HEADERROWS.
   const bool header = settings.header_rows != 0 && get_dec() == 1;
+  MarkupPiece piece;
   if (rec->in_table && rec->row_count == 0) {
-    if (border != 0) put_str(" BORDER=1 CELLSPACING=1");
-    put_str(">", end_line);
+    if (border != 0) piece.add(" BORDER=1 CELLSPACING=1");
+    piece.add(">", end_line);
   }
   if (rec->row_count != 0) {
     if (!tables.prev_cell_ignore) {
+      piece.write();
       EndFont(rec);
-      put_cell_end();
+      add_cell_end(piece);
     }
-    put_str("</TR>", end_line);
+    piece.add("</TR>", end_line);
   }
-  put_str("<TR>", end_line);
+  piece.add("<TR>", end_line);
+  piece.write();
   tables.header_row = header ? 1 : 0;
   rec->cur_col = -1;
   count_row(rec->row_count);
@@ -97,41 +103,46 @@ void begin_cell(fmt_info *rec) {
   const std::int32_t horizontal = params[4];
   const std::int32_t vertical = params[6];
 
-  if (rec->cur_col != -1 && !tables.prev_cell_ignore) put_cell_end();
+  MarkupPiece piece;
+  if (rec->cur_col != -1 && !tables.prev_cell_ignore) add_cell_end(piece);
   rec->cur_col = column < 1 ? 1 : column;
   tables.prev_cell_ignore = covered != 0 ? 1 : 0;
-  if (covered != 0) return;  // covered by a neighbour's span: no cell of its own
+  if (covered != 0) {
+    piece.write();
+    return;  // covered by a neighbour's span: no cell of its own
+  }
 
   tables.header_cell_open = tables.header_row;
-  put_str(tables.header_cell_open ? "<TH" : "<TD");
+  piece.add(tables.header_cell_open ? "<TH" : "<TD");
   if (column_span > 1) {
-    put_str(" COLSPAN=");
-    put_num(column_span);
+    piece.add(" COLSPAN=");
+    piece.add_num(column_span);
   }
   if (row_span > 1) {
-    put_str(" ROWSPAN=");
-    put_num(row_span);
+    piece.add(" ROWSPAN=");
+    piece.add_num(row_span);
   }
   switch (horizontal) {
     case 1:
-    case 5: put_str(" ALIGN=JUSTIFY"); break;
-    case 2: put_str(" ALIGN=CENTER"); break;
-    case 3: put_str(" ALIGN=RIGHT"); break;
-    case 4: put_str(" ALIGN=DECIMAL"); break;
+    case 5: piece.add(" ALIGN=JUSTIFY"); break;
+    case 2: piece.add(" ALIGN=CENTER"); break;
+    case 3: piece.add(" ALIGN=RIGHT"); break;
+    case 4: piece.add(" ALIGN=DECIMAL"); break;
     default: break;
   }
   switch (vertical) {
-    case 0: put_str(" VALIGN=TOP"); break;
-    case 1: put_str(" VALIGN=BOTTOM"); break;
-    case 2: put_str(" VALIGN=MIDDLE"); break;
+    case 0: piece.add(" VALIGN=TOP"); break;
+    case 1: piece.add(" VALIGN=BOTTOM"); break;
+    case 2: piece.add(" VALIGN=MIDDLE"); break;
     default: break;
   }
   if (rec->row_height != 0 && row_span < 2) {
-    put_str(" HEIGHT=");
+    piece.add(" HEIGHT=");
     // Deliberate: unsigned division, so a missing height (-1) gives a large number.
-    put_num(static_cast<std::int32_t>(static_cast<std::uint32_t>(rec->row_height) / twips_per_point));
+    piece.add_num(static_cast<std::int32_t>(static_cast<std::uint32_t>(rec->row_height) / twips_per_point));
   }
-  put_str(">", end_line);
+  piece.add(">", end_line);
+  piece.write();
   rec->align = align_left;
   BeginFont(rec, rec->font, 1);
 }
@@ -139,15 +150,17 @@ void begin_cell(fmt_info *rec) {
 void column_break(fmt_info *rec, bool soft) {
   if (!rec->in_columns) return;
   EndFont(rec);
-  put_str("</TD>", own_line);
+  MarkupPiece piece;
+  piece.add("</TD>", own_line);
   if (rec->cur_col < std::numeric_limits<std::int32_t>::max()) ++rec->cur_col;
   if (static_cast<std::uint32_t>(rec->cur_col) > static_cast<std::uint32_t>(rec->col_count)) {
     // The columns wrap into a new row.
-    put_str("</TR>", end_line);
-    put_str("<TR>", end_line);
+    piece.add("</TR>", end_line);
+    piece.add("<TR>", end_line);
     rec->cur_col = 1;
   }
-  put_str("<TD VALIGN=TOP>", end_line);
+  piece.add("<TD VALIGN=TOP>", end_line);
+  piece.write();
   rec->align = align_left;
   BeginFont(rec, rec->font, 1);
   put_str("<HR>", end_line);
@@ -160,9 +173,11 @@ void column_break(fmt_info *rec, bool soft) {
 }
 
 void end_table(fmt_info *rec) {
-  put_cell_end();
-  put_str("</TR>", end_line);
-  put_str("</TABLE>", end_line);
+  MarkupPiece piece;
+  add_cell_end(piece);
+  piece.add("</TR>", end_line);
+  piece.add("</TABLE>", end_line);
+  piece.write();
   tables.header_row = 0;
   if (rec->in_table) {
     rec->in_table = 0;
