@@ -307,14 +307,15 @@ void map_face(char *face) {
 // The entry of fonts.known_faces for a face as the stream gives it, made with
 // map_face when the face is new. The mapping depends on the face alone.
 const KnownFace &known_face(const char *face) {
-  std::array<char, face_size> given{};
-  std::memcpy(given.data(), face, strnlen(face, face_max_characters));
+  const std::size_t length = strnlen(face, face_max_characters);
   for (const KnownFace &entry : fonts.known_faces)
-    if (entry.given == given && entry.given[0] != '\0') return entry;
+    if (entry.given_length == length && length != 0 && std::memcmp(entry.given.data(), face, length) == 0) return entry;
   KnownFace &slot = fonts.known_faces[fonts.next_known];
   fonts.next_known = (fonts.next_known + 1) % known_face_count;
-  slot.given = given;
-  slot.mapped = given;
+  slot.given = {};
+  std::memcpy(slot.given.data(), face, length);
+  slot.given_length = length;
+  slot.mapped = slot.given;
   map_face(slot.mapped.data());
   slot.fixed_pitch = same_face(slot.mapped.data(), fixed_pitch_face);
   return slot;

@@ -92,7 +92,8 @@ void get_color(std::int32_t red, std::int32_t green, std::int32_t blue, char *bu
 inline constexpr std::size_t font_tag_room = 128;
 inline constexpr std::size_t known_face_count = 4;
 struct KnownFace {
-  std::array<char, face_size> given{};   // as the stream gives it, NUL-padded; empty: unused
+  std::array<char, face_size> given{};   // as the stream gives it, NUL-padded
+  std::size_t given_length = 0;          // 0: unused
   std::array<char, face_size> mapped{};  // normalised, NUL-terminated
   bool fixed_pitch = false;              // the normalised face is the fixed-pitch one
 };

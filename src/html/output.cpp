@@ -1,6 +1,8 @@
 // Output primitives and the format stack.
 #include "html/output.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <initializer_list>
 #include <cstring>
@@ -61,15 +63,30 @@ void MarkupPiece::add_num(std::int32_t n) {
   length_ = static_cast<std::size_t>(std::to_chars(text_ + length_, text_ + room, n).ptr - text_);
 }
 
+namespace {
+
+// Bytes that end the stretch of a string parameter copied as it is.
+constexpr auto parameter_stops = [] {
+  std::array<bool, 256> stops{};
+  for (const int c : {RS, US, ESC}) stops[static_cast<std::size_t>(c)] = true;
+  return stops;
+}();
+
+}  // namespace
+
 int get_str(char *buffer, int max) {
   int n = 0;
   int c;
   for (;;) {
-    // The bytes at hand in the source window are copied in one scan.
+    // The bytes at hand in the source window are found in one scan and
+    // copied in one piece.
     const unsigned char *const start = b_window_begin();
     const unsigned char *const end = b_window_end();
+    const unsigned char *const limit = start + std::min<long>(end - start, std::max(max - n, 0));
     const unsigned char *p = start;
-    for (; p < end && n < max && *p != RS && *p != US && *p != ESC; ++p) buffer[n++] = static_cast<char>(*p);
+    while (p < limit && !parameter_stops[*p]) ++p;
+    if (p > start) std::memcpy(buffer + n, start, static_cast<std::size_t>(p - start));
+    n += static_cast<int>(p - start);
     b_take(p - start);
     if (n >= max) {
       // Cut: the rest of the parameter is skipped, nested codes whole, so
