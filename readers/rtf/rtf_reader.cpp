@@ -14,6 +14,7 @@
 #include "common/types.h"
 #include "rtf_code_pages.h"
 #include "rtf_control_words.h"
+#include "rtf_kept_tokens.h"
 #include "rtf_lists.h"
 #include "rtf_pictures.h"
 #include "rtf_stream_output.h"
@@ -128,6 +129,7 @@ struct ReaderState {
   int marker_len = 0;
   OutputState out;
   OutputState saved_out;
+  RtfKeptTokens kept;  // the tokens of a table read ahead, for the main reading
   bool in_subdoc = false;
   bool subdoc_is_note = false;
   bool note_pending = false;   // \footnote seen; its code waits for a possible \ftnalt
@@ -225,26 +227,44 @@ void sync_character_format() {
 
 constexpr std::int32_t edge_tolerance = 10;  // twips within which two cell edges are one
 
-// Reads ahead in the file from the current position; calls visit(token, word)
-// for every token (word: the control word's entry, none for other tokens and
-// unknown words) until it returns false, the file ends or the budget runs out.
+// Reads ahead in the file from the current position (the kept tokens that
+// wait first); calls visit(token, word) for every token (word: the control
+// word's entry, none for other tokens and unknown words) until it returns
+// false, the file ends or the budget runs out. With keep, the tokens it reads
+// are kept for the main reading, up to the first that the main reading must
+// read from the file itself (raw \bin data, a picture's data), and the input
+// moves on past them.
 template <typename Visit>
-void read_ahead(Visit visit) {
+void read_ahead(bool keep, Visit visit) {
+  RtfToken token;
+  const RtfWordEntry *entry = nullptr;
+  long budget = 1L << 22;
+  const std::size_t waiting = kept_tokens_waiting(reader.kept);
+  for (std::size_t k = 0; k < waiting; ++k, --budget) {
+    kept_token_at(reader.kept, k, token, entry);
+    if (!visit(token, entry != nullptr ? entry->word : RtfWord::none)) return;
+  }
+  if (keep) clear_kept_tokens(reader.kept);
   RtfInput ahead;
   rtf_input_clone(ahead, *reader.input);
-  RtfToken token;
-  for (long budget = 1L << 22; budget > 0; --budget) {
+  long long kept_end = rtf_input_offset(ahead);
+  for (; budget > 0; --budget) {
     rtf_next_token(ahead, token);
     if (token.kind == RtfTokenKind::end) break;
     RtfWord word = RtfWord::none;
+    entry = nullptr;
     if (token.kind == RtfTokenKind::control_word) {
-      const RtfWordEntry *entry = find_rtf_word(token.word, token.word_len);
+      entry = find_rtf_word(token.word, token.word_len);
       if (entry != nullptr) word = entry->word;
+      if (word == RtfWord::bin || word == RtfWord::pict) keep = false;
       if (word == RtfWord::bin && token.has_param && token.param > 0) rtf_skip_bytes(ahead, token.param);
     }
+    if (keep && keep_token(reader.kept, token, entry)) kept_end = rtf_input_offset(ahead);
+    else keep = false;
     if (!visit(token, word)) break;
   }
   rtf_input_close(ahead);
+  if (kept_tokens_waiting(reader.kept) > 0 && waiting == 0) rtf_input_move_to(*reader.input, kept_end);
 }
 
 // Rows that continue a vertical merge begun in the current row by the cell
@@ -253,7 +273,7 @@ void read_ahead(Visit visit) {
 int count_vertical_span(std::int32_t right) {
   int span = 1;
   bool after_row = false, merged = false;
-  read_ahead([&](const RtfToken &token, RtfWord word) {
+  read_ahead(false, [&](const RtfToken &token, RtfWord word) {
     if (word == RtfWord::row) after_row = true, merged = false;
     else if (!after_row) return true;
     else if (word == RtfWord::trowd) merged = false;
@@ -287,7 +307,11 @@ void read_table_grid() {
   reader.grid_count = 0;
   for (int k = 0; k < reader.row.count; ++k) add_grid_edge(reader.row.cells[static_cast<std::size_t>(k)].right);
   bool after_row = false;
-  read_ahead([&](const RtfToken &token, RtfWord word) {
+  // The table's tokens are kept, so that they are read once, unless tokens
+  // kept before still wait or a picture's data is being read from the input.
+  const bool keep = kept_tokens_waiting(reader.kept) == 0 && top().dest != Dest::picture &&
+                    (reader.input->fd == -1 || reader.input->seekable);
+  read_ahead(keep, [&](const RtfToken &token, RtfWord word) {
     if (token.kind == RtfTokenKind::text) {
       for (std::size_t k = 0; k < token.text_len; ++k)
         if (token.text[k] != ' ' && after_row) return false;
@@ -495,6 +519,28 @@ void emit_text_char(char32_t c) {
   else put_character(c);
 }
 
+// The buffer that the characters of dest are collected in as UTF-8, with
+// its length and the most bytes it keeps; buffer stays null for other
+// destinations.
+void byte_buffer_of(Dest dest, char *&buffer, std::size_t *&len, std::size_t &max) {
+  switch (dest) {
+    case Dest::fldinst:
+      if (reader.field_depth > 0 && reader.field_depth <= rtf_field_depth_max) {
+        FieldState &field = reader.fields[static_cast<std::size_t>(reader.field_depth - 1)];
+        buffer = field.instruction, len = &field.len, max = sizeof field.instruction - 1;
+      }
+      break;
+    case Dest::bookmark:
+      buffer = reader.bookmark, len = &reader.bookmark_len, max = sizeof reader.bookmark - 1;
+      break;
+    case Dest::shape_name:
+      buffer = reader.shape_property, len = &reader.shape_property_len, max = sizeof reader.shape_property - 1;
+      break;
+    default:
+      break;
+  }
+}
+
 // One character in whatever destination the current group has.
 void emit_char(char32_t c) {
   switch (top().dest) {
@@ -504,18 +550,14 @@ void emit_char(char32_t c) {
     case Dest::info_text:
       append_info_char(c);
       break;
-    case Dest::fldinst:
-      if (reader.field_depth > 0 && reader.field_depth <= rtf_field_depth_max) {
-        FieldState &field = reader.fields[static_cast<std::size_t>(reader.field_depth - 1)];
-        append_utf8(field.instruction, field.len, sizeof field.instruction - 1, c);
-      }
+    case Dest::fldinst: case Dest::bookmark: case Dest::shape_name: {
+      char *buffer = nullptr;
+      std::size_t *len = nullptr;
+      std::size_t max = 0;
+      byte_buffer_of(top().dest, buffer, len, max);
+      if (buffer != nullptr) append_utf8(buffer, *len, max, c);
       break;
-    case Dest::bookmark:
-      append_utf8(reader.bookmark, reader.bookmark_len, sizeof reader.bookmark - 1, c);
-      break;
-    case Dest::shape_name:
-      append_utf8(reader.shape_property, reader.shape_property_len, sizeof reader.shape_property - 1, c);
-      break;
+    }
     case Dest::level_text:
       add_level_text(reader.lists, c);
       break;
@@ -615,7 +657,21 @@ void handle_text(const RtfToken &token) {
     }
     return;
   }
-  for (; k < token.text_len; ++k) decode_and_emit(token.text[k]);
+  // Bytes that the page maps to themselves go straight into the field
+  // instruction, bookmark or property name they spell.
+  char *buffer = nullptr;
+  std::size_t *len = nullptr;
+  std::size_t max = 0;
+  byte_buffer_of(dest, buffer, len, max);
+  CodePageDecoder *decoder = code_page_decoder(page);
+  for (; k < token.text_len; ++k) {
+    const unsigned char byte = token.text[k];
+    if (buffer != nullptr && decoder->pending_len == 0 && byte < 0x80 && byte != 0 && decoder->table[byte] == byte) {
+      if (*len < max) buffer[(*len)++] = static_cast<char>(byte), buffer[*len] = '\0';
+      continue;
+    }
+    decode_and_emit(byte);
+  }
 }
 
 // ---- destinations -------------------------------------------------------------
@@ -695,15 +751,18 @@ bool link_target(const char *instruction, char *target, std::size_t size, bool &
   if (url.empty() && anchor.empty()) return false;
   std::size_t len = 0;
   auto add = [&](std::string_view part) {
+    constexpr char hex_digits[] = "0123456789ABCDEF";
     for (const char ch : part) {
       const auto c = static_cast<unsigned char>(ch);
-      char piece[4];
-      std::size_t n = 1;
-      piece[0] = ch;
-      if (c <= 0x20 || c >= 0x7F || c == '"' || c == '<' || c == '>') n = static_cast<std::size_t>(std::snprintf(piece, sizeof piece, "%%%02X", c));
-      if (len + n >= size) return;
-      std::memcpy(target + len, piece, n);
-      len += n;
+      if (c <= 0x20 || c >= 0x7F || c == '"' || c == '<' || c == '>') {
+        if (len + 3 >= size) return;
+        target[len++] = '%';
+        target[len++] = hex_digits[c >> 4];
+        target[len++] = hex_digits[c & 15];
+      } else {
+        if (len + 1 >= size) return;
+        target[len++] = ch;
+      }
     }
   };
   add(url);
@@ -1070,8 +1129,8 @@ void text_word(const RtfWordEntry &entry, const RtfToken &token) {
   }
 }
 
-void handle_word(const RtfToken &token) {
-  const RtfWordEntry *entry = find_rtf_word(token.word, token.word_len);
+// A control word and its entry (null when the word is unknown).
+void handle_word(const RtfToken &token, const RtfWordEntry *entry) {
   if (reader.ignorable) {
     reader.ignorable = false;
     if (entry == nullptr || !is_destination(entry->word)) {
@@ -1220,8 +1279,14 @@ int read_rtf(RtfInput &in) {
   if (!read_header(in, token)) return in.failed ? rtf_status_read_failed : rtf_status_not_rtf;
   reader.depth = 1;
   reader.groups[0] = {};
+  const RtfWordEntry *entry = nullptr;
   while (!reader.done) {
-    rtf_next_token(in, token);
+    if (kept_tokens_waiting(reader.kept) > 0) {
+      take_kept_token(reader.kept, token, entry);
+    } else {
+      rtf_next_token(in, token);
+      if (token.kind == RtfTokenKind::control_word) entry = find_rtf_word(token.word, token.word_len);
+    }
     switch (token.kind) {
       case RtfTokenKind::end: reader.done = true; break;
       case RtfTokenKind::group_open:
@@ -1229,7 +1294,7 @@ int read_rtf(RtfInput &in) {
         open_group();
         break;
       case RtfTokenKind::group_close: pop_group(); break;
-      case RtfTokenKind::control_word: handle_word(token); break;
+      case RtfTokenKind::control_word: handle_word(token, entry); break;
       case RtfTokenKind::control_symbol: handle_symbol(token.symbol); break;
       case RtfTokenKind::hex_byte: handle_hex_byte(token.symbol); break;
       case RtfTokenKind::text:

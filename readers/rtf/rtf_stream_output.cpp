@@ -9,19 +9,29 @@ namespace {
 
 // A string parameter: its printable bytes, then the parameter's end.
 void put_string(const char *text) {
-  for (const char *p = text; p != nullptr && *p != '\0'; ++p) {
-    const auto c = static_cast<unsigned char>(*p);
-    if (c >= 0x20 && c != 0x7F) b_putc(c);
+  if (text != nullptr) {
+    // Runs of the bytes that are kept go out in one piece.
+    const auto *p = reinterpret_cast<const unsigned char *>(text);
+    for (;;) {
+      const unsigned char *run = p;
+      while (*p >= 0x20 && *p != 0x7F) ++p;
+      if (p > run) b_putn(run, p - run);
+      if (*p == '\0') break;
+      ++p;
+    }
   }
   b_putc(US);
 }
 
-// A hexadecimal parameter of up to 32 bits, without leading zeros.
+// A hexadecimal parameter of up to 32 bits, without leading zeros, in one piece.
 void put_hex(std::uint32_t value) {
-  int shift = 28;
-  while (shift > 0 && (value >> shift) == 0) shift -= 4;
-  for (; shift >= 0; shift -= 4) OutHexNibble(static_cast<int>(value >> shift));
-  b_putc(US);
+  int digits = 1;
+  while (digits < 8 && (value >> (4 * digits)) != 0) ++digits;
+  b_put_filled(digits + 1, [value, digits](unsigned char *p) {
+    constexpr char hex_digits[] = "0123456789ABCDEF";
+    for (int k = 0; k < digits; ++k) p[k] = static_cast<unsigned char>(hex_digits[(value >> (4 * (digits - 1 - k))) & 15]);
+    p[digits] = US;
+  });
 }
 
 void put_toggle(bool have, bool want, IcfCode on, IcfCode off, bool turning_on) {
@@ -43,10 +53,7 @@ void put_character(char32_t c) {
   b_putc('_');
 }
 
-void put_attribute_changes(const CharFormat &have, const CharFormat &want) {
-  if (have.bold == want.bold && have.italic == want.italic && have.underline == want.underline &&
-      have.strike == want.strike && have.script == want.script && have.caps == want.caps)
-    return;  // the usual case: text after a word that changed no attribute
+void put_attribute_codes(const CharFormat &have, const CharFormat &want) {
   // Attributes that go off first, then those that come on.
   for (const bool turning_on : {false, true}) {
     put_toggle(have.bold, want.bold, code("BBT"), code("EBT"), turning_on);

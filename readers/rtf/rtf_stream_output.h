@@ -46,8 +46,18 @@ void put_nonbreaking_space();
 // A character beyond ASCII: Latin-1 ones in the ISO 8859-1 set, the rest as
 // Unicode scalar values; each followed by the substitute "_".
 void put_character(char32_t c);
+// Whether have and want differ in an attribute that has a code.
+inline bool attributes_differ(const CharFormat &have, const CharFormat &want) {
+  return have.bold != want.bold || have.italic != want.italic || have.underline != want.underline ||
+         have.strike != want.strike || have.script != want.script || have.caps != want.caps;
+}
+void put_attribute_codes(const CharFormat &have, const CharFormat &want);
 // Attribute codes for what differs between have and want (off before on).
-void put_attribute_changes(const CharFormat &have, const CharFormat &want);
+// Checked here, where it is inline: text usually follows a word that changed
+// no attribute.
+inline void put_attribute_changes(const CharFormat &have, const CharFormat &want) {
+  if (attributes_differ(have, want)) put_attribute_codes(have, want);
+}
 // size in half points.
 void put_font(std::int32_t size, const char *face);
 void put_color(std::int32_t red, std::int32_t green, std::int32_t blue);

@@ -236,6 +236,7 @@ bool rtf_input_open_fd(RtfInput &in, int fd) {
   in.data = in.block;
   const off_t start = lseek(fd, 0, SEEK_CUR);
   in.window_offset = start > 0 ? start : 0;
+  in.seekable = start != -1;
   return true;
 }
 
@@ -249,6 +250,7 @@ void rtf_input_clone(RtfInput &copy, const RtfInput &in) {
   copy = {};
   copy.fd = in.fd;
   copy.look_ahead = true;
+  copy.seekable = in.seekable;
   copy.data = in.data + in.pos;
   copy.len = in.len - in.pos;
   copy.window_offset = in.window_offset + static_cast<long long>(in.pos);
@@ -257,6 +259,16 @@ void rtf_input_clone(RtfInput &copy, const RtfInput &in) {
 void rtf_input_close(RtfInput &in) {
   std::free(in.block);
   in = {};
+}
+
+void rtf_input_move_to(RtfInput &in, long long offset) {
+  if (offset >= in.window_offset && offset - in.window_offset <= static_cast<long long>(in.len)) {
+    in.pos = static_cast<std::size_t>(offset - in.window_offset);
+    return;
+  }
+  // Past the window of a file: the next refill reads at the offset.
+  in.window_offset = offset;
+  in.len = in.pos = 0;
 }
 
 int rtf_get_byte(RtfInput &in) { return get(in); }

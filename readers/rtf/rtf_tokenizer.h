@@ -34,6 +34,7 @@ struct RtfInput {
   long long window_offset = 0;          // file offset of data[0]
   bool failed = false;                  // a read error
   bool look_ahead = false;              // a copy reading ahead of the main input
+  bool seekable = false;                // a file read at offsets (not a pipe)
   unsigned char *block = nullptr;       // owned block for file input
 };
 
@@ -47,6 +48,11 @@ void rtf_input_open_memory(RtfInput &in, const unsigned char *data, std::size_t 
 // reads on (its window may be the block of in).
 void rtf_input_clone(RtfInput &copy, const RtfInput &in);
 void rtf_input_close(RtfInput &in);
+// The offset of the next byte to read (in the file, or from the start of memory).
+inline long long rtf_input_offset(const RtfInput &in) { return in.window_offset + static_cast<long long>(in.pos); }
+// Moves in on to offset, which a look-ahead copy of it has reached: in then
+// reads from there. Only memory and a seekable file can be moved past their window.
+void rtf_input_move_to(RtfInput &in, long long offset);
 
 // Next token; RtfTokenKind::end at the end of input.
 void rtf_next_token(RtfInput &in, RtfToken &token);

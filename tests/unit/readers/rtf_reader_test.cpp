@@ -98,6 +98,49 @@ TEST(RtfReaderInput, AFileReadsAsTheSameBytesInMemory) {
   }
 }
 
+// A table's tokens, read ahead for its grid, are kept and not read again;
+// a pipe, which cannot be read ahead past its window, keeps none. The same
+// documents through memory, a file and a pipe give the same stream: tables
+// that hold pictures (also before a cell's first text), raw data, vertical
+// merges read ahead while kept tokens wait, a note with a table of its own,
+// and tables longer than the kept tokens or their text.
+TEST(RtfReaderInput, KeptTableTokensGiveTheStreamOfAPipe) {
+  std::string many_rows;
+  for (int k = 0; k < 700; ++k) many_rows += "\\trowd\\cellx1000\\cellx2000\\pard\\intbl a\\cell b\\cell\\row\n";
+  const std::string documents[] = {
+      "{\\rtf1\\trowd\\clvmgf\\cellx1000\\cellx2000\\pard\\intbl a\\cell {\\pict\\pngblip 8950}b\\cell\\row"
+      "\\trowd\\clvmrg\\cellx1000\\cellx2500\\pard\\intbl\\cell c{\\footnote\\pard\\intbl n\\cell\\row}\\cell\\row\\pard end\\par}",
+      "{\\rtf1\\trowd\\cellx1000\\pard\\intbl{\\pict\\wmetafile8 0100}a\\bin3 {}}\\cell\\row\\trowd\\cellx1500\\pard\\intbl b\\cell\\row"
+      "\\pard after\\par}",
+      "{\\rtf1 " + many_rows + "\\trowd\\cellx3000\\pard\\intbl z\\cell\\row\\pard x\\par}",
+      "{\\rtf1\\trowd\\cellx1000\\cellx2000\\pard\\intbl v\\cell " + std::string(40000, 'w') +
+          "\\cell\\row\\trowd\\cellx1500\\pard\\intbl u\\cell\\row\\pard}",
+  };
+  test_support::TempDir dir;
+  for (const std::string &rtf : documents) {
+    ASSERT_LT(rtf.size(), kiv::rtf_block_size);  // a pipe's reader sees the whole table in its window
+    const ReadResult memory = read(rtf);
+    ASSERT_NE(memory.stream.find("BCO"), std::string::npos);
+    test_support::write_file(dir.file("in.rtf"), rtf);
+    const int file_fd = open(dir.file("in.rtf").c_str(), O_RDONLY);
+    int pipe_fds[2];
+    ASSERT_NE(file_fd, -1);
+    ASSERT_EQ(pipe(pipe_fds), 0);
+    fcntl(pipe_fds[1], F_SETPIPE_SZ, static_cast<int>(kiv::rtf_block_size));
+    ASSERT_EQ(write(pipe_fds[1], rtf.data(), rtf.size()), static_cast<ssize_t>(rtf.size()));
+    close(pipe_fds[1]);
+    for (const int fd : {file_fd, pipe_fds[0]}) {
+      kiv::RtfInput input;
+      ASSERT_TRUE(kiv::rtf_input_open_fd(input, fd));
+      const ReadResult through_fd = read(input);
+      kiv::rtf_input_close(input);
+      close(fd);
+      EXPECT_EQ(through_fd.status, kiv::rtf_status_ok);
+      EXPECT_EQ(through_fd.stream, memory.stream) << rtf.substr(0, 80) << (fd == file_fd ? " (file)" : " (pipe)");
+    }
+  }
+}
+
 // A text run ends at the first brace, backslash or line end, and its ASCII
 // goes out up to the first byte beyond it, wherever they fall in the run:
 // runs are looked at several bytes at a time.
