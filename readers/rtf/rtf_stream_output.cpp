@@ -23,15 +23,12 @@ void put_string(const char *text) {
   b_putc(US);
 }
 
-// A hexadecimal parameter of up to 32 bits, without leading zeros, in one piece.
+// A hexadecimal parameter of up to 32 bits, without leading zeros.
 void put_hex(std::uint32_t value) {
-  int digits = 1;
-  while (digits < 8 && (value >> (4 * digits)) != 0) ++digits;
-  b_put_filled(digits + 1, [value, digits](unsigned char *p) {
-    constexpr char hex_digits[] = "0123456789ABCDEF";
-    for (int k = 0; k < digits; ++k) p[k] = static_cast<unsigned char>(hex_digits[(value >> (4 * (digits - 1 - k))) & 15]);
-    p[digits] = US;
-  });
+  int shift = 28;
+  while (shift > 0 && (value >> shift) == 0) shift -= 4;
+  for (; shift >= 0; shift -= 4) OutHexNibble(static_cast<int>(value >> shift));
+  b_putc(US);
 }
 
 void put_toggle(bool have, bool want, IcfCode on, IcfCode off, bool turning_on) {

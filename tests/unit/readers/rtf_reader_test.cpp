@@ -41,6 +41,16 @@ ReadResult read(kiv::RtfInput &input) {
   return {status, text};
 }
 
+// Reads the file open as fd, in blocks, and closes it.
+ReadResult read_fd(int fd) {
+  kiv::RtfInput input;
+  if (!kiv::rtf_input_open_fd(input, fd)) return {-1, ""};
+  const ReadResult result = read(input);
+  kiv::rtf_input_close(input);
+  close(fd);
+  return result;
+}
+
 ReadResult read(const std::string &rtf) {
   kiv::RtfInput input;
   kiv::rtf_input_open_memory(input, reinterpret_cast<const unsigned char *>(rtf.data()), rtf.size());
@@ -87,11 +97,7 @@ TEST(RtfReaderInput, AFileReadsAsTheSameBytesInMemory) {
     test_support::write_file(dir.file("in.rtf"), rtf);
     const int fd = open(dir.file("in.rtf").c_str(), O_RDONLY);
     ASSERT_NE(fd, -1);
-    kiv::RtfInput input;
-    ASSERT_TRUE(kiv::rtf_input_open_fd(input, fd));
-    const ReadResult file = read(input);
-    kiv::rtf_input_close(input);
-    close(fd);
+    const ReadResult file = read_fd(fd);
     EXPECT_EQ(file.status, kiv::rtf_status_ok);
     EXPECT_EQ(file.stream, memory) << cut;
     EXPECT_NE(memory.find("{BCO 1|1|2|0|0|0|0|}"), std::string::npos) << cut;  // the span read ahead
@@ -130,11 +136,7 @@ TEST(RtfReaderInput, KeptTableTokensGiveTheStreamOfAPipe) {
     ASSERT_EQ(write(pipe_fds[1], rtf.data(), rtf.size()), static_cast<ssize_t>(rtf.size()));
     close(pipe_fds[1]);
     for (const int fd : {file_fd, pipe_fds[0]}) {
-      kiv::RtfInput input;
-      ASSERT_TRUE(kiv::rtf_input_open_fd(input, fd));
-      const ReadResult through_fd = read(input);
-      kiv::rtf_input_close(input);
-      close(fd);
+      const ReadResult through_fd = read_fd(fd);
       EXPECT_EQ(through_fd.status, kiv::rtf_status_ok);
       EXPECT_EQ(through_fd.stream, memory.stream) << rtf.substr(0, 80) << (fd == file_fd ? " (file)" : " (pipe)");
     }
