@@ -144,17 +144,34 @@ int LogPurgeableFileClose(int h) {
   return 0;
 }
 
+namespace {
+
+// Empties slot i of the recorded names before the name's memory goes, so
+// that a signal handler walking the names never meets a freed one.
+void drop_purgeable_record(int i) {
+  char *record = file_layer.PurgeableFileName[i];
+  file_layer.PurgeableFileName[i] = nullptr;
+  KIVfree(record);
+}
+
+}  // namespace
+
 int LogPurgeableFileUnlink(const char *name) {
   auto &f = file_layer;
   for (int i = 0; i < purge_slots; ++i) {
     // Names are recorded once; name may be the record itself, so stop at it.
     if (f.PurgeableFileName[i] && std::strcmp(f.PurgeableFileName[i], name) == 0) {
-      KIVfree(f.PurgeableFileName[i]);
-      f.PurgeableFileName[i] = nullptr;
+      drop_purgeable_record(i);
       return 0;
     }
   }
   return 0;
+}
+
+bool is_purgeable_name(const char *name) {
+  for (const char *recorded : file_layer.PurgeableFileName)
+    if (recorded && std::strcmp(recorded, name) == 0) return true;
+  return false;
 }
 
 }  // namespace kiv
@@ -168,8 +185,7 @@ extern "C" ICF2HTML_API int RemovePurgeableFiles(void) {
     if (char *name = f.PurgeableFileName[i]) {
       if (std::strcmp(name, settings.icfname) != 0) KIVunlink(name);
       // The record goes whether or not the file could be removed.
-      KIVfree(f.PurgeableFileName[i]);
-      f.PurgeableFileName[i] = nullptr;
+      drop_purgeable_record(i);
     }
   }
   for (int &slot : f.OpenFileHandle) {

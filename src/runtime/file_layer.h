@@ -105,5 +105,7 @@ int LogPurgeableFileName(const char *name, int h);
 int LogOpenFileHandle(int h);
 int LogPurgeableFileClose(int h);
 int LogPurgeableFileUnlink(const char *name);
+// Whether name is among the recorded temporary files.
+bool is_purgeable_name(const char *name);
 
 }  // namespace kiv

@@ -98,9 +98,18 @@ int link_rename(const char *old_name, const char *new_name) {
 }
 
 int local_open_logged(const char *name, int mode, int kind) {
+  const bool temporary = (mode == open_create || mode == open_update) && kind == kind_temporary;
+  // A temporary file's name is recorded before the file is made, so that a
+  // program ended by a signal in between still finds it among the names to
+  // remove; when the open fails, a name recorded only for it goes again.
+  const bool recorded_before = temporary && is_purgeable_name(name);
+  if (temporary && !recorded_before) LogPurgeableFileName(name, -1);
   const int h = local_open(name, mode, kind);
-  if (h == -1) return -1;
-  if ((mode == open_create || mode == open_update) && kind == kind_temporary) {
+  if (h == -1) {
+    if (temporary && !recorded_before) LogPurgeableFileUnlink(name);
+    return -1;
+  }
+  if (temporary) {
     LogPurgeableFileClose(h);
     LogPurgeableFileName(name, h);
   } else {

@@ -69,9 +69,16 @@ TEST_F(FileLayer, TemporaryFilesAreRemovedAtShutdownUnlessAlreadyGone) {
   // A file removed during the conversion is not removed again: creating a new
   // file of that name after the unlink must survive the shutdown.
   test_support::write_file(removed, "someone else's");
+  // A temporary file that could not be made leaves no record: a file of that
+  // name made later by someone else survives the shutdown too.
+  const std::string unmade = dir.file("later/unmade.tmp");
+  EXPECT_EQ(kiv::KIVopen(unmade.c_str(), kiv::open_create, kiv::kind_temporary), -1);
+  std::filesystem::create_directory(dir.file("later"));
+  test_support::write_file(unmade, "someone else's");
   // The intermediate file is never purged.
   kiv::KIVclose(kiv::KIVopen(kiv::settings.icfname, kiv::open_create, kiv::kind_temporary));
   RemovePurgeableFiles();
+  EXPECT_TRUE(std::filesystem::exists(unmade));
   EXPECT_TRUE(std::filesystem::exists(kiv::settings.icfname));
   EXPECT_FALSE(std::filesystem::exists(closed));
   EXPECT_FALSE(std::filesystem::exists(open_one));
