@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 
 extern char **environ;
@@ -37,8 +38,19 @@ pid_t start_program(const std::vector<std::string> &words, const StartIn &in) {
   if (in.stderr_fd >= 0) posix_spawn_file_actions_adddup2(&actions, in.stderr_fd, STDERR_FILENO);
   else if (!in.stderr_file.empty())
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, in.stderr_file.c_str(), create, 0600);
+  // The program starts with the ending signals at their defaults, as from a
+  // terminal: a test run started in the background ignores SIGINT, and a
+  // program that keeps an ignored signal ignored would wait for a kill forever.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  for (const int signal : {SIGINT, SIGQUIT, SIGTERM, SIGHUP}) sigaddset(&defaults, signal);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
   pid_t pid = -1;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+  if (posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ) != 0) pid = -1;
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   return pid;
 }
