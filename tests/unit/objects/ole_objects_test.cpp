@@ -12,6 +12,7 @@
 #include "stream/buffered_io.h"
 #include "stream/temp_buffers.h"
 #include "support/fake_host.h"
+#include "support/script_cases.h"
 #include "support/stream_fixture.h"
 #include "unit/objects/fake_converters.h"
 
@@ -136,60 +137,35 @@ TEST_F(OleObjects, SizesFollowTheForm) {
 
 // The rest of an OLE code after its letters, from the stream notation.
 std::string code_rest(const std::string &notation) { return assemble("{OLE " + notation + "}").substr(5); }
-const std::string empty_object = "0105000000000000";
 
-struct HeaderCase {
-  const char *label;
-  std::string values;
-  std::array<std::int32_t, 9> expected;
-};
+class OleCodes : public OleObjects, public testing::WithParamInterface<test_support::ScriptCase> {};
 
-void PrintTo(const HeaderCase &c, std::ostream *os) { *os << c.label; }
-
-class OleHeaders : public OleObjects, public testing::WithParamInterface<HeaderCase> {};
-
-TEST_P(OleHeaders, FillDefaultsAndIgnoreExtras) {
-  give(code_rest(GetParam().values + empty_object + "|"));
+TEST_P(OleCodes, GiveTheirHeaderOrAreRefusedAndReadNoFurther) {
+  const test_support::ScriptCase &c = GetParam();
+  open_streams(code_rest(c.value_of("code")) + assemble("after"));
   kiv::KIVOLEHeader *header = nullptr;
-  keep(kiv::ReadOLEICF(&header, source));
-  ASSERT_NE(header, nullptr);
-  const auto &e = GetParam().expected;
-  EXPECT_EQ((std::array<std::int32_t, 9>{header->hdr1, header->frameWidth, header->frameHeight, header->width,
-                                         header->height, header->hdr6, header->hdr7, header->hdr8, header->hdr9}),
-            e);
-  kiv::KIVfree(header);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, OleHeaders,
-    testing::Values(HeaderCase{"five", "5|1|2|3|4|5|", {1, 2, 3, 4, 5, 1000, 1000, 1440, 1440}},
-                    HeaderCase{"seven", "7|1|2|3|4|5|6|7|", {1, 2, 3, 4, 5, 6, 7, 1440, 1440}},
-                    HeaderCase{"eleven", "11|1|2|3|4|5|6|7|8|9|10|11|", {1, 2, 3, 4, 5, 6, 7, 8, 9}}),
-    [](const auto &info) { return std::string(info.param.label); });
-
-TEST_F(OleObjects, BadCodesAreRefusedWithoutReadingOn) {
-  const struct {
-    const char *label;
-    std::string rest;
-  } cases[] = {
-      {"count below five", code_rest("4|1|2|3|4|" + empty_object + "|")},
-      {"header cut short", code_rest("9|1|2|")},
-      {"length past the data", code_rest("5|1|2|3|4|5|0105000002000000FFFFFF7F41|")},
-      {"negative length", code_rest("5|1|2|3|4|5|0105000003000000FFFFFFFF|")},
-      {"data past the code", code_rest("5|1|2|3|4|5|01050000030000000400000041424300000000000000000010000000AB|")},
-  };
-  for (const auto &c : cases) {
-    // The code is followed by another; reading must stop at this one's end.
-    open_streams(c.rest + assemble("after"));
-    kiv::KIVOLEHeader *header = nullptr;
-    EXPECT_EQ(kiv::ReadOLEICF(&header, kiv::b_getc), nullptr) << c.label;
-    kiv::KIVfree(header);
-    EXPECT_EQ(kiv::ole.in_ole, 0) << c.label;
-    kiv::x_icf();
-    EXPECT_EQ(read_rest(), "after") << c.label;
-    close_streams();
+  kiv::KIVOLEObject *object = keep(kiv::ReadOLEICF(&header, kiv::b_getc));
+  if (c.has("header")) {
+    ASSERT_NE(object, nullptr);
+    ASSERT_NE(header, nullptr);
+    std::vector<std::string> read;
+    for (const std::int32_t v : {header->hdr1, header->frameWidth, header->frameHeight, header->width, header->height,
+                                 header->hdr6, header->hdr7, header->hdr8, header->hdr9})
+      read.push_back(std::to_string(v));
+    EXPECT_EQ(read, test_support::words_of(c.value_of("header")));
+  } else {
+    EXPECT_EQ(object, nullptr);
+    EXPECT_EQ(kiv::ole.in_ole, 0);
   }
+  kiv::KIVfree(header);
+  kiv::x_icf();
+  EXPECT_EQ(read_rest(), "after");
+  close_streams();
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, OleCodes,
+                         testing::ValuesIn(test_support::load_script_cases(ICF_TEST_DATA_DIR "/objects/ole_codes.case")),
+                         [](const auto &info) { return info.param.name; });
 
 TEST_F(OleObjects, NestingIsBounded) {
   // Chains of embedded objects without strings or data, each the presentation

@@ -13,6 +13,7 @@
 #include "stream/code_numbers.h"
 #include "runtime/strings.h"
 #include "support/fake_host.h"
+#include "support/script_cases.h"
 #include "support/stream_fixture.h"
 #include "unit/objects/fake_converters.h"
 
@@ -168,60 +169,23 @@ TEST_F(StreamPictures, AFailedConversionRemovesItsOutput) {
   EXPECT_EQ(dir.listing(), (std::vector<std::string>{"g521tunx", "source.bin", "target.bin"}));
 }
 
-struct HeaderCase {
-  const char *label;
-  int format;
-  std::string chunk;
-  std::string header;  // what goes in front of the chunk
-};
-
-void PrintTo(const HeaderCase &c, std::ostream *os) { *os << c.label; }
-
-class PictureHeaders : public StreamPictures, public testing::WithParamInterface<HeaderCase> {};
+class PictureHeaders : public StreamPictures, public testing::WithParamInterface<test_support::ScriptCase> {};
 
 TEST_P(PictureHeaders, AreAddedOnlyWhenMissing) {
-  const HeaderCase &c = GetParam();
+  const test_support::ScriptCase &c = GetParam();
   const std::string name = dir.file("h.bin");
   const int h = kiv::KIVopen(name.c_str(), kiv::open_create, 2);
-  kiv::KIVGraphic picture{c.format, 0, 0, 0, 0, 0, 0, 0, 0};
-  const auto *bytes = reinterpret_cast<const unsigned char *>(c.chunk.data());
-  kiv::KIVGraphAddHeader(h, bytes, static_cast<int>(c.chunk.size()), &picture);
+  kiv::KIVGraphic picture{std::stoi(c.value_of("format")), 0, 0, 0, 0, 0, 0, 0, 0};
+  const std::string chunk = test_support::bytes_of(c.value_of("chunk"));
+  kiv::KIVGraphAddHeader(h, reinterpret_cast<const unsigned char *>(chunk.data()), static_cast<int>(chunk.size()),
+                         &picture);
   kiv::KIVclose(h);
-  EXPECT_EQ(test_support::read_file(name), c.header);
-}
-
-std::string metafile_without_header() {
-  std::string m("\x01\x00\x09\x00\x00\x03", 6);
-  m.resize(18, '\0');
-  // SetWindowExt(y = 100, x = 200), then the end record.
-  m += std::string("\x05\x00\x00\x00\x0C\x02\x64\x00\xC8\x00", 10);
-  m += std::string("\x03\x00\x00\x00\x00\x00", 6);
-  m += std::string(12, '\0');
-  return m;
-}
-
-std::string placeable(int width, int height, int units) {
-  unsigned char h[22] = {0xD7, 0xCD, 0xC6, 0x9A, 0, 0, 0, 0, 0, 0};
-  h[10] = width & 0xFF, h[11] = width >> 8, h[12] = height & 0xFF, h[13] = height >> 8;
-  h[14] = units & 0xFF, h[15] = units >> 8;
-  int sum = 0;
-  for (int i = 0; i < 20; i += 2) sum ^= h[i] | (h[i + 1] << 8);
-  h[20] = sum & 0xFF, h[21] = sum >> 8;
-  return std::string(reinterpret_cast<char *>(h), 22);
+  EXPECT_EQ(test_support::read_file(name), test_support::bytes_of(c.value_of("header")));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, PictureHeaders,
-    testing::Values(
-        HeaderCase{"wpg1", 606, "\x0F\x06\x01\x00", std::string("\xFF\x57\x50\x43\x10\0\0\0\x01\x16\x01\0\0\0\0\0", 16)},
-        HeaderCase{"wpg2", 615, "x", std::string("\xFF\x57\x50\x43\x10\0\0\0\x01\x16\x02\0\0\0\0\0", 16)},
-        HeaderCase{"wpg_with_header", 606, "\xFF\x57\x50\x43", ""},
-        HeaderCase{"placeable_metafile", 610, "\xD7\xCD\xC6\x9A", ""},
-        HeaderCase{"metafile_extent_and_default_units", 610, metafile_without_header(), placeable(200, 100, 1000)},
-        HeaderCase{"metafile_without_extent_gets_3000_by_2000", 610, std::string("\x01\x00\x09\x00", 4),
-                   placeable(3000, 2000, 1000)},
-        HeaderCase{"pict_gets_512_zero_bytes", 602, "short", std::string(512, '\0')},
-        HeaderCase{"other_formats_get_none", 513, "BM", ""}),
-    [](const auto &info) { return std::string(info.param.label); });
+    testing::ValuesIn(test_support::load_script_cases(ICF_TEST_DATA_DIR "/objects/picture_headers.case")),
+    [](const auto &info) { return info.param.name; });
 
 }  // namespace
