@@ -78,4 +78,10 @@ std::vector<std::string> words_of(const std::string &rest) {
   return words;
 }
 
+std::string after_words(const std::string &rest, std::size_t count) {
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < count; ++i) at = rest.find_first_of(' ', rest.find_first_not_of(' ', at));
+  return at == std::string::npos ? "" : rest.substr(at);
+}
+
 }  // namespace test_support

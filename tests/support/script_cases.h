@@ -34,5 +34,7 @@ std::vector<ScriptCase> load_script_cases(const std::string &path);
 std::string bytes_of(const std::string &notation);
 // The rest of a step split at blanks.
 std::vector<std::string> words_of(const std::string &rest);
+// The rest of a step after its first count words.
+std::string after_words(const std::string &rest, std::size_t count);
 
 }  // namespace test_support

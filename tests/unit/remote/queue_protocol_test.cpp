@@ -1,5 +1,5 @@
 // The message-queue client against a fake controller on a private queue: a
-// thread takes each request, shows it to the test and sends the scripted answer.
+// thread takes each request, keeps it for the test and sends the scripted answer.
 #include "remote/queue_protocol.h"
 
 #include <sys/ipc.h>
@@ -9,12 +9,15 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <deque>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "runtime/options.h"
+#include "support/remote_calls.h"
 #include "support/stream_fixture.h"
 
 namespace {
@@ -38,18 +41,19 @@ class QueueProtocol : public test_support::StreamFixture {
     queue_id = msgget(IPC_PRIVATE, IPC_CREAT | 0600);
     ASSERT_NE(queue_id, -1);
     kiv::settings.IPCMsgQueueID = queue_id;
+    controller = std::thread([this] { serve(); });
   }
   void TearDown() override {
-    msgctl(queue_id, IPC_RMID, nullptr);  // a controller still waiting gives up
-    if (controller.joinable()) controller.join();
+    msgctl(queue_id, IPC_RMID, nullptr);  // the controller's wait for a request fails
+    controller.join();
     StreamFixture::TearDown();
   }
-  // The next request gets the answer that respond returns for it.
-  void expect_request(std::function<std::string(const Request &)> respond) {
-    if (controller.joinable()) controller.join();
-    controller = std::thread([this, respond] {
-      kiv::QueueMessage message;
-      const ssize_t got = msgrcv(queue_id, &message, sizeof message.text, kiv::queue_request_type, 0);
+  // Takes requests until the queue is gone; each gets the answer of the next
+  // responder, or one that is no success when none is left.
+  void serve() {
+    kiv::QueueMessage message;
+    for (;;) {
+      const ssize_t got = msgrcv(queue_id, &message, sizeof message.text, kiv::queue_request_type, MSG_NOERROR);
       if (got < 0) return;
       Request request{std::string(message.text, static_cast<std::size_t>(got)), {}};
       for (std::size_t at = 0; at < request.text.size();) {
@@ -57,24 +61,37 @@ class QueueProtocol : public test_support::StreamFixture {
         request.items.push_back(request.text.substr(at, end - at));
         at = end == std::string::npos ? request.text.size() : end + 1;
       }
-      requests.push_back(request);
+      std::function<std::string(const Request &)> respond = [](const Request &) { return answer_of({"UNSCRIPTED"}); };
+      {
+        std::lock_guard<std::mutex> lock(mutex);
+        requests.push_back(request);
+        if (!responders.empty()) respond = responders.front(), responders.pop_front();
+      }
       const std::string text = respond(request);
       kiv::QueueMessage answer;
       answer.type = kiv::queue_answer_type;
       std::memcpy(answer.text, text.data(), text.size());
       msgsnd(queue_id, &answer, text.size(), 0);
-    });
+    }
+  }
+  // The next request gets the answer that respond returns for it.
+  void expect_request(std::function<std::string(const Request &)> respond) {
+    std::lock_guard<std::mutex> lock(mutex);
+    responders.push_back(std::move(respond));
   }
   void answer_next(const std::string &text) {
     expect_request([text](const Request &) { return text; });
   }
-  const Request &last() {
-    controller.join();
-    return requests.back();
+  std::vector<Request> taken() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return requests;
   }
+  Request last() { return taken().back(); }
 
   int queue_id = -1;
   std::thread controller;
+  std::mutex mutex;
+  std::deque<std::function<std::string(const Request &)>> responders;
   std::vector<Request> requests;
 };
 
@@ -94,7 +111,7 @@ TEST_F(QueueProtocol, ReadsCopyNoMoreThanAskedFromASegmentThatIsThenRemoved) {
     });
     std::vector<unsigned char> buffer(116, 0);
     EXPECT_EQ(kiv::IPCread(4, buffer.data(), 100), c.expected) << c.claimed;
-    const Request &r = last();
+    const Request r = last();
     EXPECT_EQ(r.items.at(0), "READ");
     EXPECT_EQ(r.items.at(1), "4");
     EXPECT_EQ(r.items.at(3), "100");
@@ -127,36 +144,7 @@ TEST_F(QueueProtocol, WritesHandTheirBytesOverInTheSegment) {
   testing::internal::CaptureStderr();
   answer_next(answer_of({"FAILURE"}));
   EXPECT_EQ(kiv::IPCwrite(7, "x", 1), -1);
-  last();
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "IPCwrite: msgrcv got FAILURE\n");
-}
-
-TEST_F(QueueProtocol, NameAndHandleOperationsReadTheirAnswers) {
-  struct Case {
-    std::function<long()> call;
-    std::string answer;
-    long expected;
-    std::string request;
-  };
-  const std::string open_request = answer_of({"OPEN", "a.txt", "2", "3"}) + std::string(2, '\0');  // two bytes longer
-  const std::vector<Case> cases = {
-      {[] { return kiv::IPCopen("a.txt", 2, 3); }, answer_of({"SUCCESS", "5"}), 5, open_request},
-      {[] { return kiv::IPCopen("a.txt", 2, 3); }, answer_of({"FAILURE"}), -1, open_request},
-      {[] { return kiv::IPCCheckExist("f"); }, answer_of({"SUCCESSFUL"}), 0, answer_of({"CHECKEXIST", "f"})},
-      {[] { return kiv::IPCCheckExist("f"); }, answer_of({"NOPE"}), 1, answer_of({"CHECKEXIST", "f"})},
-      {[] { return kiv::IPCrename("a", "b"); }, answer_of({"SUCCESS"}), 0, answer_of({"RENAME", "a", "b"})},
-      {[] { return kiv::IPCrename("a", "b"); }, answer_of({"SUCCESSFUL"}), -1, answer_of({"RENAME", "a", "b"})},
-      {[] { return kiv::IPCunlink("u"); }, answer_of({"SUCCESS"}), 0, answer_of({"UNLINK", "u"})},
-      {[] { return kiv::IPCGetSize("g"); }, answer_of({"SUCCESS", "4321"}), 4321, answer_of({"GETSIZE", "g"})},
-      {[] { return kiv::IPClseek(3, -20, 2); }, answer_of({"SUCCESS", "80"}), 80, answer_of({"LSEEK", "3", "-20", "2"})},
-      {[] { return kiv::IPCclose(3); }, answer_of({"SUCCESS"}), 0, answer_of({"CLOSE", "3"})},
-      {[] { return kiv::IPCclose(3); }, answer_of({"FAILURE"}), -1, answer_of({"CLOSE", "3"})},
-  };
-  for (const Case &c : cases) {
-    answer_next(c.answer);
-    EXPECT_EQ(c.call(), c.expected) << c.request;
-    EXPECT_EQ(last().text, c.request);
-  }
 }
 
 TEST_F(QueueProtocol, AQueueThatIsGoneFailsEveryOperation) {
@@ -170,13 +158,35 @@ TEST_F(QueueProtocol, AQueueThatIsGoneFailsEveryOperation) {
   EXPECT_NE(testing::internal::GetCapturedStderr().find("IPCwrite: msgsnd failed"), std::string::npos);
 }
 
-TEST_F(QueueProtocol, TooLongARequestIsNotSent) {
-  const std::string name(kiv::queue_text_length, 'n');
-  EXPECT_EQ(kiv::IPCopen(name.c_str(), 1, 1), -1);
-  EXPECT_EQ(kiv::IPCunlink(name.c_str()), -1);
-  msqid_ds info{};
-  ASSERT_EQ(msgctl(queue_id, IPC_STAT, &info), 0);
-  EXPECT_EQ(info.msg_qnum, 0u);
+const test_support::RemoteOperations queue_operations = {kiv::IPCopen,   kiv::IPCread,   kiv::IPCwrite,
+                                                         kiv::IPClseek,  kiv::IPCclose,  kiv::IPCunlink,
+                                                         kiv::IPCrename, kiv::IPCGetSize, kiv::IPCCheckExist};
+
+class QueueScript : public QueueProtocol, public testing::WithParamInterface<test_support::ScriptCase> {};
+
+TEST_P(QueueScript, GivesTheResultsAndRequestsOfItsCase) {
+  std::size_t checked = 0;  // requests compared so far
+  for (const auto &[word, rest] : GetParam().steps) {
+    SCOPED_TRACE(word + " " + rest.substr(0, 80));
+    if (word == "answer") {
+      answer_next(test_support::bytes_of(rest));
+    } else if (word == "call") {
+      const test_support::RemoteCall call = test_support::call_remote(queue_operations, rest);
+      EXPECT_EQ(call.result, call.expected);
+    } else if (word == "request") {
+      const std::vector<Request> all = taken();
+      ASSERT_LT(checked, all.size()) << "no request left to compare";
+      EXPECT_EQ(all[checked++].text, test_support::bytes_of(rest));
+    } else if (word == "requests") {
+      EXPECT_EQ(taken().size(), std::stoul(rest));
+    } else {
+      FAIL() << "no step " << word;
+    }
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, QueueScript,
+                         testing::ValuesIn(test_support::load_script_cases(ICF_TEST_DATA_DIR "/remote/queue_client.case")),
+                         [](const auto &info) { return info.param.name; });
 
 }  // namespace
