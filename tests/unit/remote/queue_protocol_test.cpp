@@ -1,5 +1,6 @@
 // The message-queue client against a fake controller on a private queue: a
-// thread takes each request, keeps it for the test and sends the scripted answer.
+// thread takes each request, keeps it for the test and sends the scripted
+// answer; the data of reads and writes passes through the request's segment.
 #include "remote/queue_protocol.h"
 
 #include <sys/ipc.h>
@@ -10,7 +11,6 @@
 
 #include <cstring>
 #include <deque>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -23,18 +23,29 @@
 namespace {
 
 struct Request {
-  std::string text;                // the request's text as sent (its length is the sent length)
-  std::vector<std::string> items;  // split at the NULs
+  std::string text;  // as sent (its length is the sent length)
+  int segment = -1;  // a read's or write's segment
+  std::string held;  // what the segment held when the request came, up to its count
 };
 
-// Answers with the items, each followed by NUL.
-std::string answer_of(std::initializer_list<std::string> items) {
+struct Answer {
   std::string text;
-  for (const std::string &item : items) text += item + '\0';
-  return text;
+  std::string segment;  // put into a read's segment before the answer goes
+};
+
+// A request's items, split at the NULs.
+std::vector<std::string> items_of(const std::string &text) {
+  std::vector<std::string> items;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = std::min(text.find('\0', at), text.size());
+    items.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  return items;
 }
 
-class QueueProtocol : public test_support::StreamFixture {
+class QueueProtocol : public test_support::StreamFixture,
+                      public testing::WithParamInterface<test_support::ScriptCase> {
  protected:
   void SetUp() override {
     StreamFixture::SetUp();
@@ -48,144 +59,106 @@ class QueueProtocol : public test_support::StreamFixture {
     controller.join();
     StreamFixture::TearDown();
   }
-  // Takes requests until the queue is gone; each gets the answer of the next
-  // responder, or one that is no success when none is left.
+  // Takes requests until the queue is gone; each gets the next scripted
+  // answer, or one that is no success when none is left.
   void serve() {
     kiv::QueueMessage message;
     for (;;) {
       const ssize_t got = msgrcv(queue_id, &message, sizeof message.text, kiv::queue_request_type, MSG_NOERROR);
       if (got < 0) return;
-      Request request{std::string(message.text, static_cast<std::size_t>(got)), {}};
-      for (std::size_t at = 0; at < request.text.size();) {
-        const std::size_t end = request.text.find('\0', at);
-        request.items.push_back(request.text.substr(at, end - at));
-        at = end == std::string::npos ? request.text.size() : end + 1;
+      Request request{std::string(message.text, static_cast<std::size_t>(got))};
+      const std::vector<std::string> items = items_of(request.text);
+      Answer answer{std::string("UNSCRIPTED") + '\0', ""};
+      {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!answers.empty()) answer = answers.front(), answers.pop_front();
       }
-      std::function<std::string(const Request &)> respond = [](const Request &) { return answer_of({"UNSCRIPTED"}); };
+      if (items.size() == 4 && (items[0] == "READ" || items[0] == "WRITE")) {
+        request.segment = std::stoi(items[2]);
+        if (auto *data = static_cast<char *>(shmat(request.segment, nullptr, 0)); data != reinterpret_cast<char *>(-1)) {
+          request.held.assign(data, std::stoul(items[3]));
+          std::memcpy(data, answer.segment.data(), answer.segment.size());
+          shmdt(data);
+        }
+      }
       {
         std::lock_guard<std::mutex> lock(mutex);
         requests.push_back(request);
-        if (!responders.empty()) respond = responders.front(), responders.pop_front();
       }
-      const std::string text = respond(request);
-      kiv::QueueMessage answer;
-      answer.type = kiv::queue_answer_type;
-      std::memcpy(answer.text, text.data(), text.size());
-      msgsnd(queue_id, &answer, text.size(), 0);
+      kiv::QueueMessage reply;
+      reply.type = kiv::queue_answer_type;
+      std::memcpy(reply.text, answer.text.data(), answer.text.size());
+      msgsnd(queue_id, &reply, answer.text.size(), 0);
     }
-  }
-  // The next request gets the answer that respond returns for it.
-  void expect_request(std::function<std::string(const Request &)> respond) {
-    std::lock_guard<std::mutex> lock(mutex);
-    responders.push_back(std::move(respond));
-  }
-  void answer_next(const std::string &text) {
-    expect_request([text](const Request &) { return text; });
   }
   std::vector<Request> taken() {
     std::lock_guard<std::mutex> lock(mutex);
     return requests;
   }
-  Request last() { return taken().back(); }
 
   int queue_id = -1;
   std::thread controller;
   std::mutex mutex;
-  std::deque<std::function<std::string(const Request &)>> responders;
+  std::deque<Answer> answers;
   std::vector<Request> requests;
 };
-
-TEST_F(QueueProtocol, ReadsCopyNoMoreThanAskedFromASegmentThatIsThenRemoved) {
-  struct Case {
-    std::string claimed;
-    int expected;
-  };
-  for (const Case &c : {Case{"5", 5}, Case{"500", 100}, Case{"-3", 0}}) {
-    int segment = -1;
-    expect_request([&segment, &c](const Request &r) {
-      segment = std::stoi(r.items.at(2));
-      auto *data = static_cast<char *>(shmat(segment, nullptr, 0));
-      std::memset(data, 'q', 108);
-      shmdt(data);
-      return answer_of({"SUCCESS", c.claimed});
-    });
-    std::vector<unsigned char> buffer(116, 0);
-    EXPECT_EQ(kiv::IPCread(4, buffer.data(), 100), c.expected) << c.claimed;
-    const Request r = last();
-    EXPECT_EQ(r.items.at(0), "READ");
-    EXPECT_EQ(r.items.at(1), "4");
-    EXPECT_EQ(r.items.at(3), "100");
-    EXPECT_EQ(buffer[100], 0) << "copied past the count";
-    shmid_ds info{};
-    EXPECT_EQ(shmctl(segment, IPC_STAT, &info), -1) << "the segment is left behind";
-  }
-  answer_next(answer_of({"FAILURE"}));
-  unsigned char buffer[4];
-  EXPECT_EQ(kiv::IPCread(4, buffer, 4), -1);
-}
-
-TEST_F(QueueProtocol, WritesHandTheirBytesOverInTheSegment) {
-  std::string seen;
-  expect_request([&seen](const Request &r) {
-    const int count = std::stoi(r.items.at(3));
-    auto *data = static_cast<char *>(shmat(std::stoi(r.items.at(2)), nullptr, 0));
-    seen.assign(data, static_cast<std::size_t>(count));
-    shmdt(data);
-    return answer_of({"SUCCESS", r.items.at(3)});
-  });
-  EXPECT_EQ(kiv::IPCwrite(7, "payload", 7), 7);
-  EXPECT_EQ(last().items.at(0), "WRITE");
-  EXPECT_EQ(seen, "payload");
-  // A write answered with nothing written, or with more than was sent.
-  answer_next(answer_of({"SUCCESS", "0"}));
-  EXPECT_EQ(kiv::IPCwrite(7, "x", 1), 0);
-  answer_next(answer_of({"SUCCESS", "99"}));
-  EXPECT_EQ(kiv::IPCwrite(7, "x", 1), 1);
-  testing::internal::CaptureStderr();
-  answer_next(answer_of({"FAILURE"}));
-  EXPECT_EQ(kiv::IPCwrite(7, "x", 1), -1);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "IPCwrite: msgrcv got FAILURE\n");
-}
-
-TEST_F(QueueProtocol, AQueueThatIsGoneFailsEveryOperation) {
-  msgctl(queue_id, IPC_RMID, nullptr);
-  unsigned char buffer[8];
-  EXPECT_EQ(kiv::IPCopen("a", 1, 1), -1);
-  EXPECT_EQ(kiv::IPCread(1, buffer, 8), -1);
-  EXPECT_EQ(kiv::IPCCheckExist("a"), -1);
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(kiv::IPCwrite(1, buffer, 8), -1);
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("IPCwrite: msgsnd failed"), std::string::npos);
-}
 
 const test_support::RemoteOperations queue_operations = {kiv::IPCopen,   kiv::IPCread,   kiv::IPCwrite,
                                                          kiv::IPClseek,  kiv::IPCclose,  kiv::IPCunlink,
                                                          kiv::IPCrename, kiv::IPCGetSize, kiv::IPCCheckExist};
 
-class QueueScript : public QueueProtocol, public testing::WithParamInterface<test_support::ScriptCase> {};
-
-TEST_P(QueueScript, GivesTheResultsAndRequestsOfItsCase) {
+TEST_P(QueueProtocol, GivesTheResultsRequestsAndSegmentsOfItsCase) {
   std::size_t checked = 0;  // requests compared so far
+  std::string segment, read, errors;
   for (const auto &[word, rest] : GetParam().steps) {
     SCOPED_TRACE(word + " " + rest.substr(0, 80));
-    if (word == "answer") {
-      answer_next(test_support::bytes_of(rest));
+    if (word == "segment") {
+      segment = test_support::bytes_of(rest);
+    } else if (word == "answer") {
+      std::lock_guard<std::mutex> lock(mutex);
+      answers.push_back({test_support::bytes_of(rest), segment});
+      segment.clear();
     } else if (word == "call") {
+      testing::internal::CaptureStderr();
       const test_support::RemoteCall call = test_support::call_remote(queue_operations, rest);
+      errors = testing::internal::GetCapturedStderr();
       EXPECT_EQ(call.result, call.expected);
-    } else if (word == "request") {
+      EXPECT_FALSE(call.wrote_past) << "a read wrote past what it returned";
+      read = call.read;
+    } else if (word == "got") {
+      EXPECT_EQ(read, test_support::bytes_of(rest));
+    } else if (word == "stderr") {
+      EXPECT_EQ(errors, test_support::bytes_of(rest));
+    } else if (word == "stderr-has") {
+      EXPECT_NE(errors.find(test_support::bytes_of(rest)), std::string::npos) << errors;
+    } else if (word == "request" || word == "items") {
       const std::vector<Request> all = taken();
       ASSERT_LT(checked, all.size()) << "no request left to compare";
-      EXPECT_EQ(all[checked++].text, test_support::bytes_of(rest));
+      const Request &r = all[checked++];
+      if (word == "request") {
+        EXPECT_EQ(r.text, test_support::bytes_of(rest));
+        continue;
+      }
+      std::vector<std::string> items = items_of(r.text), expected = test_support::words_of(rest);
+      for (std::size_t i = 0; i < std::min(items.size(), expected.size()); ++i)
+        if (expected[i] == "*") items[i] = "*";
+      EXPECT_EQ(items, expected);
+    } else if (word == "held") {
+      EXPECT_EQ(taken().at(checked - 1).held, test_support::bytes_of(rest));
+    } else if (word == "segment-gone") {
+      shmid_ds info{};
+      EXPECT_EQ(shmctl(taken().at(checked - 1).segment, IPC_STAT, &info), -1) << "the segment is left behind";
     } else if (word == "requests") {
       EXPECT_EQ(taken().size(), std::stoul(rest));
+    } else if (word == "queue-gone") {
+      msgctl(queue_id, IPC_RMID, nullptr);
     } else {
       FAIL() << "no step " << word;
     }
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, QueueScript,
+INSTANTIATE_TEST_SUITE_P(Cases, QueueProtocol,
                          testing::ValuesIn(test_support::load_script_cases(ICF_TEST_DATA_DIR "/remote/queue_client.case")),
                          [](const auto &info) { return info.param.name; });
 
