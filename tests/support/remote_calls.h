@@ -1,7 +1,10 @@
-// The file operations of a remote route called from a script step:
-//   OPERATION ARGUMENTS... -> RESULT
+// The steps that the case runners of both remote routes share:
+//   call OPERATION ARGUMENTS... -> RESULT
+//   got BYTES                  what the last read left in its buffer
+//   stderr BYTES / stderr-has BYTES: what the last call wrote to standard error, or part of it
 // Names are in the byte notation of script_cases.h; a read takes a handle and
-// a count, a write a handle and the bytes.
+// a count, a write a handle and the bytes. Every call is checked for its
+// result, and a read for changing nothing in its buffer past what it returned.
 #pragma once
 
 #include <string>
@@ -22,13 +25,18 @@ struct RemoteOperations {
   int (*check_exist)(const char *);
 };
 
-struct RemoteCall {
-  long expected = 0;
-  long result = 0;
-  std::string read;          // the bytes a read left in its buffer, up to its count
-  bool wrote_past = false;   // a read changed its buffer past what it returned
-};
+class CallSteps {
+ public:
+  explicit CallSteps(const RemoteOperations &operations) : operations_(operations) {}
+  // Runs the step and checks it; false when the step is none of these.
+  bool take(const std::string &word, const std::string &rest);
 
-RemoteCall call_remote(const RemoteOperations &operations, const std::string &step);
+ private:
+  long call(const std::string &step);
+
+  const RemoteOperations &operations_;
+  std::string read_;    // what the last read returned
+  std::string errors_;  // what the last call wrote to standard error
+};
 
 }  // namespace test_support

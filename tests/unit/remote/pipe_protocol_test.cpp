@@ -105,22 +105,16 @@ class PipeScript : public PipeProtocol, public testing::WithParamInterface<test_
 
 TEST_P(PipeScript, GivesTheRepliesResultsAndRequestsOfItsCase) {
   std::vector<std::string> records;
-  std::string read;  // what the last read returned
+  test_support::CallSteps calls(pipe_operations);
   for (const auto &[word, rest] : GetParam().steps) {
     SCOPED_TRACE(word + " " + rest.substr(0, 80));
     const std::vector<std::string> w = test_support::words_of(rest);
     auto number = [&w](std::size_t i) { return std::stoll(w.at(i), nullptr, 0); };
+    if (calls.take(word, rest)) continue;
     if (word == "records") {
       use_record_length(int(number(0)));
     } else if (word == "reply") {
       queue(reply_of(rest));
-    } else if (word == "call") {
-      const test_support::RemoteCall call = test_support::call_remote(pipe_operations, rest);
-      EXPECT_EQ(call.result, call.expected);
-      EXPECT_FALSE(call.wrote_past) << "a read wrote past what it returned";
-      read = call.read;
-    } else if (word == "got") {
-      EXPECT_EQ(read, test_support::bytes_of(rest));
     } else if (word == "sent") {
       records = sent();
       EXPECT_EQ(records.size(), std::size_t(number(0)));

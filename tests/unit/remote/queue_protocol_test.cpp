@@ -66,7 +66,7 @@ class QueueProtocol : public test_support::StreamFixture,
     for (;;) {
       const ssize_t got = msgrcv(queue_id, &message, sizeof message.text, kiv::queue_request_type, MSG_NOERROR);
       if (got < 0) return;
-      Request request{std::string(message.text, static_cast<std::size_t>(got))};
+      Request request{std::string(message.text, static_cast<std::size_t>(got)), -1, {}};
       const std::vector<std::string> items = items_of(request.text);
       Answer answer{std::string("UNSCRIPTED") + '\0', ""};
       {
@@ -109,28 +109,17 @@ const test_support::RemoteOperations queue_operations = {kiv::IPCopen,   kiv::IP
 
 TEST_P(QueueProtocol, GivesTheResultsRequestsAndSegmentsOfItsCase) {
   std::size_t checked = 0;  // requests compared so far
-  std::string segment, read, errors;
+  std::string segment;
+  test_support::CallSteps calls(queue_operations);
   for (const auto &[word, rest] : GetParam().steps) {
     SCOPED_TRACE(word + " " + rest.substr(0, 80));
+    if (calls.take(word, rest)) continue;
     if (word == "segment") {
       segment = test_support::bytes_of(rest);
     } else if (word == "answer") {
       std::lock_guard<std::mutex> lock(mutex);
       answers.push_back({test_support::bytes_of(rest), segment});
       segment.clear();
-    } else if (word == "call") {
-      testing::internal::CaptureStderr();
-      const test_support::RemoteCall call = test_support::call_remote(queue_operations, rest);
-      errors = testing::internal::GetCapturedStderr();
-      EXPECT_EQ(call.result, call.expected);
-      EXPECT_FALSE(call.wrote_past) << "a read wrote past what it returned";
-      read = call.read;
-    } else if (word == "got") {
-      EXPECT_EQ(read, test_support::bytes_of(rest));
-    } else if (word == "stderr") {
-      EXPECT_EQ(errors, test_support::bytes_of(rest));
-    } else if (word == "stderr-has") {
-      EXPECT_NE(errors.find(test_support::bytes_of(rest)), std::string::npos) << errors;
     } else if (word == "request" || word == "items") {
       const std::vector<Request> all = taken();
       ASSERT_LT(checked, all.size()) << "no request left to compare";
