@@ -16,6 +16,7 @@
 #include <string>
 
 #include "descriptor_io.h"
+#include "processor_binding.h"
 
 namespace icf2html {
 namespace {
@@ -48,7 +49,10 @@ struct Worker {
   Clock::time_point since;       // when it began its oldest job, about
 };
 
-[[noreturn]] void serve(int from_parent, int to_parent, JobFunction convert, WorkerEnd end) {
+[[noreturn]] void serve(int from_parent, int to_parent, JobFunction convert, WorkerEnd end,
+                        const std::vector<int> &processors) {
+  // Its converter, forked later, runs on the same processor.
+  if (!processors.empty()) bind_to_free_processor(processors);
   // The terminal's Ctrl-C goes to the controlling process, which ends the workers.
   setpgid(0, 0);
   signal(SIGINT, SIG_DFL);
@@ -93,7 +97,8 @@ void stop_worker(Worker &worker, bool kill_it) {
   close_worker(worker);
 }
 
-bool start_worker(std::vector<Worker> &pool, Worker &worker, JobFunction convert, WorkerEnd end) {
+bool start_worker(std::vector<Worker> &pool, Worker &worker, JobFunction convert, WorkerEnd end,
+                  const std::vector<int> &processors) {
   int jobs[2], codes[2];
   if (pipe2(jobs, O_CLOEXEC) != 0) return false;
   if (pipe2(codes, O_CLOEXEC) != 0) {
@@ -110,7 +115,7 @@ bool start_worker(std::vector<Worker> &pool, Worker &worker, JobFunction convert
     }
     close(jobs[1]);
     close(codes[0]);
-    serve(jobs[0], codes[1], convert, end);
+    serve(jobs[0], codes[1], convert, end, processors);
   }
   close(jobs[0]);
   close(codes[1]);
@@ -133,6 +138,9 @@ bool run_jobs(const std::vector<std::size_t> &jobs, int workers, JobFunction con
   signal(SIGPIPE, SIG_IGN);  // a worker that died must not take the controller with it
   std::vector<Worker> pool(static_cast<std::size_t>(std::max(1, std::min<int>(workers, static_cast<int>(jobs.size())))));
   std::deque<std::size_t> waiting(jobs.begin(), jobs.end());
+  // Workers are bound to processors of their own only when each can have one.
+  const std::vector<Processor> allowed = allowed_processors();
+  const std::vector<int> processors = pool.size() <= allowed.size() ? binding_order(allowed) : std::vector<int>{};
   const auto running = [&pool] {
     return std::ranges::any_of(pool, [](const Worker &worker) { return !worker.jobs.empty(); });
   };
@@ -144,7 +152,7 @@ bool run_jobs(const std::vector<std::size_t> &jobs, int workers, JobFunction con
     const std::size_t ahead = jobs_ahead(typical_seconds);
     for (Worker &worker : pool) {
       while (worker.jobs.size() < ahead && !waiting.empty()) {
-        if (worker.pid == -1 && !start_worker(pool, worker, convert, end)) break;
+        if (worker.pid == -1 && !start_worker(pool, worker, convert, end, processors)) break;
         const std::uint64_t job = waiting.front();
         if (!write_all(worker.to, &job, sizeof job)) {
           // Its jobs go to the others, or to a worker started in its place.
