@@ -2,6 +2,7 @@
 // rule, string parameters, and the stack of saved format records.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -45,17 +46,21 @@ inline void put_str(std::string_view text, int flags = 0) {
 // start of the piece looks at the output itself. Only the writer's own texts
 // and numbers go in, never document text: the longest piece, a cell's end and
 // the next cell's start tag with three numbers, takes about 100 of its bytes.
+// The room is checked in debug builds (the test and sanitizer builds), not in
+// the hot path of a release build.
 class MarkupPiece {
  public:
   static constexpr std::size_t room = 192;
   void add(std::string_view text, int flags = 0) {
     if (flags & on_fresh_line) fresh_line();
+    assert(text.size() <= room - length_);
     std::memcpy(text_ + length_, text.data(), text.size());
     length_ += text.size();
     if (flags & end_line) line_end();
   }
   void add_num(std::int32_t n);
   void line_end() {
+    assert(room - length_ >= 2);
     if (writer.line_ends & 1) text_[length_++] = '\r';
     if (writer.line_ends & 2) text_[length_++] = '\n';
   }

@@ -29,6 +29,19 @@ TEST_F(Output, TextsStartOnFreshLinesOnlyWhenNeeded) {
   EXPECT_EQ(close_streams(), "\r\n<A>\r\n<B>\r\nx\r\n<C>\r\n-42");
 }
 
+#ifndef NDEBUG
+TEST_F(Output, AMarkupPieceStopsAtItsRoom) {
+  open_streams("");
+  kiv::MarkupPiece piece;
+  const std::string half(kiv::MarkupPiece::room / 2, 'x');
+  piece.add(half);
+  piece.add(half);  // full, not past it
+  EXPECT_DEATH(piece.add("y"), "room");
+  piece.write();
+  EXPECT_EQ(close_streams(), half + half);
+}
+#endif
+
 TEST_F(Output, RedirectionsNestAndReturnToTheFile) {
   open_streams("");
   const int outer = kiv::bufinit(100);
