@@ -33,8 +33,8 @@ constexpr std::string_view font_face_part = " FACE=\"";
 constexpr std::string_view font_colour_part = "\" COLOR=\"#";
 constexpr std::string_view font_end_part = "\">";
 constexpr std::size_t size_digit_at = font_size_part.size();
-static_assert(font_size_part.size() + 1 + font_face_part.size() + face_size + font_colour_part.size() + 6 +
-                  font_end_part.size() + 2 <= font_tag_room);
+static_assert(font_size_part.size() + 1 + font_face_part.size() + untrusted_growth * face_size +
+                  font_colour_part.size() + 6 + font_end_part.size() + 2 <= font_tag_room);
 
 }  // namespace
 
@@ -469,7 +469,7 @@ bool font_tag_fits(char size_digit, const char *face, const char *digits) {
   if (t.length == 0 || t.tag[size_digit_at] != size_digit) return false;
   if (std::memcmp(t.tag.data() + t.colour_at, digits, 6) != 0) return false;
   if (t.face_length < face_size && face[t.face_length] != '\0') return false;
-  return std::memcmp(t.tag.data() + t.face_at, face, t.face_length) == 0;
+  return std::memcmp(t.face.data(), face, t.face_length) == 0;
 }
 
 // Puts the tag together in fonts.tag: size, face, colour and the line end.
@@ -483,9 +483,11 @@ void build_font_tag(char size_digit, const char *face, const char *digits) {
   append(font_size_part);
   t.tag[n++] = size_digit;
   append(font_face_part);
-  t.face_at = n;
   t.face_length = strnlen(face, face_size);
-  append({face, t.face_length});
+  std::memcpy(t.face.data(), face, t.face_length);
+  // The face is escaped for untrusted documents.
+  if (settings.untrusted_output) n += untrusted_form(face, t.face_length, t.tag.data() + n);
+  else append({face, t.face_length});
   append(font_colour_part);
   t.colour_at = n;
   append({digits, 6});
@@ -504,21 +506,10 @@ void BeginFont(fmt_info *rec, const FontBlock &block, int flag) {
   // Deliberate: the size comes from the block, the face from the record's font
   // (every caller passes that font, or a block with the same face).
   const auto size_digit = static_cast<char>('0' + font_size_number(block.size));  // 1 to 7
-  if (settings.untrusted_output) {
-    // The face is escaped for untrusted documents.
-    put_str(font_size_part);
-    b_putc(size_digit);
-    put_str(font_face_part);
-    put_document_text(rec->font.face);
-    put_str(font_colour_part);
-    b_putn(reinterpret_cast<const unsigned char *>(digits), 6);
-    put_str(font_end_part, end_line);
-  } else {
-    // The tag comes before nearly every run of text, nearly always the same:
-    // it is written in one piece, put together only when it changes.
-    if (!font_tag_fits(size_digit, rec->font.face, digits)) build_font_tag(size_digit, rec->font.face, digits);
-    b_putn(reinterpret_cast<const unsigned char *>(fonts.tag.data()), static_cast<long>(fonts.length));
-  }
+  // The tag comes before nearly every run of text, nearly always the same:
+  // it is written in one piece, put together only when it changes.
+  if (!font_tag_fits(size_digit, rec->font.face, digits)) build_font_tag(size_digit, rec->font.face, digits);
+  b_putn(reinterpret_cast<const unsigned char *>(fonts.tag.data()), static_cast<long>(fonts.length));
   rec->color_out = rec->color;
   writer.FontApplied = 1;
   if (flag != 0) StartAttrsAfterFont(rec);

@@ -89,7 +89,7 @@ void get_color(std::int32_t red, std::int32_t green, std::int32_t blue, char *bu
 // tag of the same size, face and colour is the same bytes, written again as
 // they are. And the faces met lately with what they normalise to: a document
 // switches among a few faces over and over.
-inline constexpr std::size_t font_tag_room = 128;
+inline constexpr std::size_t font_tag_room = 48 + 6 * face_size;  // the face in its untrusted form
 inline constexpr std::size_t known_face_count = 4;
 struct KnownFace {
   std::array<char, face_size> given{};   // as the stream gives it, NUL-padded
@@ -100,8 +100,8 @@ struct KnownFace {
 struct FontsState {
   std::array<char, font_tag_room> tag{};
   std::size_t length = 0;       // 0: no tag yet
-  std::size_t face_at = 0;      // where the face begins in tag
-  std::size_t face_length = 0;  // bytes of the face (at most face_size, no NUL)
+  std::array<char, face_size> face{};  // the face the tag was made for, as given
+  std::size_t face_length = 0;         // its bytes (at most face_size, no NUL)
   std::size_t colour_at = 0;    // where the six colour digits begin
   std::array<KnownFace, known_face_count> known_faces{};
   std::size_t next_known = 0;   // the entry a new face replaces

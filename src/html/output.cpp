@@ -34,14 +34,25 @@ void start_fresh_line() {
 
 namespace {
 
-// Bytes of document text that untrusted output does not copy as they are:
-// the four that become entities and the control characters, which are dropped.
+// Bytes of document text that untrusted output does not copy as they are.
 constexpr auto untrusted_stops = [] {
   std::array<bool, 256> stops{};
   for (std::size_t c = 0; c < 0x20; ++c) stops[c] = true;
   for (const char c : {'&', '"', '<', '>', '\x7F'}) stops[static_cast<unsigned char>(c)] = true;
   return stops;
 }();
+
+// What untrusted output writes for one of them: an entity, or nothing for a
+// control character.
+std::string_view untrusted_replacement(unsigned char c) {
+  switch (c) {
+    case '&': return "&amp;";
+    case '"': return "&quot;";
+    case '<': return "&lt;";
+    case '>': return "&gt;";
+    default: return {};
+  }
+}
 
 }  // namespace
 
@@ -57,14 +68,24 @@ void put_document_bytes(const char *bytes, std::size_t length) {
     while (next != end && !untrusted_stops[*next]) ++next;
     if (next != run) b_putn(run, static_cast<long>(next - run));
     if (next == end) return;
-    switch (*next++) {
-      case '&': put_str("&amp;"); break;
-      case '"': put_str("&quot;"); break;
-      case '<': put_str("&lt;"); break;
-      case '>': put_str("&gt;"); break;
-      default: break;  // a control character
-    }
+    const std::string_view replacement = untrusted_replacement(*next++);
+    b_putn(reinterpret_cast<const unsigned char *>(replacement.data()), static_cast<long>(replacement.size()));
   }
+}
+
+std::size_t untrusted_form(const char *bytes, std::size_t length, char *to) {
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < length; ++i) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    if (!untrusted_stops[c]) {
+      to[n++] = static_cast<char>(c);
+      continue;
+    }
+    const std::string_view replacement = untrusted_replacement(c);
+    std::memcpy(to + n, replacement.data(), replacement.size());
+    n += replacement.size();
+  }
+  return n;
 }
 
 void put_document_text(const char *text) { put_document_bytes(text, std::strlen(text)); }

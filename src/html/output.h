@@ -85,6 +85,10 @@ class MarkupPiece {
 // double quote, "<" and ">" as entities and control characters dropped.
 void put_document_text(const char *text);
 void put_document_bytes(const char *bytes, std::size_t length);
+// Puts the untrusted form of the bytes into `to`, which has room for
+// untrusted_growth bytes for each of them: its length.
+inline constexpr std::size_t untrusted_growth = 6;  // "&quot;"
+std::size_t untrusted_form(const char *bytes, std::size_t length, char *to);
 // Writes n in decimal, with a minus sign when negative.
 void put_num(std::int32_t n);
 // Reads one string parameter into buffer (max + 1 bytes): nested codes are
