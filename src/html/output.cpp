@@ -50,7 +50,7 @@ std::string_view untrusted_replacement(unsigned char c) {
     case '"': return "&quot;";
     case '<': return "&lt;";
     case '>': return "&gt;";
-    default: return {};
+    default: return "";
   }
 }
 
