@@ -1,8 +1,6 @@
-// icf2html --isolate as a user runs it: the same page as without isolation,
-// nothing printed, OUTPUT untouched after any failure, files outside the
-// conversion refused, and a child stopped at its limits or after a crash.
+// icf2html --isolate at its limits: a child stopped at the time or memory
+// limit or after a crash. (What a command line shows is in the command cases.)
 #include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -55,93 +53,6 @@ class Isolation : public testing::Test {
   }
   ToolRun isolate(const std::string &arguments) { return run_tool(tools + "/icf2html --isolate" + memory + " " + arguments); }
 };
-
-// Over either route an isolated conversion gives what a plain one gives (the
-// same page, exit status and line, and the same standard output)
-// for streams and for documents the reader program reads first, also when the
-// converter ends with its warning flag (raised by a preloaded entry point),
-// and it leaves the input and no private folder.
-TEST_F(Isolation, AgreesWithAPlainConversion) {
-  write_file(dir.file("a.rtf"), "{\\rtf1{\\info{\\title Tides}}{\\b Bold} caf\\'e9 \\u945? end\\par}");
-  const std::string stream_input = stream("Title{BBT}bold{EBT} & <more>{HNL}{FTN 1|}a note{EFN}end", "doc.icf");
-  const std::string warn = std::string("LD_PRELOAD=") + ICF_WARNING_FAKE +
-                           " ASAN_OPTIONS=$ASAN_OPTIONS:verify_asan_link_order=0 ";
-  struct Case {
-    std::string input, environment;
-    int status;
-  };
-  const std::string page = dir.file("page.html");
-  for (const Case &c : {Case{stream_input, "", 0}, Case{dir.file("a.rtf"), "", 0}, Case{stream_input, warn, 5},
-                        Case{dir.file("a.rtf"), warn, 5}}) {
-    const std::string plain_run = c.environment + tools + "/icf2html -l 3 " + c.input;
-    const ToolRun plain = run_tool(plain_run + " " + page);
-    ASSERT_EQ(plain.status, c.status) << plain.output;
-    const std::string plain_page = read_file(page);
-    const bool document = c.input == dir.file("a.rtf");
-    const std::string plain_stdout = run_tool(plain_run + " -").output;
-    if (document) {
-      EXPECT_NE(plain_page.find("Tides"), std::string::npos);
-    }
-    for (const std::string route : {"", " --queue"}) {
-      const std::string isolated = c.environment + tools + "/icf2html -l 3 --isolate" + memory + route + " " + c.input;
-      std::filesystem::remove(page);
-      const ToolRun r = run_tool(isolated + " " + page);
-      EXPECT_EQ(r.status, c.status) << c.input << route << "\n" << r.output;
-      EXPECT_EQ(r.output, c.status == 0 ? "" : plain.output) << c.input << route;
-      EXPECT_EQ(read_file(page), plain_page) << c.input << route;
-      EXPECT_EQ(run_tool(isolated + " -").output, plain_stdout) << c.input << route;
-    }
-    std::filesystem::remove(page);
-  }
-  EXPECT_EQ(dir.listing(), (std::vector<std::string>{"a.rtf", "doc.icf"}));
-}
-
-TEST_F(Isolation, WritesThePipeTraceOnlyWhenAsked) {
-  const std::string input = stream("text", "doc.icf");
-  // --timeout 0 turns the time limit off: it must not end the conversion at once.
-  const ToolRun r = isolate("--timeout 0 --trace " + dir.file("trace.txt") + " " + input + " " + dir.file("doc.html"));
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.output, "");
-  const std::string trace = read_file(dir.file("trace.txt"));
-  EXPECT_EQ(trace.rfind("PIOopen: in_pipe: ", 0), 0u) << trace;
-  EXPECT_NE(trace.find("command:    END_OF_FILE"), std::string::npos);
-}
-
-TEST_F(Isolation, FailuresLeaveOutputAsItWasAndSayWhy) {
-  const std::string bad = stream("a|b", "bad.icf");
-  const std::string good = stream("text", "good.icf");
-  write_file(dir.file("out.html"), "the user's page");
-  chmod(dir.file("out.html").c_str(), 0640);
-  const auto mode_of = [](const std::string &name) {
-    struct stat info{};
-    return stat(name.c_str(), &info) == 0 ? info.st_mode & 07777 : 0u;
-  };
-  struct Case {
-    std::string arguments;
-    int status;
-    std::string says;
-  };
-  const std::vector<Case> cases = {
-      {bad + " " + dir.file("out.html"), 1, "not a well-formed intermediate code stream"},
-      {"-o PE=" + dir.file("elsewhere.lst") + " -o PE " + good + " " + dir.file("out.html"), 6,
-       dir.file("elsewhere.lst") + ": refused"},
-      {"-o C=" + dir.file("settings.cfg") + " " + good + " " + dir.file("out.html"), 6, "settings.cfg: refused"},
-      {dir.file("missing.icf") + " " + dir.file("out.html"), 1, "missing.icf: the input cannot be read"},
-  };
-  write_file(dir.file("settings.cfg"), "N\n");
-  for (const Case &c : cases) {
-    const ToolRun r = isolate(c.arguments);
-    EXPECT_EQ(r.status, c.status) << c.arguments << "\n" << r.output;
-    EXPECT_NE(r.output.find(c.says), std::string::npos) << r.output;
-    EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << r.output;
-    EXPECT_EQ(read_file(dir.file("out.html")), "the user's page");
-    EXPECT_EQ(mode_of(dir.file("out.html")), 0640u);
-  }
-  EXPECT_EQ(dir.listing(), (std::vector<std::string>{"bad.icf", "good.icf", "out.html", "settings.cfg"}));
-  // A page that replaces OUTPUT keeps its permissions, as in a plain conversion.
-  EXPECT_EQ(isolate(good + " " + dir.file("out.html")).status, 0);
-  EXPECT_EQ(mode_of(dir.file("out.html")), 0640u);
-}
 
 TEST_F(Isolation, AChildThatRunsAwayIsStoppedAtTheTimeLimit) {
   const std::string input = endless_stream();
