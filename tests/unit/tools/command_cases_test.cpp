@@ -69,6 +69,11 @@ TEST_P(CommandCases, GiveTheirStatusOutputAndFiles) {
       EXPECT_EQ(read_file(name).find(text()) != std::string::npos, word == "has") << read_file(name).substr(0, 2000);
     } else if (word == "starts") {
       EXPECT_EQ(read_file(name).rfind(text(), 0), 0u) << read_file(name).substr(0, 200);
+    } else if (word == "body") {
+      const std::string page = read_file(name);
+      const std::size_t start = page.find("<BODY>\r\n"), end = page.find("</BODY>");
+      ASSERT_TRUE(start < end && end != std::string::npos) << page;
+      EXPECT_EQ(page.substr(start + 8, end - start - 8), text());
     } else if (word == "files") {
       EXPECT_EQ(dir.listing(), test_support::words_of(rest));
     } else {
