@@ -1,8 +1,8 @@
 // Pictures of RTF documents. The reader program runs as icf2html runs it, from
 // a folder that holds converter scripts which copy the picture (so a converted
 // picture's data is its own bytes, under format 0) for PNG and JPEG only; a
-// metafile then has no converter and goes in unconverted. Afterwards icf2html
-// converts documents with pictures through the real converter programs.
+// metafile then has no converter and goes in unconverted. A reader ended by a
+// signal leaves no files and no converter behind.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -55,49 +55,6 @@ TEST_P(RtfPictureStreams, WriteTheExpectedCodesAndLeaveNoFiles) {
 INSTANTIATE_TEST_SUITE_P(Documents, RtfPictureStreams,
                          testing::ValuesIn(test_support::load_stream_cases(ICF_TEST_DATA_DIR "/rtf_pictures.case")),
                          [](const auto &info) { return info.param.name; });
-
-std::string hex_of(const std::string &bytes) {
-  static constexpr char digits[] = "0123456789abcdef";
-  std::string hex;
-  for (const char c : bytes) {
-    if (hex.size() % 65 == 64) hex += '\n';  // lines as RTF writers break them
-    hex += digits[static_cast<unsigned char>(c) >> 4];
-    hex += digits[static_cast<unsigned char>(c) & 15];
-  }
-  return hex;
-}
-
-// A PNG in hex with its metafile fallback, and a JPEG in binary: two IMG
-// elements naming JPEG files that exist, made by the converter programs, and
-// nothing of the picture data in the text.
-TEST(RtfPicturesEndToEnd, BecomePictureFilesBesideThePage) {
-  test_support::TempDir dir;
-  write_file(dir.file("a.bmp"), test_support::bitmap_file());
-  ASSERT_EQ(test_support::run_tool(tools + "/g513funx " + dir.file("a.bmp") + " -t=" + dir.file("a.png") + " -v0 -n").status, 0);
-  ASSERT_EQ(test_support::run_tool(tools + "/g521tunx " + dir.file("a.jpg") + " -t=" + dir.file("a.png") + " -v0 -n").status, 0);
-  const std::string png = read_file(dir.file("a.png"));
-  const std::string jpeg = read_file(dir.file("a.jpg"));
-  ASSERT_EQ(png.substr(0, 4), "\x89PNG");
-  std::filesystem::remove(dir.file("a.bmp"));
-  std::filesystem::remove(dir.file("a.jpg"));
-  std::filesystem::remove(dir.file("a.png"));
-
-  write_file(dir.file("doc.rtf"), "{\\rtf1 before {\\*\\shppict{\\pict\\pngblip\\picwgoal600\\pichgoal300\n" + hex_of(png) +
-                                      "}}{\\nonshppict{\\pict\\wmetafile8 0100090000}} middle {\\pict\\jpegblip\\bin" +
-                                      std::to_string(jpeg.size()) + " " + jpeg + "} after\\par}");
-  // Converted inside its folder, as the pictures' names are then relative.
-  const auto run = test_support::run_tool("cd " + dir.path().string() + " && " + tools + "/icf2html doc.rtf out.html");
-  ASSERT_EQ(run.status, 0) << run.output;
-  const std::string html = read_file(dir.file("out.html"));
-  EXPECT_NE(html.find("before <IMG SRC=\"GR000000.JPG\" WIDTH=30 HEIGHT=15>"), std::string::npos) << html;
-  EXPECT_NE(html.find(" middle <IMG SRC=\"GR000001.JPG\""), std::string::npos) << html;
-  EXPECT_NE(html.find(" after"), std::string::npos) << html;
-  EXPECT_EQ(html.find("89504e"), std::string::npos);
-  EXPECT_EQ(html.find("JFIF"), std::string::npos);
-  for (const char *name : {"GR000000.JPG", "GR000001.JPG"})
-    EXPECT_EQ(read_file(dir.file(name)).substr(0, 3), "\xFF\xD8\xFF") << name;
-  EXPECT_EQ(dir.listing(), (std::vector<std::string>{"GR000000.JPG", "GR000001.JPG", "doc.rtf", "out.html"}));
-}
 
 // Waits up to five seconds for done() to hold; whether it does.
 template <typename Done>
