@@ -38,7 +38,8 @@ class CommandCases : public testing::TestWithParam<test_support::ScriptCase> {};
 TEST_P(CommandCases, GiveTheirStatusOutputAndFiles) {
   test_support::TempDir dir;
   const std::string environment = "cd '" + dir.path().string() + "' && export PATH='" ICF_TOOLS_DIR "':\"$PATH\" " +
-                                  "MEMORY='" + (sanitized ? "--memory 0" : "") + "' WARN='" ICF_WARNING_FAKE "' && {\n";
+                                  "MEMORY='" + (sanitized ? "--memory 0" : "") + "' WARN='" ICF_WARNING_FAKE "' " +
+                                  "SAMPLES='" ICF_RECOGNITION_SAMPLES_DIR "' && {\n";
   test_support::ToolRun last{-1, ""};
   for (const auto &[word, rest] : GetParam().steps) {
     SCOPED_TRACE(word + " " + rest.substr(0, 80));
