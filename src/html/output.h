@@ -68,6 +68,7 @@ class MarkupPiece {
     if (length_ == 0) start_fresh_line();
     else if (text_[length_ - 1] != '\n' && text_[length_ - 1] != '\r') line_end();
   }
+  bool empty() const { return length_ == 0; }
   // Writes what was put together and empties the piece.
   void write() {
     if (length_ == 0) return;

@@ -41,13 +41,19 @@ void background_colour(std::int32_t shade, std::array<std::int32_t, 3> &rgb) {
     if (i != largest) rgb[i] = grey;
 }
 
-void put_background(std::int32_t shade, std::array<std::int32_t, 3> &rgb) {
+void add_background(MarkupPiece &piece, std::int32_t shade, std::array<std::int32_t, 3> &rgb) {
   background_colour(shade, rgb);
   char digits[7];
   get_color(rgb[0], rgb[1], rgb[2], digits);
-  put_str(" BGCOLOR=\"#");
-  put_str(digits);
-  put_str("\"");
+  piece.add(" BGCOLOR=\"#");
+  piece.add(digits);
+  piece.add("\"");
+}
+
+void put_background(std::int32_t shade, std::array<std::int32_t, 3> &rgb) {
+  MarkupPiece piece;
+  add_background(piece, shade, rgb);
+  piece.write();
 }
 
 }  // namespace kiv

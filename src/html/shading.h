@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "html/format_record.h"
+#include "html/output.h"
 
 namespace kiv {
 
@@ -15,8 +16,10 @@ int tt_shd(fmt_info *rec, std::int32_t code);
 // The background colour for a shading percentage (not 0): below 50 percent the
 // colour is pushed towards grey; the change is stored back into rgb.
 void background_colour(std::int32_t shade, std::array<std::int32_t, 3> &rgb);
-// Writes the BGCOLOR attribute, with a leading space, for a shading percentage
-// (not 0) and its colour, which background_colour adjusts first.
+// The BGCOLOR attribute, with a leading space, for a shading percentage (not
+// 0) and its colour, which background_colour adjusts first: added to a piece
+// of markup, or written.
+void add_background(MarkupPiece &piece, std::int32_t shade, std::array<std::int32_t, 3> &rgb);
 void put_background(std::int32_t shade, std::array<std::int32_t, 3> &rgb);
 
 }  // namespace kiv

@@ -29,6 +29,14 @@ void add_cell_end(MarkupPiece &piece) {
   tables.header_cell_open = 0;
 }
 
+// Writes a held table start tag, closed, when its table ends or another
+// begins before it had a row.
+void close_held_start() {
+  if (tables.held_start.empty()) return;
+  tables.held_start.add(">", end_line);
+  tables.held_start.write();
+}
+
 void count_row(std::int32_t &rows) {
   if (rows < std::numeric_limits<std::int32_t>::max()) ++rows;
 }
@@ -41,18 +49,22 @@ void begin_table(fmt_info *rec) {
   tables.prev_cell_ignore = 0;  // no cell of this table yet
   tables.header_cell_open = 0;
   if (flags & cds_real_table) {
-    put_str("<TABLE");
+    close_held_start();  // a table that had no row
+    MarkupPiece &start = tables.held_start;
+    start.add("<TABLE");
     switch ((flags & 0xF0) >> 4) {
-      case 1: put_str(" ALIGN=JUSTIFY"); break;
-      case 2: put_str(" ALIGN=CENTER"); break;
-      case 3: put_str(" ALIGN=RIGHT"); break;
+      case 1: start.add(" ALIGN=JUSTIFY"); break;
+      case 2: start.add(" ALIGN=CENTER"); break;
+      case 3: start.add(" ALIGN=RIGHT"); break;
       default: break;
     }
     rec->in_table = 1;
     rec->cur_col = -1;
     rec->row_count = 0;
-    if (rec->table_shade != 0) put_background(rec->table_shade, rec->table_rgb);
+    if (rec->table_shade != 0) add_background(start, rec->table_shade, rec->table_rgb);
     // The start tag stays open: the first row adds the border and closes it.
+    // An untrusted document's waits for that row, so that nothing lands inside it.
+    if (!settings.untrusted_output) start.write();
   } else {
     rec->in_columns = 1;
     MarkupPiece piece;
@@ -75,6 +87,7 @@ void begin_row(fmt_info *rec) {
   const bool header = settings.header_rows != 0 && get_dec() == 1;
   MarkupPiece piece;
   if (rec->in_table && rec->row_count == 0) {
+    tables.held_start.write();
     if (border != 0) piece.add(" BORDER=1 CELLSPACING=1");
     piece.add(">", end_line);
   }
@@ -173,6 +186,7 @@ void column_break(fmt_info *rec, bool soft) {
 }
 
 void end_table(fmt_info *rec) {
+  close_held_start();
   MarkupPiece piece;
   add_cell_end(piece);
   piece.add("</TR>", end_line);

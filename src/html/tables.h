@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "html/format_record.h"
+#include "html/output.h"
 
 namespace kiv {
 
@@ -17,6 +18,10 @@ struct TablesState {
   // BRO has a fifth parameter of 1), and the open cell was written as TH.
   std::int32_t header_row = 0;
   std::int32_t header_cell_open = 0;
+  // An untrusted document's table start tag, as far as its CDS gives it, held
+  // back until the first row closes it: whatever the document puts between
+  // the two then goes before the table, never inside its tag.
+  MarkupPiece held_start;
 };
 extern TablesState tables;
 

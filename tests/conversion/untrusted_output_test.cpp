@@ -60,7 +60,7 @@ std::string findings_in(const std::vector<std::string> &pages) {
 
 // Converts every injection in every place into its own page under dir; the page names.
 std::vector<std::string> convert_all(const test_support::TempDir &dir, const std::vector<std::string> &options) {
-  EXPECT_TRUE(places.size() == 15 && injections.size() == 32) << "the data files were not read whole";
+  EXPECT_TRUE(places.size() == 16 && injections.size() == 32) << "the data files were not read whole";
   std::vector<std::string> pages;
   ConversionSettings settings;
   settings.options = options;
