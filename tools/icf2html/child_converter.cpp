@@ -16,6 +16,7 @@
 #include <icf2html.h>
 
 #include "descriptor_io.h"
+#include "pipe_server.h"
 
 namespace icf2html {
 namespace {
@@ -52,9 +53,14 @@ bool next_job(int fd, ChildJob &job) {
   return true;
 }
 
-void tell(int fd, unsigned char byte) {
+void tell(const ChildSetup &setup, unsigned char byte) {
   // When this write fails the controller judges by the exit status alone.
-  [[maybe_unused]] const ssize_t told = write(fd, &byte, 1);
+  if (setup.status_records) {
+    const auto record = converter_status_record(byte);
+    [[maybe_unused]] const ssize_t told = write(setup.status_fd, record.data(), record.size());
+  } else {
+    [[maybe_unused]] const ssize_t told = write(setup.status_fd, &byte, 1);
+  }
 }
 
 int convert(ChildJob &job) {
@@ -108,13 +114,13 @@ void run_child_converter(const ChildSetup &setup) {
   while (next_job(setup.job_fd, job)) {
     if (!job.private_dir.empty() && chdir(job.private_dir.c_str()) != 0) _exit(child_setup_failed);
     const int code = convert(job);
-    tell(setup.status_fd, static_cast<unsigned char>(code));
+    tell(setup, static_cast<unsigned char>(code));
     GlobalShutDown();
     RemoveTempFiles();
     RemovePurgeableFiles();
     KIVFreeAll();
     std::fflush(stdout);
-    tell(setup.status_fd, child_ready);
+    tell(setup, child_ready);
   }
   _exit(0);
 }

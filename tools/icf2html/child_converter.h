@@ -22,6 +22,7 @@ struct ChildSetup {
   int trace_fd = -1;    // standard output and error (the pipe trace); -1 for /dev/null
   int job_fd = -1;      // jobs from the controller (encode_job); its end ends the child
   int status_fd = -1;   // per job: the exit code as one byte before the shutdown calls, then child_ready
+  bool status_records = false;  // status_fd is the pipe route's request pipe: each byte goes as a status record
   std::vector<int> controller_fds;  // the controller's ends of the channels, closed in the child
 };
 

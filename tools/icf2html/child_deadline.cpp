@@ -1,6 +1,7 @@
 #include "child_deadline.h"
 
 #include <sys/syscall.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,6 +17,39 @@ Deadline deadline_after(double seconds) {
   return std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                                                 std::chrono::duration<double>(seconds));
 }
+
+namespace {
+
+constexpr long repeat_microseconds = 5000;
+
+void interrupt_only(int) {}
+
+timeval as_timeval(std::chrono::steady_clock::duration span) {
+  const auto micro = std::max<long long>(std::chrono::duration_cast<std::chrono::microseconds>(span).count(), 1);
+  return {static_cast<time_t>(micro / 1'000'000), static_cast<suseconds_t>(micro % 1'000'000)};
+}
+
+}  // namespace
+
+DeadlineAlarm::DeadlineAlarm(const Deadline &deadline) {
+  if (!deadline) return;
+  static const bool handled = [] {
+    struct sigaction action{};
+    action.sa_handler = interrupt_only;  // no SA_RESTART: the blocking call returns EINTR
+    sigemptyset(&action.sa_mask);
+    return sigaction(SIGALRM, &action, nullptr) == 0;
+  }();
+  const itimerval timer{{0, repeat_microseconds}, as_timeval(*deadline - std::chrono::steady_clock::now())};
+  armed_ = handled && setitimer(ITIMER_REAL, &timer, nullptr) == 0;
+}
+
+DeadlineAlarm::~DeadlineAlarm() {
+  if (!armed_) return;
+  const itimerval off{};
+  setitimer(ITIMER_REAL, &off, nullptr);
+}
+
+bool passed(const Deadline &deadline) { return deadline && std::chrono::steady_clock::now() >= *deadline; }
 
 bool poll_until(pollfd *fds, nfds_t count, const Deadline &deadline) {
   for (;;) {

@@ -182,11 +182,7 @@ bool copy_descriptor(int from, int to) {
       if (errno == EINTR) continue;
       return false;
     }
-    for (ssize_t done = 0; done < n;) {
-      const ssize_t w = write(to, chunk + done, static_cast<std::size_t>(n - done));
-      if (w <= 0) return false;
-      done += w;
-    }
+    if (!write_all(to, chunk, static_cast<std::size_t>(n))) return false;
   }
 }
 
@@ -322,23 +318,28 @@ struct IsolatedConverter::Child {
       trace.fd = open(trace_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
       if (trace.fd == -1) return false;
     }
-    if (!jobs.make() || !status.make()) return false;
+    if (!jobs.make()) return false;
+    ChildSetup setup;
     if (route == RemoteRoute::pipes) {
       if (!requests.make() || !replies.make()) return false;
       child_reply_fd = replies.read_end.fd;
       child_request_fd = requests.write_end.fd;
+      // The status comes as records among the requests: one pipe to wait on.
+      setup.status_fd = child_request_fd;
+      setup.status_records = true;
     } else {
+      if (!status.make()) return false;
+      setup.status_fd = status.write_end.fd;
       queue.emplace();
       if (queue->id == -1) return false;
     }
-    ChildSetup setup;
     setup.memory_mib = memory_mib;
     setup.trace_fd = trace.fd;
     setup.job_fd = jobs.read_end.fd;
-    setup.status_fd = status.write_end.fd;
     // Without its copies of the controller's ends, the child sees the end of
     // its job channel when the controller goes away.
-    setup.controller_fds = {jobs.write_end.fd, status.read_end.fd, requests.read_end.fd, replies.write_end.fd};
+    for (const int fd : {jobs.write_end.fd, status.read_end.fd, requests.read_end.fd, replies.write_end.fd})
+      if (fd != -1) setup.controller_fds.push_back(fd);
     std::fflush(nullptr);
     pid = fork();
     if (pid < 0) return false;
@@ -352,28 +353,34 @@ struct IsolatedConverter::Child {
     return pidfd.fd != -1;
   }
 
-  // Waits for the child's next byte on the status channel until the deadline,
-  // answering its requests on the pipe route meanwhile when `server` is given.
+  // Waits for the child's next status byte until the deadline. On the pipe
+  // route it comes as a record among the requests, which are answered
+  // meanwhile: the wait is a blocking read, which the deadline's alarm
+  // interrupts and the child's end finishes (no one else holds the pipe's
+  // write end). On the message queue, served on a thread of its own, the
+  // status channel and the process are polled.
   Heard hear(unsigned char &byte, const Deadline &deadline, PipeServer *server) {
-    for (;;) {
-      pollfd watched[3] = {{status.read_end.fd, POLLIN, 0}, {pidfd.fd, POLLIN, 0},
-                           {server ? requests.read_end.fd : -1, POLLIN, 0}};
-      if (!poll_until(watched, 3, deadline)) return Heard::deadline;
-      if (watched[2].revents != 0 && watched[0].revents == 0) {
-        // A child that breaks the record layout or goes away mid-record is
-        // answered no more; its end shows on the other channels.
-        do {
-          if (!server->serve_one()) server = nullptr;
-        } while (server && server->request_held());
-        continue;
-      }
-      // A child that told its code and then ended: the code is still read.
+    if (server) {
       for (;;) {
-        const ssize_t n = read(status.read_end.fd, &byte, 1);
-        if (n == 1) return Heard::byte;
-        if (n < 0 && errno == EINTR) continue;
-        return Heard::ended;
+        switch (server->serve_one()) {
+          case Served::answered: break;
+          case Served::status: byte = server->converter_status(); return Heard::byte;
+          case Served::interrupted:
+            if (passed(deadline)) return Heard::deadline;
+            break;
+          // A child that breaks the record layout is answered no more: it is ended.
+          case Served::ended: return Heard::ended;
+        }
       }
+    }
+    pollfd watched[2] = {{status.read_end.fd, POLLIN, 0}, {pidfd.fd, POLLIN, 0}};
+    if (!poll_until(watched, 2, deadline)) return Heard::deadline;
+    // A child that told its code and then ended: the code is still read.
+    for (;;) {
+      const ssize_t n = read(status.read_end.fd, &byte, 1);
+      if (n == 1) return Heard::byte;
+      if (n < 0 && errno == EINTR) continue;
+      return Heard::ended;
     }
   }
 
@@ -506,6 +513,8 @@ IsolationResult IsolatedConverter::convert(const IsolatedConversion &job) {
     pipe_server.emplace(files, child.requests.read_end.fd, child.replies.write_end.fd, child.record_length);
   }
   PipeServer *serving = pipe_server ? &*pipe_server : nullptr;
+  std::optional<DeadlineAlarm> alarm;
+  if (serving) alarm.emplace(deadline);
   // A job the child cannot take shows as its end below.
   const std::string message = encode_job(work);
   write_all(child.jobs.write_end.fd, message.data(), message.size());

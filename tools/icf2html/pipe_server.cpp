@@ -25,6 +25,8 @@ constexpr int name_limit = 240;
 enum : std::int32_t {
   quit = 0, open_file = 2, read_file = 3, write_file = 4, seek_file = 5, close_file = 6,
   get_file_size = 7, rename_file = 8, unlink_file = 9, check_exist = 10, end_of_file = 11,
+  // Far from the library's commands: written by the converter child itself, between conversions.
+  status_command = 0x7FFF0001,
 };
 
 void put_word(unsigned char *p, std::uint32_t value) {
@@ -41,6 +43,15 @@ std::int32_t word_at(const unsigned char *p) {
 
 }  // namespace
 
+std::array<unsigned char, 256> converter_status_record(unsigned char status) {
+  std::array<unsigned char, short_record> record{};
+  put_word(record.data(), short_record);
+  put_word(record.data() + 4, signature);
+  put_word(record.data() + 12, static_cast<std::uint32_t>(status_command));
+  record[data_at] = status;
+  return record;
+}
+
 PipeServer::PipeServer(FileService &files, int request_fd, int reply_fd, int record_length)
     : files_(files), request_fd_(request_fd), reply_fd_(reply_fd),
       request_(static_cast<std::size_t>(std::max(record_length, short_record))),
@@ -48,41 +59,33 @@ PipeServer::PipeServer(FileService &files, int request_fd, int reply_fd, int rec
 
 std::int32_t PipeServer::last_command() const { return word_at(request_.data() + 12); }
 
-bool PipeServer::read_more() {
-  for (;;) {
-    const ssize_t n = ::read(request_fd_, request_.data() + held_, request_.size() - static_cast<std::size_t>(held_));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    held_ += static_cast<int>(n);
-    return true;
-  }
+unsigned char PipeServer::converter_status() const { return request_[data_at]; }
+
+PipeServer::Read PipeServer::read_more() {
+  const ssize_t n = ::read(request_fd_, request_.data() + held_, request_.size() - static_cast<std::size_t>(held_));
+  if (n < 0 && errno == EINTR) return Read::interrupted;
+  if (n <= 0) return Read::ended;
+  held_ += static_cast<int>(n);
+  return Read::whole;
 }
 
 // A request comes whole with one read as a rule: the converter writes each
 // with one write and waits for its reply. Reads ask for as much as the buffer
 // holds, so what follows a request stays in the buffer for the next one.
-bool PipeServer::read_request() {
+PipeServer::Read PipeServer::read_request() {
   if (request_length_ > 0) {
     held_ -= request_length_;
     std::memmove(request_.data(), request_.data() + request_length_, static_cast<std::size_t>(held_));
     request_length_ = 0;
   }
   while (held_ < short_record)
-    if (!read_more()) return false;
+    if (const Read got = read_more(); got != Read::whole) return got;
   const std::int32_t length = word_at(request_.data());
-  if (length < short_record || length > static_cast<std::int32_t>(request_.size())) return false;
+  if (length < short_record || length > static_cast<std::int32_t>(request_.size())) return Read::ended;
   while (held_ < length)
-    if (!read_more()) return false;
+    if (const Read got = read_more(); got != Read::whole) return got;
   request_length_ = length;
-  return true;
-}
-
-bool PipeServer::request_held() const {
-  const int rest = held_ - request_length_;
-  if (rest < short_record) return false;
-  // A length that breaks the layout is held too: serving it ends the service.
-  const std::int32_t length = word_at(request_.data() + request_length_);
-  return length < short_record || length > static_cast<std::int32_t>(request_.size()) || length <= rest;
+  return Read::whole;
 }
 
 bool PipeServer::write_record(int length) {
@@ -138,8 +141,17 @@ bool PipeServer::name_at(int offset, int limit, std::string_view &name) const {
   return true;
 }
 
-bool PipeServer::serve_one() {
-  if (!read_request()) return false;
+Served PipeServer::serve_one() {
+  switch (read_request()) {
+    case Read::interrupted: return Served::interrupted;
+    case Read::ended: return Served::ended;
+    case Read::whole: break;
+  }
+  if (last_command() == status_command) return Served::status;
+  return answer() ? Served::answered : Served::ended;
+}
+
+bool PipeServer::answer() {
   const unsigned char *r = request_.data();
   std::string_view name, second_name;
   switch (word_at(r + 12)) {

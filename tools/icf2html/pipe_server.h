@@ -2,6 +2,7 @@
 // converter, has the file service carry them out and writes the replies.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -9,29 +10,39 @@
 
 namespace icf2html {
 
+// The record a converter child writes on its request pipe when a job ends
+// (its exit code) and when it is ready for the next (the ready byte): the
+// controller then waits on that pipe alone, with no poll before each request.
+std::array<unsigned char, 256> converter_status_record(unsigned char status);
+
+// What serving the next record came to.
+enum class Served {
+  answered,     // a request, answered
+  status,       // the converter's status record: converter_status() tells it
+  interrupted,  // a signal interrupted the wait; what came of the record is kept for the next call
+  ended,        // the end of the request pipe, or a record that breaks the layout
+};
+
 class PipeServer {
  public:
   // record_length is the BP= length the converter was given.
   PipeServer(FileService &files, int request_fd, int reply_fd, int record_length);
 
-  // Reads one request and answers it. False at the end of the request pipe or
-  // for a record that breaks the layout.
-  bool serve_one();
-  // Whether a whole request came with the ones read before (a read of nothing
-  // gets no reply, so the next request can follow it at once): serve_one
-  // answers it without reading, and the request pipe need not show it.
-  bool request_held() const;
-  void serve_all() {
-    while (serve_one()) {
-    }
-  }
-  // The command code of the request served last.
+  // Reads the next record (from what an earlier read brought, when it holds
+  // one whole: a read of nothing gets no reply, so the next request can
+  // follow it at once) and answers it when it is a request.
+  Served serve_one();
+  // The command code of the record served last.
   std::int32_t last_command() const;
+  // The byte of the status record served last.
+  unsigned char converter_status() const;
 
  private:
-  bool read_request();
+  enum class Read { whole, interrupted, ended };
+  Read read_request();
   // Reads what the pipe has, up to the buffer's end, after the `held_` bytes there.
-  bool read_more();
+  Read read_more();
+  bool answer();
   bool reply(std::int32_t command, std::int32_t first, std::int32_t second = 0);
   bool send_data(std::int32_t handle, std::int32_t wanted);
   bool write_record(int length);

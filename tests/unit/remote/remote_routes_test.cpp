@@ -65,7 +65,7 @@ Served convert_served(Route route, const std::string &dir, const std::string &by
     controller = std::thread([&] {
       icf2html::PipeServer server(files, requests[0], replies[1], record_length);
       for (int served_count = 0; serve_limit < 0 || served_count < serve_limit; ++served_count) {
-        if (!server.serve_one()) break;
+        if (server.serve_one() != icf2html::Served::answered) break;
         served.commands.push_back(server.last_command());
       }
       close(requests[0]);

@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "child_deadline.h"
 #include "support/pipe_records.h"
 #include "support/temp_dir.h"
 
@@ -45,7 +46,8 @@ class PipeServer : public testing::Test {
     server.emplace(files, requests[0], replies[1], 4096);
   }
   void TearDown() override {
-    for (const int fd : {requests[0], requests[1], replies[0], replies[1]}) close(fd);
+    for (const int fd : {requests[0], requests[1], replies[0], replies[1]})
+      if (fd != -1) close(fd);
   }
   void send(const std::string &bytes) { ASSERT_EQ(write(requests[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size())); }
   // The next reply record, which carries no data: its serial, command and first word.
@@ -57,7 +59,7 @@ class PipeServer : public testing::Test {
   }
   std::int32_t open_page(std::uint32_t serial) {
     send(open_request(serial, "site/page.html", 2));
-    EXPECT_TRUE(server->serve_one());
+    EXPECT_EQ(server->serve_one(), icf2html::Served::answered);
     return static_cast<std::int32_t>(word_at(reply(), 16));
   }
 
@@ -74,9 +76,8 @@ TEST_F(PipeServer, RequestsThatComeTogetherAreAnsweredInTurnWithoutWaitingForThe
   send(pipe_record(read_command, 1, {page, 0}) + pipe_record(exist_command, 1, {}, std::string("site/page.html") + '\0') +
        pipe_record(close_command, 2, {page}));
   for (const std::int32_t command : {read_command, exist_command, close_command}) {
-    EXPECT_TRUE(server->serve_one()) << command;
+    EXPECT_EQ(server->serve_one(), icf2html::Served::answered) << command;
     EXPECT_EQ(server->last_command(), command);
-    EXPECT_EQ(server->request_held(), command != close_command) << command;
   }
   const std::string exists = reply();
   EXPECT_EQ(word_at(exists, 8), 1 | test_support::pipe_reply_bit);
@@ -98,14 +99,13 @@ TEST_F(PipeServer, ARecordThatComesInPiecesIsServedWhole) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
   });
-  EXPECT_TRUE(server->serve_one());
+  EXPECT_EQ(server->serve_one(), icf2html::Served::answered);
   writer.join();
-  EXPECT_FALSE(server->request_held());
   const std::string written = reply();
   EXPECT_EQ(word_at(written, 12), static_cast<std::uint32_t>(write_command));
   EXPECT_EQ(word_at(written, 16), text.size());
   send(pipe_record(close_command, 2, {page}));
-  EXPECT_TRUE(server->serve_one());
+  EXPECT_EQ(server->serve_one(), icf2html::Served::answered);
   EXPECT_EQ(read_file(dir.file("private/page.html")), text);
 }
 
@@ -113,10 +113,27 @@ TEST_F(PipeServer, ALengthThatBreaksTheLayoutAfterAGoodRequestEndsTheService) {
   std::string broken = pipe_record(exist_command, 1, {}, std::string("site/page.html") + '\0');
   put_word(broken, 0, 8192);  // beyond the record length
   send(pipe_record(exist_command, 0, {}, std::string("site/page.html") + '\0') + broken);
-  EXPECT_TRUE(server->serve_one());
-  EXPECT_TRUE(server->request_held());  // held, so that the caller does not wait for the pipe
-  EXPECT_FALSE(server->serve_one());
+  EXPECT_EQ(server->serve_one(), icf2html::Served::answered);
+  EXPECT_EQ(server->serve_one(), icf2html::Served::ended);  // from what the first read brought: no wait
   EXPECT_EQ(word_at(reply(), 12), static_cast<std::uint32_t>(exist_command));
+}
+
+// The converter's status record comes among its requests; a wait the deadline's
+// alarm interrupts keeps the part of a record that came before it.
+TEST_F(PipeServer, AStatusRecordEndsTheWaitAndAnInterruptedWaitKeepsWhatCame) {
+  const auto status = icf2html::converter_status_record(7);
+  const std::string record(status.begin(), status.end());
+  send(record.substr(0, 100));
+  {
+    const icf2html::DeadlineAlarm alarm(icf2html::deadline_after(0.02));
+    EXPECT_EQ(server->serve_one(), icf2html::Served::interrupted);
+  }
+  send(record.substr(100));
+  EXPECT_EQ(server->serve_one(), icf2html::Served::status);
+  EXPECT_EQ(server->converter_status(), 7);
+  close(requests[1]);
+  requests[1] = -1;
+  EXPECT_EQ(server->serve_one(), icf2html::Served::ended);
 }
 
 }  // namespace
