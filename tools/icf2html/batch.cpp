@@ -52,7 +52,9 @@ struct BatchOptions {
 
 struct BatchState {
   std::string program;  // argv[0]: reader programs are looked up beside it
-  std::vector<PlannedDocument> documents;
+  std::unique_ptr<BatchPlanner> planner;  // none for --batch-document
+  std::vector<PlannedDocument> documents;  // planned so far
+  std::size_t handed = 0;                  // of documents, those handed to the workers or reported skipped
   BatchLimits limits;
   int report_fd = -1;  // -1: rows go to standard output
   std::size_t total = 0, done = 0, failures = 0;
@@ -182,12 +184,17 @@ std::unique_ptr<IsolatedConverter> worker_converter;
 // Ends the worker's converter child, which is collected here.
 void end_worker() { worker_converter.reset(); }
 
+// A planned document as the message its worker gets: the input and the page,
+// each ended by a NUL byte, then whether it is a stream.
+std::string job_message(const PlannedDocument &document) {
+  return document.input + '\0' + document.page + '\0' + (document.stream ? '1' : '0');
+}
+
 // Runs in a worker: the document's isolated conversion, as icf2html --isolate
 // runs it, to the page's path.
-WorkerAnswer convert_job(std::size_t job) {
+WorkerAnswer convert_document(const PlannedDocument &document) {
   if (!worker_converter) worker_converter = std::make_unique<IsolatedConverter>();
   IsolatedConverter &converter = *worker_converter;
-  const PlannedDocument &document = batch.documents[job];
   IsolatedConversion conversion;
   conversion.program = batch.program;
   conversion.input = document.input;
@@ -211,6 +218,16 @@ WorkerAnswer convert_job(std::size_t job) {
   }
   if (result.cause != IsolationCause::none) answer.converted = 0;
   return answer;
+}
+
+WorkerAnswer convert_job(const std::string &message) {
+  const std::size_t input_end = message.find('\0');
+  const std::size_t page_end = message.find('\0', input_end + 1);
+  PlannedDocument document;
+  document.input = message.substr(0, input_end);
+  document.page = message.substr(input_end + 1, page_end - input_end - 1);
+  document.stream = message.ends_with('1');
+  return convert_document(document);
 }
 
 std::string meaning_of(const WorkerAnswer &answer) {
@@ -271,6 +288,29 @@ void record(const ReportRow &row) {
 
 void on_outcome(const JobOutcome &outcome, void *) { record(row_of(outcome)); }
 
+// The batch's next document to convert, planned now; a skipped file on the
+// way gets its report line.
+bool next_job(std::size_t &job, std::string &message, void *) {
+  for (;;) {
+    if (batch.planner) {
+      PlannedDocument document;
+      if (!batch.planner->next(document)) return false;
+      batch.documents.push_back(std::move(document));
+    } else if (batch.handed == batch.documents.size()) {
+      return false;
+    }
+    const PlannedDocument &document = batch.documents[batch.handed++];
+    if (document.page.empty()) {
+      record(skipped_row(document));
+      continue;
+    }
+    make_folders(document.page);
+    job = batch.handed - 1;
+    message = job_message(document);
+    return true;
+  }
+}
+
 std::string planned_line(const PlannedDocument &document) {
   if (document.page.empty()) return json_line(skipped_row(document));
   ReportRow row{document.input, document.page, 0, "", 0, 0};
@@ -330,7 +370,7 @@ int serve_documents() {
     batch.documents = {{input, page, 0, ""}};
     make_folders(page);
     const auto started = std::chrono::steady_clock::now();
-    WorkerAnswer answer = convert_job(0);
+    WorkerAnswer answer = convert_document(batch.documents[0]);
     answer.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     const std::string line = json_line(row_of({0, answer, false}));
     if (!write_all(STDOUT_FILENO, line.data(), line.size())) break;
@@ -362,14 +402,17 @@ int batch_main(int argc, char **argv) {
   if (options.worker) return serve_documents();
 
   const std::set<std::string> settled = options.resume ? settled_inputs(options.report) : std::set<std::string>{};
-  if (options.one_document) batch.documents = {{options.inputs[0], options.inputs[1], 0, ""}};
-  else batch.documents = plan_batch(options.inputs, options.outdir, settled, argv[0]);
+  if (options.one_document) {
+    batch.documents = {{options.inputs[0], options.inputs[1], 0, ""}};
+  } else {
+    batch.planner = std::make_unique<BatchPlanner>(options.inputs, options.outdir, settled, argv[0]);
+  }
   if (options.plan_only) {
-    for (const PlannedDocument &document : batch.documents) std::fputs(planned_line(document).c_str(), stdout);
+    for (PlannedDocument document; batch.planner->next(document);) std::fputs(planned_line(document).c_str(), stdout);
     return 0;
   }
 
-  batch.total = batch.documents.size();
+  batch.total = batch.planner ? batch.planner->total() : batch.documents.size();
   batch.started = std::chrono::steady_clock::now();
   if (!options.one_document) {
     make_folders(options.report);
@@ -380,23 +423,14 @@ int batch_main(int argc, char **argv) {
     }
     batch.show_progress = isatty(STDERR_FILENO);
   }
-
-  std::vector<std::size_t> jobs;
-  for (std::size_t i = 0; i < batch.documents.size(); ++i) {
-    if (batch.documents[i].page.empty()) {
-      record(skipped_row(batch.documents[i]));
-    } else {
-      make_folders(batch.documents[i].page);
-      jobs.push_back(i);
-    }
-  }
   struct sigaction action{};
   action.sa_handler = on_interrupt;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
   const int workers = options.jobs > 0 ? options.jobs : static_cast<int>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
   std::vector<std::size_t> abandoned;
-  const bool finished = run_jobs(jobs, workers, convert_job, end_worker, on_outcome, nullptr, interrupted, abandoned);
+  const bool finished =
+      run_jobs(next_job, batch.total, workers, convert_job, end_worker, on_outcome, nullptr, interrupted, abandoned);
   // A page whose report line was not written yet goes too: --resume converts it again.
   for (const std::size_t job : abandoned) unlink(batch.documents[job].page.c_str());
   if (!abandoned.empty() || interrupted) remove_leftovers(-1);  // every worker has ended by now

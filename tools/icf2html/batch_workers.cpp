@@ -41,12 +41,17 @@ std::size_t jobs_ahead(double typical_seconds) {
   return std::clamp(static_cast<std::size_t>(to_cover) + min_jobs_ahead, min_jobs_ahead, max_jobs_ahead);
 }
 
+struct Job {
+  std::size_t number = 0;
+  std::string message;
+};
+
 struct Worker {
   pid_t pid = -1;
-  int to = -1;    // job numbers to the worker
-  int from = -1;  // exit codes from the worker
-  std::deque<std::size_t> jobs;  // handed to it, not answered yet, oldest first
-  Clock::time_point since;       // when it began its oldest job, about
+  int to = -1;    // job messages to the worker: the length as four bytes, then the message
+  int from = -1;  // answers from the worker
+  std::deque<Job> jobs;     // handed to it, not answered yet, oldest first
+  Clock::time_point since;  // when it began its oldest job, about
 };
 
 [[noreturn]] void serve(int from_parent, int to_parent, JobFunction convert, WorkerEnd end,
@@ -60,10 +65,13 @@ struct Worker {
   const int null = open("/dev/null", O_RDWR);
   dup2(null, STDOUT_FILENO);
   dup2(null, STDERR_FILENO);  // the report row says what went wrong
-  std::uint64_t job = 0;
-  while (read_all(from_parent, &job, sizeof job)) {
+  std::uint32_t length = 0;
+  std::string message;
+  while (read_all(from_parent, &length, sizeof length)) {
+    message.resize(length);
+    if (!read_all(from_parent, message.data(), length)) break;
     const Clock::time_point started = Clock::now();
-    WorkerAnswer answer = convert(static_cast<std::size_t>(job));
+    WorkerAnswer answer = convert(message);
     answer.seconds = std::chrono::duration<double>(Clock::now() - started).count();
     if (!write_all(to_parent, &answer, sizeof answer)) break;
   }
@@ -132,12 +140,24 @@ bool start_worker(std::vector<Worker> &pool, Worker &worker, JobFunction convert
 
 }  // namespace
 
-bool run_jobs(const std::vector<std::size_t> &jobs, int workers, JobFunction convert, WorkerEnd end,
+bool run_jobs(JobSource next, std::size_t most_jobs, int workers, JobFunction convert, WorkerEnd end,
               OutcomeFunction report, void *context, const volatile std::sig_atomic_t &interrupted,
               std::vector<std::size_t> &abandoned) {
   signal(SIGPIPE, SIG_IGN);  // a worker that died must not take the controller with it
-  std::vector<Worker> pool(static_cast<std::size_t>(std::max(1, std::min<int>(workers, static_cast<int>(jobs.size())))));
-  std::deque<std::size_t> waiting(jobs.begin(), jobs.end());
+  std::vector<Worker> pool(std::clamp<std::size_t>(most_jobs, 1, static_cast<std::size_t>(std::max(workers, 1))));
+  std::deque<Job> waiting;  // taken from the source, or handed back by a worker that died
+  bool source_ended = false;
+  const auto next_job = [&] {
+    if (!waiting.empty()) return true;
+    if (source_ended) return false;
+    Job job;
+    if (!next(job.number, job.message, context)) {
+      source_ended = true;
+      return false;
+    }
+    waiting.push_back(std::move(job));
+    return true;
+  };
   // Workers are bound to processors of their own only when each can have one.
   const std::vector<Processor> allowed = allowed_processors();
   const std::vector<int> processors = pool.size() <= allowed.size() ? binding_order(allowed) : std::vector<int>{};
@@ -147,21 +167,23 @@ bool run_jobs(const std::vector<std::size_t> &jobs, int workers, JobFunction con
   // The wall clock of the documents answered so far, smoothed; until the
   // first answer, that of a document worth no gathering.
   double typical_seconds = 1;
-  while (!waiting.empty() || running()) {
+  while (next_job() || running()) {
     if (interrupted) break;
     const std::size_t ahead = jobs_ahead(typical_seconds);
     for (Worker &worker : pool) {
-      while (worker.jobs.size() < ahead && !waiting.empty()) {
+      while (worker.jobs.size() < ahead && next_job()) {
         if (worker.pid == -1 && !start_worker(pool, worker, convert, end, processors)) break;
-        const std::uint64_t job = waiting.front();
-        if (!write_all(worker.to, &job, sizeof job)) {
+        const auto length = static_cast<std::uint32_t>(waiting.front().message.size());
+        const std::string framed = std::string(reinterpret_cast<const char *>(&length), sizeof length) +
+                                   waiting.front().message;
+        if (!write_all(worker.to, framed.data(), framed.size())) {
           // Its jobs go to the others, or to a worker started in its place.
           waiting.insert(waiting.begin(), worker.jobs.begin(), worker.jobs.end());
           stop_worker(worker, true);
           break;
         }
         if (worker.jobs.empty()) worker.since = Clock::now();
-        worker.jobs.push_back(waiting.front());
+        worker.jobs.push_back(std::move(waiting.front()));
         waiting.pop_front();
       }
     }
@@ -194,7 +216,7 @@ bool run_jobs(const std::vector<std::size_t> &jobs, int workers, JobFunction con
       const bool answered = read_all(worker.from, answers.data(), count * sizeof(WorkerAnswer));
       if (!answered) answers.assign(1, {});
       for (const WorkerAnswer &answer : answers) {
-        JobOutcome outcome{worker.jobs.front(), answer, false, worker.pid};
+        JobOutcome outcome{worker.jobs.front().number, answer, false, worker.pid};
         worker.jobs.pop_front();
         if (!answered) {
           // The document it was converting is reported; the ones it had not begun go to the others.
@@ -212,7 +234,7 @@ bool run_jobs(const std::vector<std::size_t> &jobs, int workers, JobFunction con
   }
   for (Worker &worker : pool) {
     if (worker.pid == -1) continue;
-    abandoned.insert(abandoned.end(), worker.jobs.begin(), worker.jobs.end());
+    for (const Job &job : worker.jobs) abandoned.push_back(job.number);
     // An idle worker ends by itself when its job pipe closes; a busy one is killed.
     const bool busy = !worker.jobs.empty() || interrupted;
     close(worker.to);

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace icf2html {
@@ -29,18 +30,23 @@ struct JobOutcome {
   pid_t worker = -1;  // the process that converted it
 };
 
-// Converts job number `job` in the worker.
-using JobFunction = WorkerAnswer (*)(std::size_t job);
+// The next job, in the controlling process: its number (which its outcome
+// carries) and the message its worker gets; false when there is none left.
+// Asked for only when a worker can take the job, so a source may plan its
+// jobs while the workers convert the ones before.
+using JobSource = bool (*)(std::size_t &job, std::string &message, void *context);
+// Converts a job from its message, in the worker.
+using JobFunction = WorkerAnswer (*)(const std::string &message);
 // Runs in the worker when its job pipe ends, before it exits.
 using WorkerEnd = void (*)();
 // Called in the controlling process as each job ends.
 using OutcomeFunction = void (*)(const JobOutcome &outcome, void *context);
 
-// Runs every job of `jobs` on at most `workers` worker processes, forked from
-// this process (so they see its data), and reports each outcome as it ends.
-// Returns false when `interrupted` became non-zero: every worker and the
+// Runs every job of `next` on at most `workers` worker processes (no more
+// than `most_jobs`), forked from this process, and reports each outcome as it
+// ends. Returns false when `interrupted` became non-zero: every worker and the
 // conversion it ran have then been killed, and `abandoned` holds their jobs.
-bool run_jobs(const std::vector<std::size_t> &jobs, int workers, JobFunction convert, WorkerEnd end,
+bool run_jobs(JobSource next, std::size_t most_jobs, int workers, JobFunction convert, WorkerEnd end,
               OutcomeFunction report, void *context, const volatile std::sig_atomic_t &interrupted,
               std::vector<std::size_t> &abandoned);
 
