@@ -8,7 +8,9 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string_view>
+#include <utility>
 
 #include "common/ascii.h"
 #include "common/types.h"
@@ -1270,7 +1272,14 @@ bool starts_like_rtf(const unsigned char *bytes, std::size_t len) {
 }
 
 int read_rtf(RtfInput &in) {
-  reader = {};
+  // A fresh process finds the state as its initial image; a later document
+  // in the same process resets it in place, with no temporary of its size:
+  // a small document then touches only the pages it uses.
+  static bool used = false;
+  if (std::exchange(used, true)) {
+    std::destroy_at(&reader);
+    std::construct_at(&reader);
+  }
   pending_high_surrogate = 0;
   restart_code_pages();  // the decoders' tables stay: building them costs more than a small document
   reader.input = &in;
