@@ -14,8 +14,10 @@ namespace icf2html {
 
 Deadline deadline_after(double seconds) {
   if (seconds <= 0) return std::nullopt;
+  // A limit of years is no limit; it must still fit the clock's count and the alarm's timer.
+  constexpr double longest = 1e8;
   return std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                                std::chrono::duration<double>(seconds));
+                                                std::chrono::duration<double>(std::min(seconds, longest)));
 }
 
 namespace {

@@ -124,7 +124,7 @@ int isolated_main(int argc, char **argv) {
       else job.trace_file = value;
     } else if ((arg == "--timeout" || arg == "--memory") && has_value && to_number(argv[i + 1], number)) {
       ++i;
-      if (arg == "--timeout") job.timeout_seconds = static_cast<int>(number);
+      if (arg == "--timeout") job.timeout_seconds = static_cast<double>(number);
       else job.memory_mib = number;
     } else if (arg.size() > 1 && arg[0] == '-') {
       std::fprintf(stderr, "icf2html: unknown or incomplete option %s\n", arg.c_str());
