@@ -146,7 +146,6 @@ static_assert(sorted_and_unique(), "the control words are sorted by name, each o
 // letters packed from the lowest byte up; a longer one letter by letter.
 constexpr std::size_t index_size = 4096;
 static_assert(index_size >= 8 * rtf_words.size(), "the index stays sparse: unknown words end at an empty slot");
-constexpr std::size_t packed_max = 8;
 
 constexpr std::uint64_t pack_word(std::string_view name) {
   std::uint64_t packed = 0;
@@ -171,7 +170,7 @@ constexpr std::array<std::int16_t, index_size> word_index = [] {
   index.fill(-1);
   for (std::size_t k = 0; k < rtf_words.size(); ++k) {
     const std::string_view name = rtf_words[k].name;
-    std::size_t slot = index_slot(name.size() <= packed_max ? packed_hash(pack_word(name)) : long_word_hash(name));
+    std::size_t slot = index_slot(name.size() <= rtf_packed_word_max ? packed_hash(pack_word(name)) : long_word_hash(name));
     while (index[slot] >= 0) slot = (slot + 1) & (index_size - 1);
     index[slot] = static_cast<std::int16_t>(k);
   }
@@ -182,7 +181,7 @@ constexpr std::array<std::int16_t, index_size> word_index = [] {
 constexpr std::array<std::uint64_t, rtf_words.size()> packed_names = [] {
   std::array<std::uint64_t, rtf_words.size()> packed{};
   for (std::size_t k = 0; k < rtf_words.size(); ++k)
-    if (rtf_words[k].name.size() <= packed_max) packed[k] = pack_word(rtf_words[k].name);
+    if (rtf_words[k].name.size() <= rtf_packed_word_max) packed[k] = pack_word(rtf_words[k].name);
   return packed;
 }();
 
@@ -190,21 +189,25 @@ constexpr std::size_t next_slot(std::size_t slot) { return (slot + 1) & (index_s
 
 }  // namespace
 
+const RtfWordEntry *find_packed_rtf_word(std::uint64_t packed, std::size_t len) {
+  for (std::size_t slot = index_slot(packed_hash(packed));; slot = next_slot(slot)) {
+    const std::int16_t k = word_index[slot];
+    if (k < 0) return nullptr;
+    const auto entry = static_cast<std::size_t>(k);
+    if (packed_names[entry] == packed && rtf_words[entry].name.size() == len) return &rtf_words[entry];
+  }
+}
+
 const RtfWordEntry *find_rtf_word(const char (&word)[rtf_word_max + 1], std::size_t len) {
-  if (len <= packed_max) {
+  if (len <= rtf_packed_word_max) {
     std::uint64_t packed;
     if constexpr (std::endian::native == std::endian::little) {
       std::memcpy(&packed, word, sizeof packed);  // the bytes past the word masked off
-      if (len < packed_max) packed &= (std::uint64_t{1} << (8 * len)) - 1;
+      if (len < rtf_packed_word_max) packed &= (std::uint64_t{1} << (8 * len)) - 1;
     } else {
       packed = pack_word({word, len});
     }
-    for (std::size_t slot = index_slot(packed_hash(packed));; slot = next_slot(slot)) {
-      const std::int16_t k = word_index[slot];
-      if (k < 0) return nullptr;
-      const auto entry = static_cast<std::size_t>(k);
-      if (packed_names[entry] == packed && rtf_words[entry].name.size() == len) return &rtf_words[entry];
-    }
+    return find_packed_rtf_word(packed, len);
   }
   const std::string_view name(word, len);
   for (std::size_t slot = index_slot(long_word_hash(name));; slot = next_slot(slot)) {

@@ -53,4 +53,11 @@ inline constexpr std::size_t rtf_word_max = 32;
 // the buffer may be read, whatever len is.
 const RtfWordEntry *find_rtf_word(const char (&word)[rtf_word_max + 1], std::size_t len);
 
+// Words of up to this many letters can be looked up packed into a number.
+inline constexpr std::size_t rtf_packed_word_max = 8;
+// The entry for a word of len letters (1 to rtf_packed_word_max) packed into
+// a number, its first letter in the lowest byte and zero bytes above its
+// last, or null.
+const RtfWordEntry *find_packed_rtf_word(std::uint64_t packed, std::size_t len);
+
 }  // namespace kiv

@@ -256,7 +256,7 @@ void read_ahead(bool keep, Visit visit) {
     RtfWord word = RtfWord::none;
     entry = nullptr;
     if (token.kind == RtfTokenKind::control_word) {
-      entry = find_rtf_word(token.word, token.word_len);
+      entry = token.entry;
       if (entry != nullptr) word = entry->word;
       if (word == RtfWord::bin || word == RtfWord::pict) keep = false;
       if (word == RtfWord::bin && token.has_param && token.param > 0) rtf_skip_bytes(ahead, token.param);
@@ -1294,7 +1294,7 @@ int read_rtf(RtfInput &in) {
       take_kept_token(reader.kept, token, entry);
     } else {
       rtf_next_token(in, token);
-      if (token.kind == RtfTokenKind::control_word) entry = find_rtf_word(token.word, token.word_len);
+      entry = token.entry;
     }
     switch (token.kind) {
       case RtfTokenKind::end: reader.done = true; break;

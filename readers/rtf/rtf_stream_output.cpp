@@ -31,6 +31,17 @@ void put_hex(std::uint32_t value) {
   b_putc(US);
 }
 
+// A decimal parameter, as dec_out writes it; the one-digit numbers that most
+// of the codes carry are written here at once.
+inline void put_decimal(std::int32_t value) {
+  const auto v = static_cast<std::uint32_t>(value) & 0xFFFF;
+  if (v < 10) b_put_filled(2, [v](unsigned char *p) {
+    p[0] = static_cast<unsigned char>('0' + v);
+    p[1] = US;
+  });
+  else dec_out(value);
+}
+
 void put_toggle(bool have, bool want, IcfCode on, IcfCode off, bool turning_on) {
   if (have != want && want == turning_on) out_icf(want ? on : off);
 }
@@ -44,7 +55,7 @@ void put_nonbreaking_space() { out_icf(code("NBR")); }
 
 void put_character(char32_t c) {
   beg_icf(code("XCS"));
-  dec_out(c <= 0xFF ? CharSets[4] : unicode_char_set);
+  put_decimal(c <= 0xFF ? CharSets[4] : unicode_char_set);
   put_hex(static_cast<std::uint32_t>(c));
   end_icf();
   b_putc('_');
@@ -66,21 +77,21 @@ void put_attribute_codes(const CharFormat &have, const CharFormat &want) {
 
 void put_font(std::int32_t size, const char *face) {
   beg_icf(code("SPF"));
-  dec_out(0);
-  dec_out(0);
-  dec_out(0);
-  dec_out(0);
-  dec_out(size * 10);
+  put_decimal(0);
+  put_decimal(0);
+  put_decimal(0);
+  put_decimal(0);
+  put_decimal(size * 10);
   put_string(face);
   end_icf();
 }
 
 void put_color(std::int32_t red, std::int32_t green, std::int32_t blue) {
   beg_icf(code("BCL"));
-  dec_out(0);
-  dec_out(red);
-  dec_out(green);
-  dec_out(blue);
+  put_decimal(0);
+  put_decimal(red);
+  put_decimal(green);
+  put_decimal(blue);
   end_icf();
 }
 
@@ -88,7 +99,7 @@ void put_color_off() { out_icf(code("ECL")); }
 
 void put_language(std::int32_t lang) {
   beg_icf(code("SLG"));
-  dec_out(lang);
+  put_decimal(lang);
   end_icf();
 }
 
@@ -99,38 +110,38 @@ void put_alignment(std::uint8_t align) {
 
 void put_indent(std::int32_t tenths) {
   beg_icf(code("STM"));
-  dec_out(0);
-  dec_out(tenths);
+  put_decimal(0);
+  put_decimal(tenths);
   end_icf();
 }
 
 void put_table_start(std::uint8_t align, const std::int32_t *rights, int count) {
   beg_icf(code("CDS"));
   hex_out(0x08 | (align << 4), 1);  // a real table, aligned as its rows
-  dec_out(count);
-  for (int k = 0; k < count; ++k) dec_out(rights[k]);
+  put_decimal(count);
+  for (int k = 0; k < count; ++k) put_decimal(rights[k]);
   end_icf();
 }
 
 void put_row(std::int32_t height, bool border, bool header) {
   beg_icf(code("BRO"));
-  dec_out(0);
-  dec_out(0);
-  dec_out(height);
-  dec_out(border ? 1 : 0);
-  if (header) dec_out(1);
+  put_decimal(0);
+  put_decimal(0);
+  put_decimal(height);
+  put_decimal(border ? 1 : 0);
+  if (header) put_decimal(1);
   end_icf();
 }
 
 void put_cell(int column, int colspan, int rowspan, bool covered, std::uint8_t align, std::uint8_t valign) {
   beg_icf(code("BCO"));
-  dec_out(column);
-  dec_out(colspan);
-  dec_out(rowspan);
-  dec_out(covered ? 1 : 0);
-  dec_out(align);
-  dec_out(0);
-  dec_out(valign);
+  put_decimal(column);
+  put_decimal(colspan);
+  put_decimal(rowspan);
+  put_decimal(covered ? 1 : 0);
+  put_decimal(align);
+  put_decimal(0);
+  put_decimal(valign);
   end_icf();
 }
 
@@ -147,7 +158,7 @@ void put_note_start(bool endnote, std::int32_t number) {
 void put_link_start(const char *target, bool internal) {
   beg_icf(code("XRF"));
   hex_out(4, 1);
-  dec_out(internal ? 3 : 12);
+  put_decimal(internal ? 3 : 12);
   put_string(target);
   put_string("");
   end_icf();
@@ -162,7 +173,7 @@ void put_link_end() {
 void put_anchor(const char *name) {
   beg_icf(code("XRF"));
   hex_out(1, 1);
-  dec_out(3);
+  put_decimal(3);
   put_string(name);
   put_string("");
   end_icf();

@@ -160,16 +160,17 @@ bool read_control_word_in_window(RtfInput &in, RtfToken &token) {
   if (n > rtf_word_max) return false;  // a long word: the careful path cuts it
   std::memcpy(token.word, start, rtf_word_max);  // the letters, and bytes after them that the end cuts off
   token.word[n] = '\0';
-  if constexpr (std::endian::native == std::endian::little) {
-    // The first eight bytes again in one piece, zero past the word, as the
-    // word lookup reads them: a read of bytes just stored in several pieces
-    // would wait for all of them.
+  token.word_len = n;
+  // A short word is looked up packed as it stands in the window: its first
+  // eight bytes, zero past the word.
+  if (std::endian::native == std::endian::little && n <= rtf_packed_word_max) {
     std::uint64_t head;
     std::memcpy(&head, start, sizeof head);
     if (n < sizeof head) head &= (std::uint64_t{1} << (8 * n)) - 1;
-    std::memcpy(token.word, &head, sizeof head);
+    token.entry = find_packed_rtf_word(head, n);
+  } else {
+    token.entry = find_rtf_word(token.word, n);
   }
-  token.word_len = n;
   const unsigned char *p = start + n;
   token.kind = RtfTokenKind::control_word;
   token.has_param = false;
@@ -224,6 +225,7 @@ void read_control_word(RtfInput &in, RtfToken &token) {
     token.param = static_cast<std::int32_t>(negative ? -value : value);
   }
   if (c == ' ') ++in.pos;  // the delimiting space belongs to the word
+  token.entry = find_rtf_word(token.word, n);
 }
 
 }  // namespace
@@ -364,6 +366,7 @@ void rtf_next_token(RtfInput &in, RtfToken &token) {
       token.kind = RtfTokenKind::control_word;
       std::strcpy(token.word, "par");
       token.word_len = 3;
+      token.entry = find_rtf_word(token.word, token.word_len);
       token.has_param = false;
       token.param = 0;
       return;

@@ -19,6 +19,7 @@ struct RtfToken {
   RtfTokenKind kind = RtfTokenKind::end;
   char word[rtf_word_max + 1] = {};  // control word, NUL-terminated (all letters of a longer one are read)
   std::size_t word_len = 0;
+  const RtfWordEntry *entry = nullptr;  // the control word's entry, null when the word is unknown
   bool has_param = false;
   std::int32_t param = 0;            // clamped to the 32-bit range
   int symbol = 0;                    // control symbol character; the byte of \'hh (-1 when malformed)
