@@ -1,6 +1,8 @@
 // Writing the reader's codes through beg_icf, the parameter writers and end_icf.
 #include "rtf_stream_output.h"
 
+#include <string_view>
+
 #include "html/entities.h"
 #include "stream/code_numbers.h"
 
@@ -23,12 +25,16 @@ void put_string(const char *text) {
   b_putc(US);
 }
 
-// A hexadecimal parameter of up to 32 bits, without leading zeros.
+// A hexadecimal parameter of up to 32 bits, without leading zeros, written
+// in one piece.
 void put_hex(std::uint32_t value) {
-  int shift = 28;
-  while (shift > 0 && (value >> shift) == 0) shift -= 4;
-  for (; shift >= 0; shift -= 4) OutHexNibble(static_cast<int>(value >> shift));
-  b_putc(US);
+  int digits = 1;
+  while (digits < 8 && (value >> (4 * digits)) != 0) ++digits;
+  b_put_filled(digits + 1, [value, digits](unsigned char *p) {
+    constexpr std::string_view hex_digits = "0123456789ABCDEF";
+    for (int k = 0; k < digits; ++k) p[k] = static_cast<unsigned char>(hex_digits[(value >> (4 * (digits - 1 - k))) & 15]);
+    p[digits] = US;
+  });
 }
 
 // A decimal parameter, as dec_out writes it; the one-digit numbers that most

@@ -196,7 +196,9 @@ bool read_control_word_in_window(RtfInput &in, RtfToken &token) {
   return true;
 }
 
-void read_control_word(RtfInput &in, RtfToken &token) {
+// Rare (a word at the window's end, a long word or parameter): kept out of
+// the tokenizer's main function.
+[[gnu::noinline]] void read_control_word(RtfInput &in, RtfToken &token) {
   token.kind = RtfTokenKind::control_word;
   std::size_t n = 0;
   for (int c = peek(in); is_lower(c) || is_upper(c); c = peek(in)) {
@@ -275,13 +277,26 @@ void rtf_input_move_to(RtfInput &in, long long offset) {
 
 int rtf_get_byte(RtfInput &in) { return get(in); }
 
+#if defined(__SSE2__)
+// The bytes among the sixteen at p that are not printable ASCII, one bit each.
+inline unsigned unprintable16(const unsigned char *p) {
+  // Compared as signed bytes, the bytes from 0x80 up fall below the space too.
+  const __m128i bytes = load16(p);
+  const __m128i found = _mm_or_si128(_mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20)), equal16(bytes, 0x7F));
+  return static_cast<unsigned>(_mm_movemask_epi8(found));
+}
+#endif
+
 const unsigned char *rtf_printable_end(const unsigned char *p, const unsigned char *end) {
 #if defined(__SSE2__)
-  // Compared as signed bytes, the bytes from 0x80 up fall below the space too.
-  for (; end - p >= 16; p += 16) {
-    const __m128i bytes = load16(p);
-    const __m128i found = _mm_or_si128(_mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20)), equal16(bytes, 0x7F));
-    if (const int mask = _mm_movemask_epi8(found); mask != 0) return p + std::countr_zero(static_cast<unsigned>(mask));
+  if (end - p >= 16) {
+    for (; end - p >= 16; p += 16)
+      if (const unsigned mask = unprintable16(p); mask != 0) return p + std::countr_zero(mask);
+    // The last bytes, fewer than sixteen, with the bytes before them that
+    // are known to be printable: the first found is one of the last.
+    if (p == end) return end;
+    const unsigned mask = unprintable16(end - 16);
+    return mask != 0 ? end - 16 + std::countr_zero(mask) : end;
   }
 #endif
   while (std::endian::native == std::endian::little && end - p >= 8) {

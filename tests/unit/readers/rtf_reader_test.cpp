@@ -254,4 +254,40 @@ TEST(RtfReaderControlWords, LettersAreCountedTheSameEverywhere) {
   }
 }
 
+// The tokenizer looks a word up itself: from the bytes in its window where
+// the window holds the longest word, from the letters it gathered near the
+// window's end. Both find the same entry, or none for an unknown word.
+TEST(RtfReaderControlWords, TheTokenCarriesItsWordsEntry) {
+  for (const std::string word : {"b", "par", "ansicpg", "bkmkstart", "listoverridetable", "pardx", "ansicpgz"}) {
+    for (const std::size_t padding : {0, 64}) {
+      const std::string rtf = "\\" + word + "1 " + std::string(padding, 'y');
+      kiv::RtfInput input;
+      kiv::rtf_input_open_memory(input, reinterpret_cast<const unsigned char *>(rtf.data()), rtf.size());
+      kiv::RtfToken token;
+      kiv::rtf_next_token(input, token);
+      char letters[kiv::rtf_word_max + 1] = {};
+      std::strncpy(letters, word.c_str(), kiv::rtf_word_max);
+      ASSERT_EQ(token.kind, kiv::RtfTokenKind::control_word) << word;
+      EXPECT_EQ(token.entry, kiv::find_rtf_word(letters, word.size())) << word << " " << padding;
+    }
+  }
+}
+
+// Printable text is measured sixteen bytes at a time, the last piece
+// overlapping the one before: the run ends at the first byte outside
+// printable ASCII wherever it stands, or at the end.
+TEST(RtfReaderText, PrintableRunsEndAtTheFirstOtherByte) {
+  for (std::size_t len = 0; len <= 40; ++len) {
+    for (std::size_t stop = 0; stop <= len; ++stop) {
+      for (const unsigned char other : {0x00, 0x1F, 0x7F, 0x80, 0xE9}) {
+        std::string text(len, 'a');
+        if (stop < len) text[stop] = static_cast<char>(other);
+        if (stop + 1 < len) text[len - 1] = static_cast<char>(other);  // a later one does not count
+        const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
+        EXPECT_EQ(kiv::rtf_printable_end(bytes, bytes + len) - bytes, static_cast<std::ptrdiff_t>(stop)) << len << " " << stop;
+      }
+    }
+  }
+}
+
 }  // namespace
