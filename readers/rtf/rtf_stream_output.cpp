@@ -1,6 +1,8 @@
 // Writing the reader's codes through beg_icf, the parameter writers and end_icf.
 #include "rtf_stream_output.h"
 
+#include <array>
+#include <bit>
 #include <string_view>
 
 #include "html/entities.h"
@@ -48,9 +50,16 @@ inline void put_decimal(std::int32_t value) {
   else dec_out(value);
 }
 
-void put_toggle(bool have, bool want, IcfCode on, IcfCode off, bool turning_on) {
-  if (have != want && want == turning_on) out_icf(want ? on : off);
+// The attributes that have codes, one bit each, in the order their codes are
+// written, and their codes.
+unsigned attribute_bits(const CharFormat &f) {
+  return (f.bold ? 1u : 0u) | (f.italic ? 2u : 0u) | (f.underline == 1 ? 4u : 0u) | (f.underline == 2 ? 8u : 0u) |
+         (f.strike ? 16u : 0u) | (f.script == 1 ? 32u : 0u) | (f.script == 2 ? 64u : 0u) | (f.caps ? 128u : 0u);
 }
+constexpr std::array<IcfCode, 8> attribute_on = {code("BBT"), code("ITO"), code("BUL"), code("BDU"),
+                                                 code("BSO"), code("SPS"), code("SBS"), code("BCU")};
+constexpr std::array<IcfCode, 8> attribute_off = {code("EBT"), code("ITF"), code("EUL"), code("EDU"),
+                                                  code("ESO"), code("EPS"), code("EBS"), code("ECU")};
 
 }  // namespace
 
@@ -69,16 +78,9 @@ void put_character(char32_t c) {
 
 void put_attribute_codes(const CharFormat &have, const CharFormat &want) {
   // Attributes that go off first, then those that come on.
-  for (const bool turning_on : {false, true}) {
-    put_toggle(have.bold, want.bold, code("BBT"), code("EBT"), turning_on);
-    put_toggle(have.italic, want.italic, code("ITO"), code("ITF"), turning_on);
-    put_toggle(have.underline == 1, want.underline == 1, code("BUL"), code("EUL"), turning_on);
-    put_toggle(have.underline == 2, want.underline == 2, code("BDU"), code("EDU"), turning_on);
-    put_toggle(have.strike, want.strike, code("BSO"), code("ESO"), turning_on);
-    put_toggle(have.script == 1, want.script == 1, code("SPS"), code("EPS"), turning_on);
-    put_toggle(have.script == 2, want.script == 2, code("SBS"), code("EBS"), turning_on);
-    put_toggle(have.caps, want.caps, code("BCU"), code("ECU"), turning_on);
-  }
+  const unsigned had = attribute_bits(have), wanted = attribute_bits(want);
+  for (unsigned off = had & ~wanted; off != 0; off &= off - 1) out_icf(attribute_off[static_cast<std::size_t>(std::countr_zero(off))]);
+  for (unsigned on = wanted & ~had; on != 0; on &= on - 1) out_icf(attribute_on[static_cast<std::size_t>(std::countr_zero(on))]);
 }
 
 void put_font(std::int32_t size, const char *face) {
