@@ -666,13 +666,23 @@ void handle_text(const RtfToken &token) {
   std::size_t max = 0;
   byte_buffer_of(dest, buffer, len, max);
   CodePageDecoder *decoder = code_page_decoder(page);
-  for (; k < token.text_len; ++k) {
-    const unsigned char byte = token.text[k];
-    if (buffer != nullptr && decoder->pending_len == 0 && byte < 0x80 && byte != 0 && decoder->table[byte] == byte) {
-      if (*len < max) buffer[(*len)++] = static_cast<char>(byte), buffer[*len] = '\0';
-      continue;
+  const auto as_itself = [decoder](unsigned char byte) { return byte < 0x80 && byte != 0 && decoder->table[byte] == byte; };
+  while (k < token.text_len) {
+    if (buffer != nullptr && decoder->pending_len == 0) {
+      std::size_t run_end = k;
+      while (run_end < token.text_len && as_itself(token.text[run_end])) ++run_end;
+      // What does not fit is dropped.
+      if (const std::size_t n = std::min(run_end - k, max - *len); n > 0) {
+        std::memcpy(buffer + *len, token.text + k, n);
+        *len += n;
+        buffer[*len] = '\0';
+      }
+      if (run_end > k) {
+        k = run_end;
+        continue;
+      }
     }
-    decode_and_emit(byte);
+    decode_and_emit(token.text[k++]);
   }
 }
 

@@ -273,6 +273,16 @@ TEST(RtfReaderControlWords, TheTokenCarriesItsWordsEntry) {
   }
 }
 
+// A field instruction is gathered in runs of bytes up to the size it keeps;
+// the rest is dropped: a link whose address lies beyond it is no link.
+TEST(RtfReaderText, AFieldInstructionKeepsWhatFits) {
+  const std::string long_address(1100, 'a');
+  const ReadResult kept = read("{\\rtf1{\\field{\\*\\fldinst HYPERLINK \"" + long_address + "\"}{\\fldrslt go}}}");
+  EXPECT_EQ(kept.stream, times + "{XRF 04|12|" + std::string(511, 'a') + "||}go{XRF 05|}{HNL}");
+  const ReadResult dropped = read("{\\rtf1{\\field{\\*\\fldinst HYPERLINK" + std::string(1100, ' ') + "\"x\"}{\\fldrslt go}}}");
+  EXPECT_EQ(dropped.stream, times + "go{HNL}");
+}
+
 // Printable text is measured sixteen bytes at a time, the last piece
 // overlapping the one before: the run ends at the first byte outside
 // printable ASCII wherever it stands, or at the end.
