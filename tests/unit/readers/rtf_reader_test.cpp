@@ -51,9 +51,15 @@ ReadResult read_fd(int fd) {
   return result;
 }
 
-ReadResult read(const std::string &rtf) {
+// An input over the bytes of rtf, which outlives it.
+kiv::RtfInput memory_input(const std::string &rtf) {
   kiv::RtfInput input;
   kiv::rtf_input_open_memory(input, reinterpret_cast<const unsigned char *>(rtf.data()), rtf.size());
+  return input;
+}
+
+ReadResult read(const std::string &rtf) {
+  kiv::RtfInput input = memory_input(rtf);
   return read(input);
 }
 
@@ -240,8 +246,7 @@ TEST(RtfReaderControlWords, LettersAreCountedTheSameEverywhere) {
     for (std::size_t k = 0; k < letters; ++k) word += static_cast<char>(k % 2 ? 'a' + k % 26 : 'A' + k % 26);
     for (const std::size_t padding : {0, 64}) {
       const std::string rtf = "\\" + word + "-12 x" + std::string(padding, 'y');
-      kiv::RtfInput input;
-      kiv::rtf_input_open_memory(input, reinterpret_cast<const unsigned char *>(rtf.data()), rtf.size());
+      kiv::RtfInput input = memory_input(rtf);
       kiv::RtfToken token;
       kiv::rtf_next_token(input, token);
       const std::size_t kept = std::min(letters, kiv::rtf_word_max);
@@ -261,8 +266,7 @@ TEST(RtfReaderControlWords, TheTokenCarriesItsWordsEntry) {
   for (const std::string word : {"b", "par", "ansicpg", "bkmkstart", "listoverridetable", "pardx", "ansicpgz"}) {
     for (const std::size_t padding : {0, 64}) {
       const std::string rtf = "\\" + word + "1 " + std::string(padding, 'y');
-      kiv::RtfInput input;
-      kiv::rtf_input_open_memory(input, reinterpret_cast<const unsigned char *>(rtf.data()), rtf.size());
+      kiv::RtfInput input = memory_input(rtf);
       kiv::RtfToken token;
       kiv::rtf_next_token(input, token);
       char letters[kiv::rtf_word_max + 1] = {};
