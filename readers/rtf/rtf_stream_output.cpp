@@ -27,15 +27,26 @@ void put_string(const char *text) {
   b_putc(US);
 }
 
+constexpr std::string_view hex_digits = "0123456789ABCDEF";
+
 // A hexadecimal parameter of up to 32 bits, without leading zeros, written
 // in one piece.
 void put_hex(std::uint32_t value) {
   int digits = 1;
   while (digits < 8 && (value >> (4 * digits)) != 0) ++digits;
   b_put_filled(digits + 1, [value, digits](unsigned char *p) {
-    constexpr std::string_view hex_digits = "0123456789ABCDEF";
     for (int k = 0; k < digits; ++k) p[k] = static_cast<unsigned char>(hex_digits[(value >> (4 * (digits - 1 - k))) & 15]);
     p[digits] = US;
+  });
+}
+
+// The low byte of value as a parameter of two hexadecimal digits, as
+// hex_out(value, 1) writes it.
+void put_hex_byte(int value) {
+  b_put_filled(3, [value](unsigned char *p) {
+    p[0] = static_cast<unsigned char>(hex_digits[(value >> 4) & 15]);
+    p[1] = static_cast<unsigned char>(hex_digits[value & 15]);
+    p[2] = US;
   });
 }
 
@@ -125,7 +136,7 @@ void put_indent(std::int32_t tenths) {
 
 void put_table_start(std::uint8_t align, const std::int32_t *rights, int count) {
   beg_icf(code("CDS"));
-  hex_out(0x08 | (align << 4), 1);  // a real table, aligned as its rows
+  put_hex_byte(0x08 | (align << 4));  // a real table, aligned as its rows
   put_decimal(count);
   for (int k = 0; k < count; ++k) put_decimal(rights[k]);
   end_icf();
@@ -157,15 +168,15 @@ void put_table_end() { out_icf(code("ECM")); }
 
 void put_note_start(bool endnote, std::int32_t number) {
   beg_icf(code("FNT"));
-  hex_out(endnote ? 2 : 0, 1);
-  hex_out(number >> 8, 1);
-  hex_out(number, 1);
+  put_hex_byte(endnote ? 2 : 0);
+  put_hex_byte(number >> 8);
+  put_hex_byte(number);
   end_icf();
 }
 
 void put_link_start(const char *target, bool internal) {
   beg_icf(code("XRF"));
-  hex_out(4, 1);
+  put_hex_byte(4);
   put_decimal(internal ? 3 : 12);
   put_string(target);
   put_string("");
@@ -174,13 +185,13 @@ void put_link_start(const char *target, bool internal) {
 
 void put_link_end() {
   beg_icf(code("XRF"));
-  hex_out(5, 1);
+  put_hex_byte(5);
   end_icf();
 }
 
 void put_anchor(const char *name) {
   beg_icf(code("XRF"));
-  hex_out(1, 1);
+  put_hex_byte(1);
   put_decimal(3);
   put_string(name);
   put_string("");
