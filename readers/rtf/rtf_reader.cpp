@@ -1281,15 +1281,20 @@ bool starts_like_rtf(const unsigned char *bytes, std::size_t len) {
   return len - k >= 5 && std::memcmp(bytes + k, "{\\rtf", 5) == 0;
 }
 
-int read_rtf(RtfInput &in) {
-  // A fresh process finds the state as its initial image; a later document
-  // in the same process resets it in place, with no temporary of its size:
-  // a small document then touches only the pages it uses.
+// A fresh process finds the state as its initial image; a later document in
+// the same process resets it in place, with no temporary of its size: a small
+// document then touches only the pages it uses. Out of line, so that it
+// leaves the reading loop's code as it is.
+[[gnu::noinline]] void reset_reader() {
   static bool used = false;
   if (std::exchange(used, true)) {
     std::destroy_at(&reader);
     std::construct_at(&reader);
   }
+}
+
+int read_rtf(RtfInput &in) {
+  reset_reader();
   pending_high_surrogate = 0;
   restart_code_pages();  // the decoders' tables stay: building them costs more than a small document
   reader.input = &in;
