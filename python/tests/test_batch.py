@@ -189,6 +189,31 @@ class FailuresTest(BatchFolder):
                          ["in/a.icf", "in/big0.icf", "in/big1.icf", "in/big2.icf"])
 
 
+    def test_interrupt_keeps_documents_whose_answers_were_not_read_yet(self) -> None:
+        """Documents a worker finished while the controlling process was not
+        reading its answers are still reported, with their pages."""
+        self.tree({"in/a.icf": BIG, "in/b.icf": HEADER + b"quick"})
+        self.endless("in/c.icf")
+        batch = subprocess.Popen([find_program(), "--batch", "out", "--jobs", "1", "in"])
+        self.addCleanup(batch.kill)
+        deadline = time.monotonic() + 30
+        # The worker has begun a (its private folder is there) with b waiting behind it.
+        while not (os.path.isdir("out") and any(name.startswith(".icf2html-") for name in os.listdir("out"))):
+            self.assertLess(time.monotonic(), deadline)
+            time.sleep(0.001)
+        batch.send_signal(signal.SIGSTOP)
+        self.addCleanup(batch.send_signal, signal.SIGCONT)
+        while not os.path.exists("out/b.html"):
+            self.assertLess(time.monotonic(), deadline)
+            time.sleep(0.01)
+        time.sleep(0.2)  # b's answer follows its page
+        batch.send_signal(signal.SIGINT)
+        batch.send_signal(signal.SIGCONT)
+        self.assertEqual(batch.wait(timeout=30), 130)
+        self.assertEqual(sorted(row["input"] for row in self.report() if row["output"]), ["in/a.icf", "in/b.icf"])
+        self.assertEqual(sorted(name for name in os.listdir("out") if name.endswith(".html")), ["a.html", "b.html"])
+
+
 class OutcomesTest(BatchFolder):
     def test_one_worker_goes_on_after_failures_and_reads_documents(self) -> None:
         self.tree({"in/a.rtf": RTF, "in/b.icf": MALFORMED, "in/d.icf": HEADER + DOCUMENT, "in/e.icf": HEADER + b"last"})

@@ -92,8 +92,8 @@ void kill_conversions_of(pid_t worker) {
   for (pid_t child = 0; children >> child;) kill(-child, SIGKILL);
 }
 
-// Ends the worker by its process id and collects it.
-void stop_worker(Worker &worker, bool kill_it) {
+// Ends the worker's process by its id and collects it; its pipes stay open.
+void end_worker_process(const Worker &worker, bool kill_it) {
   if (kill_it) {
     kill(worker.pid, SIGSTOP);  // no new conversion starts while its children are found
     kill_conversions_of(worker.pid);
@@ -102,6 +102,10 @@ void stop_worker(Worker &worker, bool kill_it) {
   int status = 0;
   while (waitpid(worker.pid, &status, 0) == -1 && errno == EINTR) {
   }
+}
+
+void stop_worker(Worker &worker, bool kill_it) {
+  end_worker_process(worker, kill_it);
   close_worker(worker);
 }
 
@@ -234,12 +238,19 @@ bool run_jobs(JobSource next, std::size_t most_jobs, int workers, JobFunction co
   }
   for (Worker &worker : pool) {
     if (worker.pid == -1) continue;
-    for (const Job &job : worker.jobs) abandoned.push_back(job.number);
     // An idle worker ends by itself when its job pipe closes; a busy one is killed.
     const bool busy = !worker.jobs.empty() || interrupted;
     close(worker.to);
     worker.to = -1;
-    stop_worker(worker, busy);
+    end_worker_process(worker, busy);
+    // Answers it wrote before it ended still count: their pages are whole.
+    // The pipe has no writer left, so reading ends where the answers do.
+    for (WorkerAnswer answer; !worker.jobs.empty() && read_all(worker.from, &answer, sizeof answer);) {
+      report(JobOutcome{worker.jobs.front().number, answer, false, worker.pid}, context);
+      worker.jobs.pop_front();
+    }
+    for (const Job &job : worker.jobs) abandoned.push_back(job.number);
+    close_worker(worker);
   }
   return !interrupted;
 }
