@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -67,6 +68,13 @@ class QuietStdout {
 };
 
 // One conversion; route is no_route, queue_route or a pipe record length.
+// The controller's end of the pipe route, until the converter closes it.
+void serve_pipe(icf2html::FileService &files, int request_fd, int reply_fd, int record_length) {
+  icf2html::PipeServer server(files, request_fd, reply_fd, record_length);
+  while (server.serve_one() == icf2html::Served::answered) {
+  }
+}
+
 int convert_once(int route) {
   const std::string dir = bench_dir();
   const std::string icf = dir + "/run.icf";
@@ -85,7 +93,7 @@ int convert_once(int route) {
     if (pipe2(requests, O_CLOEXEC) != 0 || pipe2(replies, O_CLOEXEC) != 0) std::abort();
     words.insert(words.end(), {"INP=" + std::to_string(replies[0]), "OUTP=" + std::to_string(requests[1]),
                                "BP=" + std::to_string(route)});
-    controller = std::thread([&] { icf2html::PipeServer(files, requests[0], replies[1], route).serve_all(); });
+    controller = std::thread(serve_pipe, std::ref(files), requests[0], replies[1], route);
   }
   std::vector<char *> option_words;
   for (std::string &word : words) option_words.push_back(word.data());
