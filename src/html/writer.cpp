@@ -46,11 +46,7 @@ constexpr std::array<LevelRow, 6> level_table = {{
 }};
 
 // Bytes the main loop writes unchanged when no tag is pending.
-constexpr auto plain_text_bytes = [] {
-  std::array<bool, 256> table{};
-  for (int c = 32; c <= 126; ++c) table[static_cast<std::size_t>(c)] = c != '&' && c != '<' && c != '>';
-  return table;
-}();
+constexpr RunBytes plain_text_bytes = run_bytes(32, 126, {'&', '<', '>'});
 
 constexpr std::string_view default_face = "Times Roman";
 constexpr std::int32_t default_font_size = 240;

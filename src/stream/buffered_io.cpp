@@ -3,6 +3,8 @@
 #include "stream/buffered_io.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 #include "runtime/error_exit.h"
@@ -131,6 +133,58 @@ int window_getc(bool &source_end) {
   return c;
 }
 
+// The first byte of a word in memory order that has any bit set (the word is not 0).
+int first_set_byte(std::uint64_t word) {
+  if constexpr (std::endian::native == std::endian::little) return std::countr_zero(word) / 8;
+  else return std::countl_zero(word) / 8;
+}
+
+// How many bytes at the start of in[0, room) RunBytes admits. Sixteen bytes are
+// looked at a step, side by side, then the rest one at a time.
+long admitted_run(const unsigned char *in, long room, const RunBytes &bytes) {
+  long n = 0;
+  for (; n + 16 <= room; n += 16) {
+    ByteBlock block;
+    std::memcpy(&block, in + n, sizeof block);
+    // Out of range once shifted down by low, or one of the stops.
+    const auto refused = ((block - bytes.low_block) > bytes.span_block) | (block == bytes.stop_blocks[0]) |
+                         (block == bytes.stop_blocks[1]) | (block == bytes.stop_blocks[2]);
+    std::uint64_t halves[2];
+    std::memcpy(halves, &refused, sizeof halves);
+    if (halves[0] != 0) return n + first_set_byte(halves[0]);
+    if (halves[1] != 0) return n + 8 + first_set_byte(halves[1]);
+  }
+  for (; n < room; ++n) {
+    const unsigned char c = in[n];
+    if (static_cast<unsigned char>(c - bytes.low) > bytes.span || c == bytes.stops[0] || c == bytes.stops[1] ||
+        c == bytes.stops[2])
+      break;
+  }
+  return n;
+}
+
+// Copies n bytes (n > 0) in a few overlapping pieces of fixed size, which
+// costs less than a call for the short runs between codes.
+void copy_run(unsigned char *out, const unsigned char *in, long n) {
+  const auto piece = [&](long at, auto width) {
+    decltype(width) bytes;
+    std::memcpy(&bytes, in + at, sizeof bytes);
+    std::memcpy(out + at, &bytes, sizeof bytes);
+  };
+  if (n >= 16) {
+    for (long at = 0; at + 16 <= n; at += 16) piece(at, ByteBlock{});
+    piece(n - 16, ByteBlock{});
+  } else if (n >= 8) {
+    piece(0, std::uint64_t{});
+    piece(n - 8, std::uint64_t{});
+  } else if (n >= 4) {
+    piece(0, std::uint32_t{});
+    piece(n - 4, std::uint32_t{});
+  } else {
+    for (long i = 0; i < n; ++i) out[i] = in[i];
+  }
+}
+
 }  // namespace
 
 int b_open(int in, int out, int size) {
@@ -219,7 +273,7 @@ int b_getc_slow() {
   return c;
 }
 
-long b_copy_run(const std::array<bool, 256> &copyable) {
+long b_copy_run(const RunBytes &bytes) {
   BufferedIoState &s = bio;
   // The input side may go as far as b_getc's fast path: that bound already
   // excludes push-back, input redirection, copying, the window's last byte
@@ -238,16 +292,10 @@ long b_copy_run(const std::array<bool, 256> &copyable) {
     room = std::min<long>(room, s.gather_end - out);
   }
   const unsigned char *in = s.in_ptr;
-  long n = 0;
-  // Four bytes a step while the run lasts, then one at a time.
-  while (n + 4 <= room && copyable[in[n]] && copyable[in[n + 1]] && copyable[in[n + 2]] && copyable[in[n + 3]]) n += 4;
-  while (n < room && copyable[in[n]]) ++n;
+  const long n = admitted_run(in, room, bytes);
   if (n <= 0) return 0;
-  if (n <= 16) {
-    for (long i = 0; i < n; ++i) out[i] = in[i];  // short runs: cheaper than a call
-  } else {
-    std::memcpy(out, in, static_cast<std::size_t>(n));
-  }
+  if (n <= 64) copy_run(out, in, n);
+  else std::memcpy(out, in, static_cast<std::size_t>(n));
   if (s.RedirectOutputFlag == 0) {
     s.ot_ptr += n;
     s.BCntWritten += n;

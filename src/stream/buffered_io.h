@@ -126,12 +126,35 @@ inline int b_putc(int c) {
   return b_putc_slow(c);
 }
 
+// Sixteen bytes looked at side by side.
+using ByteBlock = unsigned char __attribute__((vector_size(16)));
+
+constexpr ByteBlock repeated(unsigned char c) { return ByteBlock{c, c, c, c, c, c, c, c, c, c, c, c, c, c, c, c}; }
+
+// The bytes a run copied by b_copy_run may hold: low to high, except the stops
+// (a stop may repeat when fewer are wanted). Made with run_bytes, which also
+// spreads each value over a block for the scan.
+struct RunBytes {
+  unsigned char low;
+  unsigned char span;  // high - low
+  std::array<unsigned char, 3> stops;
+  ByteBlock low_block;
+  ByteBlock span_block;
+  std::array<ByteBlock, 3> stop_blocks;
+};
+
+constexpr RunBytes run_bytes(unsigned char low, unsigned char high, std::array<unsigned char, 3> stops) {
+  const auto span = static_cast<unsigned char>(high - low);
+  return {low,           span, stops, repeated(low), repeated(span),
+          {repeated(stops[0]), repeated(stops[1]), repeated(stops[2])}};
+}
+
 // Copies straight from the source window to the target buffer, or in one call
-// to the redirection's run sink, the bytes for which copyable[byte] is true, as
-// b_getc and b_putc would one by one, while no push-back, input redirection or
-// copying is active and no progress step falls due. Returns the number of
-// bytes copied (0 when the fast path does not apply).
-long b_copy_run(const std::array<bool, 256> &copyable);
+// to the redirection's run sink, the bytes that RunBytes admits, as b_getc and
+// b_putc would one by one, while no push-back, input redirection or copying is
+// active and no progress step falls due. Returns the number of bytes copied (0
+// when the fast path does not apply).
+long b_copy_run(const RunBytes &bytes);
 
 // Appends n bytes as b_putc would one by one (a redirection with a run sink
 // gets them in one call); 0. May end the conversion on a write error.

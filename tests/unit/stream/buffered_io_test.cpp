@@ -31,13 +31,8 @@ std::string redirected, ungot, copied_get, copied_unget;
 const char *feed = nullptr;
 int get_fed() { return *feed ? static_cast<unsigned char>(*feed++) : -1; }
 
-// Letters, and the bytes of extra, are copied as plain runs.
-std::array<bool, 256> copyable_letters(const char *extra) {
-  std::array<bool, 256> copyable{};
-  for (int c = 'a'; c <= 'z'; ++c) copyable[static_cast<std::size_t>(c)] = true;
-  for (; *extra; ++extra) copyable[static_cast<unsigned char>(*extra)] = true;
-  return copyable;
-}
+// Printable ASCII but '<' is copied as plain runs.
+constexpr kiv::RunBytes printable = kiv::run_bytes(' ', '~', {'<', '<', '<'});
 
 TEST_F(BufferedIo, SourcesOfWholeWindowsReturnEveryByteOnce) {
   for (std::size_t size : {std::size_t{50000}, std::size_t{100000}, std::size_t{0}, std::size_t{1}}) {
@@ -141,7 +136,7 @@ TEST_F(BufferedIo, RedirectedRunsAreGatheredAndHandedOnInOrder) {
   kiv::b_putc('a');
   kiv::b_putn(reinterpret_cast<const unsigned char *>("bc"), 2);
   kiv::progress.DispDotSize = 1000;
-  EXPECT_EQ(kiv::b_copy_run(copyable_letters(" ")), 10);
+  EXPECT_EQ(kiv::b_copy_run(printable), 10);
   EXPECT_EQ(kiv::b_last_put(), 't');
   EXPECT_EQ(kiv::b_unput(), 't');  // taken back before it was handed on
   EXPECT_TRUE(runs.empty());
@@ -298,11 +293,39 @@ TEST_F(BufferedIo, RewindReadsTheSourceAgain) {
 TEST_F(BufferedIo, PlainRunsCopyLikeSingleBytes) {
   open_streams("hello, world<rest");
   kiv::progress.DispDotSize = 1000;
-  EXPECT_EQ(kiv::b_copy_run(copyable_letters(", ")), 12);
+  EXPECT_EQ(kiv::b_copy_run(printable), 12);
   EXPECT_EQ(kiv::BytesRead(), 12);
   EXPECT_EQ(kiv::BytesWritten(), 12);
   EXPECT_EQ(kiv::b_getc(), '<');
   EXPECT_EQ(close_streams(), "hello, world");
+}
+
+// Runs are scanned sixteen bytes at a time: a run must end at the first
+// refused byte wherever it falls in a block, whether a stop or a byte just
+// outside the range, and never go past the source window or the target buffer.
+TEST_F(BufferedIo, RunsEndAtTheFirstRefusedByteWhereverItFalls) {
+  constexpr kiv::RunBytes text = kiv::run_bytes(' ', '~', {'&', '<', '>'});
+  for (const char refused : {'&', '<', '>', '\x1F', '\x7F', '\xE9'}) {
+    for (std::size_t length = 0; length <= 40; ++length) {
+      SCOPED_TRACE(testing::Message() << "refused byte " << int(static_cast<unsigned char>(refused)) << " after "
+                                      << length);
+      std::string run = pattern(length);
+      for (std::size_t i = 3; i < length; i += 7) run[i] = '~';  // the range's ends are admitted
+      for (std::size_t i = 5; i < length; i += 7) run[i] = ' ';
+      open_streams(run + refused + "~ tail of the window");
+      kiv::progress.DispDotSize = 1000;
+      EXPECT_EQ(kiv::b_copy_run(text), static_cast<long>(length));
+      EXPECT_EQ(kiv::BytesRead(), static_cast<long>(length));
+      EXPECT_EQ(kiv::b_getc(), static_cast<unsigned char>(refused));
+      EXPECT_EQ(close_streams(), run);
+    }
+  }
+  // A run longer than the window stops before the window's last byte.
+  open_streams(std::string(100, ' ') + pattern(100), 64);
+  kiv::progress.DispDotSize = 100000;
+  EXPECT_EQ(kiv::b_copy_run(text), 63);
+  EXPECT_EQ(kiv::BytesRead(), 63);
+  EXPECT_EQ(close_streams(), std::string(63, ' '));
 }
 
 }  // namespace
