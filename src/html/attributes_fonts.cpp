@@ -118,6 +118,25 @@ consteval bool every_tag_once(const auto &order) {
 }
 static_assert(every_tag_once(close_order) && every_tag_once(open_order) && every_tag_once(around_font_order));
 
+// The attributes that have tags.
+constexpr std::int32_t tag_bits = [] {
+  std::int32_t bits = 0;
+  for (const AttributeTag &tag : attribute_tags) bits |= tag.bit;
+  return bits;
+}();
+
+// Calls write(bit) for the attributes with tags among bits, in the order given.
+void for_each_tag(std::int32_t bits, const auto &order, auto write) {
+  bits &= tag_bits;
+  for (std::int32_t bit : order) {
+    if (bits == 0) return;
+    if (bits & bit) {
+      write(bit);
+      bits &= ~bit;
+    }
+  }
+}
+
 // The row of attribute_tags for each bit position (plus one; 0: no tag).
 constexpr auto tag_row_of_bit = [] {
   std::array<std::uint8_t, 32> rows{};
@@ -190,17 +209,21 @@ bool same_face_bytes(const char (&a)[face_size], const char (&b)[face_size]) {
     std::memcpy(&y, b + i, sizeof y);
     difference |= x ^ y;
   }
-  for (; i < face_size; ++i) difference |= static_cast<std::uint8_t>(a[i] ^ b[i]);
-  return difference == 0;
+  static_assert(face_size - sizeof difference * (face_size / sizeof difference) == sizeof(std::uint32_t));
+  std::uint32_t x;
+  std::uint32_t y;
+  std::memcpy(&x, a + i, sizeof x);
+  std::memcpy(&y, b + i, sizeof y);
+  return (difference | (x ^ y)) == 0;
 }
 
-bool font_differs(const fmt_info *rec) {
+bool font_differs(const fmt_info *rec, bool face_bytes_same) {
   if (rec->font_out.size != rec->font.size) return true;
   for (std::size_t i = 0; i < rec->color.size(); ++i)
     if (rec->color_out[i] != rec->color[i]) return true;
   // The faces are nearly always the same bytes (font_out is a copy of font);
   // only others need the case-blind look.
-  if (same_face_bytes(rec->font_out.face, rec->font.face)) return false;
+  if (face_bytes_same) return false;
   return std::strcmp(rec->font_out.face, rec->font.face) != 0 && stricmp(rec->font_out.face, rec->font.face) != 0;
 }
 
@@ -431,8 +454,7 @@ void DropOffAttr(fmt_info *rec) {
     close_attribute(rec, went_off);  // one tag: no order to keep
     return;
   }
-  for (std::int32_t bit : close_order)
-    if (went_off & bit) close_attribute(rec, bit);
+  for_each_tag(went_off, close_order, [rec](std::int32_t bit) { close_attribute(rec, bit); });
 }
 
 void DropOnAttr(fmt_info *rec) {
@@ -441,7 +463,11 @@ void DropOnAttr(fmt_info *rec) {
     for (std::int32_t level = list_levels(rec->indent); level > 0; --level) put_str("<UL>", end_line);
     rec->indent_out = 1;
   }
-  if (font_differs(rec)) ApplyFont(rec, rec->font, 1);
+  // font_out becomes a copy of font: when it already is one (nearly always), nothing is copied.
+  const bool face_bytes_same = same_face_bytes(rec->font_out.face, rec->font.face);
+  const bool copy_needed =
+      !face_bytes_same || rec->font_out.size != rec->font.size || rec->font_out.flags != rec->font.flags;
+  if (font_differs(rec, face_bytes_same)) ApplyFont(rec, rec->font, 1);
   const std::int32_t came_on = changed_set(rec) & rec->attrs;
   if (rec->lang == rec->lang_out && single_bit(came_on)) {
     write_tag(came_on, true);  // one tag: no order to keep
@@ -452,7 +478,7 @@ void DropOnAttr(fmt_info *rec) {
     }
   }
   rec->attrs_out = rec->attrs;
-  rec->font_out = rec->font;
+  if (copy_needed) rec->font_out = rec->font;
   rec->changed = 0;
 }
 
@@ -525,17 +551,11 @@ void EndFont(fmt_info *rec) {
 }
 
 void EndAttrsBeforeFont(fmt_info *rec) {
-  const std::int32_t staying = rec->attrs & ~changed_set(rec);
-  if (staying == 0) return;
-  for (std::int32_t bit : around_font_order)
-    if (staying & bit) write_tag(bit, false);
+  for_each_tag(rec->attrs & ~changed_set(rec), around_font_order, [](std::int32_t bit) { write_tag(bit, false); });
 }
 
 void StartAttrsAfterFont(fmt_info *rec) {
-  const std::int32_t staying = rec->attrs & ~changed_set(rec);
-  if (staying == 0) return;
-  for (std::int32_t bit : around_font_order)
-    if (staying & bit) write_tag(bit, true);
+  for_each_tag(rec->attrs & ~changed_set(rec), around_font_order, [](std::int32_t bit) { write_tag(bit, true); });
 }
 
 void get_color(std::int32_t red, std::int32_t green, std::int32_t blue, char *buffer) {

@@ -1,6 +1,8 @@
 // The code dispatcher and the code stack.
 #include "html/dispatch.h"
 
+#include <cstring>
+
 #include "html/code_table.h"
 #include "html/writer.h"
 #include "runtime/error_exit.h"
@@ -15,22 +17,32 @@ DispatchState dispatch;
 
 void reset_dispatch() { dispatch = {}; }
 
+namespace {
+
+constexpr int not_a_code = 5;  // an ESC without GS: both bytes are dropped
+
+// GS and the name read byte by byte, into tbuf; false when GS is missing.
+[[gnu::noinline]] bool read_name_bytewise() {
+  if (b_getc() != GS) return false;
+  for (int i = 0; i < 3; ++i) {
+    const int c = b_getc();
+    // A stream that ends inside the name leaves NUL there; the code is then unknown.
+    dispatch.tbuf[static_cast<std::size_t>(i)] = c == end_of_input ? '\0' : static_cast<char>(c);
+  }
+  return true;
+}
+
+}  // namespace
+
 int tran108t(fmt_info *rec) {
-  constexpr int not_a_code = 5;  // an ESC without GS: both bytes are dropped
   const unsigned char *const at = b_window_begin();
   if (b_window_end() - at >= 4 && at[0] == GS) {
     // GS and the name are at hand in the source window.
-    for (std::size_t i = 0; i < 3; ++i) dispatch.tbuf[i] = static_cast<char>(at[i + 1]);
+    std::memcpy(dispatch.tbuf.data(), at + 1, 3);
     b_take(4);
-  } else {
-    if (b_getc() != GS) return not_a_code;
-    for (int i = 0; i < 3; ++i) {
-      const int c = b_getc();
-      // A stream that ends inside the name leaves NUL there; the code is then unknown.
-      dispatch.tbuf[static_cast<std::size_t>(i)] = c == end_of_input ? '\0' : static_cast<char>(c);
-    }
+  } else if (!read_name_bytewise()) {
+    return not_a_code;
   }
-  dispatch.tbuf[3] = '\0';
   const std::int32_t number = StrToIcfCode(dispatch.tbuf.data());
   if (const CodeHandler handler = find_handler(number)) {
     handler(rec, number);

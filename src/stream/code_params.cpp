@@ -86,6 +86,12 @@ void get_decs(std::int32_t *values, int count) {
     const unsigned char *const end = b_window_end();
     const unsigned char *p = start;
     while (i < count) {
+      // One digit and its US, the commonest parameter, in one step.
+      if (end - p >= 2 && is_digit(p[0]) && p[1] == US) {
+        values[i++] = p[0] - '0';
+        p += 2;
+        continue;
+      }
       std::uint32_t v = 0;
       const unsigned char *q = p;
       for (; q < end && is_digit(*q); ++q) v = v * 10 + static_cast<std::uint32_t>(*q - '0');
