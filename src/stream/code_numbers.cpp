@@ -45,9 +45,10 @@ const char *IcfCodeToStr(IcfCode code) {
   return slot.data();
 }
 
-// The skippers scan the bytes at hand in the source window first (see the
-// parameter readers); the rest comes through b_getc.
-int x_icf() {
+namespace {
+
+// x_icf beyond its first byte.
+[[gnu::noinline]] int skip_code_rest() {
   int depth = 1;
   for (;;) {
     const unsigned char *const start = b_window_begin();
@@ -66,6 +67,19 @@ int x_icf() {
     if (c == ESC) ++depth;
     else if (c == RS && --depth <= 0) return 0;
   }
+}
+
+}  // namespace
+
+// The skippers scan the bytes at hand in the source window first (see the
+// parameter readers); the rest comes through b_getc.
+int x_icf() {
+  // Handlers that read every parameter leave the RS next: taken at once.
+  if (const unsigned char *at = b_window_begin(); at < b_window_end() && *at == RS) {
+    b_take(1);
+    return 0;
+  }
+  return skip_code_rest();
 }
 
 int x_icf2() {

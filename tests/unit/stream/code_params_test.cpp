@@ -87,13 +87,14 @@ TEST_F(ParamReadersAcrossWindows, SameValuesWhereverTheWindowEnds) {
 TEST_F(ParamReadersAcrossWindows, ARunOfDecimalsReadsAsOneByOne) {
   // A sign, an empty parameter and the code's end inside the run: what follows
   // the RS reads as missing, and the RS stays.
-  const std::string stream = "12" + US + "-3" + US + US + "4x5" + US + "60" + RS + "rest";
-  for (const int limit : {-1, 1, 2, 3, 6}) {
+  // One-digit parameters, read in one step, fall at every place of a window.
+  const std::string stream = "12" + US + "7" + US + "-3" + US + US + "4x5" + US + "0" + US + "9" + US + "60" + RS + "rest";
+  for (const int limit : {-1, 1, 2, 3, 4, 5, 6}) {
     SCOPED_TRACE(limit);
     open_streams(stream, limit);
-    std::array<std::int32_t, 7> values{};
-    kiv::get_decs(values.data(), 7);
-    EXPECT_EQ(values, (std::array<std::int32_t, 7>{12, 3, 0, 45, 60, -1, -1}));
+    std::array<std::int32_t, 10> values{};
+    kiv::get_decs(values.data(), 10);
+    EXPECT_EQ(values, (std::array<std::int32_t, 10>{12, 7, 3, 0, 45, 0, 9, 60, -1, -1}));
     EXPECT_EQ(read_rest(), RS + "rest");
     close_streams();
   }
