@@ -35,8 +35,6 @@ struct SavedDispositions {
 };
 SavedDispositions saved_dispositions{};
 
-volatile std::sig_atomic_t interrupting_signal = 0;
-
 // The host's disposition of signal as saved when the call began, or null.
 const struct sigaction *saved_action_of(int signal) {
   if (!saved_dispositions.saved) return nullptr;
@@ -87,11 +85,7 @@ void keep_host_interrupts() {
   }
 }
 
-int interrupt_pending() { return interrupting_signal; }
-
-void stop_if_interrupted() {
-  if (interrupting_signal != 0) err_exit(exit_interrupted);
-}
+void stop_interrupted() { err_exit(exit_interrupted); }
 
 void save_signal_dispositions() {
   for (std::size_t i = 0; i < saved_signals.size(); ++i)

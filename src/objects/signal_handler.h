@@ -17,12 +17,17 @@ void sig_handle(int signal);
 
 // SIGINT and SIGTERM no longer end the process: each is recorded, handed to the
 // host's saved handler (an ignored signal stays ignored) and ends the
-// conversion at the next safe point (interrupt_pending).
+// conversion at the next safe point (stop_if_interrupted).
 void keep_host_interrupts();
-// The signal that asked the conversion to stop, or 0.
-int interrupt_pending();
-// Ends the conversion with the interruption code when a signal asked for it.
-void stop_if_interrupted();
+// The signal that asked the conversion to stop, or 0; set by the handler.
+inline volatile std::sig_atomic_t interrupting_signal = 0;
+// Ends the conversion with the interruption code.
+[[gnu::cold]] void stop_interrupted();
+// Ends the conversion with the interruption code when a signal asked for it:
+// in line, as the main loop asks before every byte.
+inline void stop_if_interrupted() {
+  if (interrupting_signal != 0) stop_interrupted();
+}
 
 // Saves the dispositions that KIVInititialization and keep_host_interrupts change,
 // and forgets an earlier interruption.
