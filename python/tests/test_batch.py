@@ -169,14 +169,23 @@ class FailuresTest(BatchFolder):
         self.assertEqual([(row["input"], row["code"]) for row in self.report()], [("in/big.icf", 103)])
         self.assertEqual(sorted(os.listdir("out")), [".icf2html-1-abcdef", "report.jsonl"])
 
+    def start_batch(self, jobs: int) -> subprocess.Popen:
+        batch = subprocess.Popen([find_program(), "--batch", "out", "--jobs", str(jobs), "in"])
+        self.addCleanup(batch.kill)
+        return batch
+
+    def wait_until(self, ready, deadline: float) -> None:
+        while not ready():
+            self.assertLess(time.monotonic(), deadline)
+            time.sleep(0.002)
+
+    def out_has(self, test) -> bool:
+        return os.path.isdir("out") and any(test(name) for name in os.listdir("out"))
+
     def test_interrupt_keeps_a_valid_report_for_resume(self) -> None:
         self.tree({f"in/big{i}.icf": BIG for i in range(3)} | {"in/a.icf": HEADER + b"quick"})
-        batch = subprocess.Popen([find_program(), "--batch", "out", "--jobs", "2", "in"])
-        self.addCleanup(batch.kill)
-        deadline = time.monotonic() + 30
-        while not (os.path.isdir("out") and any(name.endswith(".html") for name in os.listdir("out"))):
-            self.assertLess(time.monotonic(), deadline)
-            time.sleep(0.01)
+        batch = self.start_batch(2)
+        self.wait_until(lambda: self.out_has(lambda name: name.endswith(".html")), time.monotonic() + 30)
         batch.send_signal(signal.SIGINT)
         self.assertEqual(batch.wait(timeout=30), 130)
         finished = self.report()  # every line whole
@@ -188,24 +197,18 @@ class FailuresTest(BatchFolder):
         self.assertEqual(sorted(row["input"] for row in self.report() if row["output"]),
                          ["in/a.icf", "in/big0.icf", "in/big1.icf", "in/big2.icf"])
 
-
     def test_interrupt_keeps_documents_whose_answers_were_not_read_yet(self) -> None:
         """Documents a worker finished while the controlling process was not
         reading its answers are still reported, with their pages."""
         self.tree({"in/a.icf": BIG, "in/b.icf": HEADER + b"quick"})
         self.endless("in/c.icf")
-        batch = subprocess.Popen([find_program(), "--batch", "out", "--jobs", "1", "in"])
-        self.addCleanup(batch.kill)
+        batch = self.start_batch(1)
         deadline = time.monotonic() + 30
         # The worker has begun a (its private folder is there) with b waiting behind it.
-        while not (os.path.isdir("out") and any(name.startswith(".icf2html-") for name in os.listdir("out"))):
-            self.assertLess(time.monotonic(), deadline)
-            time.sleep(0.001)
+        self.wait_until(lambda: self.out_has(lambda name: name.startswith(".icf2html-")), deadline)
         batch.send_signal(signal.SIGSTOP)
         self.addCleanup(batch.send_signal, signal.SIGCONT)
-        while not os.path.exists("out/b.html"):
-            self.assertLess(time.monotonic(), deadline)
-            time.sleep(0.01)
+        self.wait_until(lambda: os.path.exists("out/b.html"), deadline)
         time.sleep(0.2)  # b's answer follows its page
         batch.send_signal(signal.SIGINT)
         batch.send_signal(signal.SIGCONT)
