@@ -44,7 +44,7 @@ TEST_P(CommandCases, GiveTheirStatusOutputAndFiles) {
   for (const auto &[word, rest] : GetParam().steps) {
     SCOPED_TRACE(word + " " + rest.substr(0, 80));
     const std::string name = dir.file(test_support::words_of(rest + " .").front());
-    const auto text = [&rest] { return expected_of(test_support::after_words(rest, 1)); };
+    const auto text = [&arguments = rest] { return expected_of(test_support::after_words(arguments, 1)); };
     if (word == "unsanitized") {
       if (sanitized) GTEST_SKIP() << "needs an address-space limit";
     } else if (word == "file") {
