@@ -19,3 +19,24 @@ function(icf_optimise_across_files archive target)
     target_link_options(${target} PRIVATE $<$<CONFIG:Release>:-flto=auto>)
   endif()
 endfunction()
+
+# Profile-guided optimisation (GCC): ICF_PROFILE_GENERATE names a folder where
+# the programs of this build record where they spend their time as they run;
+# ICF_PROFILE_USE names such a folder, and this build is optimised with what
+# the runs recorded there (build_release.sh does both). Object files are named
+# from the build folder on, so that two build folders share one record.
+set(ICF_PROFILE_GENERATE "" CACHE PATH "Folder where an instrumented build records its runs")
+set(ICF_PROFILE_USE "" CACHE PATH "Folder of recorded runs that this build is optimised with")
+if(ICF_PROFILE_GENERATE AND ICF_PROFILE_USE)
+  message(FATAL_ERROR "ICF_PROFILE_GENERATE and ICF_PROFILE_USE exclude each other")
+endif()
+if(ICF_PROFILE_GENERATE)
+  add_compile_options(-fprofile-generate=${ICF_PROFILE_GENERATE} -fprofile-prefix-path=${CMAKE_BINARY_DIR})
+  add_link_options(-fprofile-generate=${ICF_PROFILE_GENERATE})
+elseif(ICF_PROFILE_USE)
+  # What the training never ran is optimised as usual, not as if it never ran;
+  # files the training did not touch (tests, benchmarks) have no record.
+  add_compile_options(-fprofile-use=${ICF_PROFILE_USE} -fprofile-partial-training -fprofile-prefix-path=${CMAKE_BINARY_DIR}
+                      -Wno-missing-profile)
+  add_link_options(-fprofile-use=${ICF_PROFILE_USE} -fprofile-partial-training)
+endif()
