@@ -12,6 +12,7 @@
 #include <ctime>
 
 #include "rtf_code_pages.h"
+#include "rtf_pipe_output.h"
 #include "rtf_reader.h"
 #include "objects/graphic_converters.h"
 #include "runtime/file_layer.h"
@@ -85,12 +86,15 @@ int convert_rtf_file(const char *rtf_name, const char *icf_name) {
   // then goes down a pipe to a writer that converts it as it comes. A stream
   // file is read once by the writer and removed: it is written as the library
   // writes its temporary files, without waiting for the disk at each block.
-  // Blocks of 256 KB make few writes into the pipe, which holds a megabyte.
+  // A pipe takes the stream by reference, a slot at a time; any other target
+  // gets blocks of 256 KB.
   const bool to_stdout = std::strcmp(icf_name, "stdout") == 0;
   const int out = to_stdout ? STDOUT_FILENO : KIVopen(icf_name, open_create, kind_temporary);
   int status = rtf_status_target_failed;
   if (out != -1 && b_open(-1, out, 1 << 18) == 0) {
+    const bool by_reference = to_stdout && begin_pipe_output(out);
     status = read_rtf(input);
+    if (by_reference && !end_pipe_output() && status == rtf_status_ok) status = rtf_status_target_failed;
     b_close();
   }
   if (out != -1 && !to_stdout) KIVclose(out);
