@@ -78,9 +78,10 @@ std::string along_path(const std::string &name) {
 
 // Starts the reader with its standard output on a new pipe; the pipe's read
 // end, or -1. The pipe holds a megabyte (where the system allows it), so
-// that the reader writes large blocks and runs ahead of the writer instead
-// of waiting for it at every 64 KB; the child is spawned, not forked, so
-// that starting it costs no copy of this process's page tables.
+// that a reader that writes large blocks runs ahead of the writer instead
+// of waiting for it at every 64 KB (the RTF reader, which hands its stream
+// over by reference, sizes the pipe itself); the child is spawned, not
+// forked, so that starting it costs no copy of this process's page tables.
 int start_reader(const std::string &reader, const char *input, int variant, pid_t &child) {
   constexpr int pipe_size = 1 << 20;
   int ends[2];
