@@ -94,7 +94,7 @@ int convert_rtf_file(const char *rtf_name, const char *icf_name) {
   if (out != -1 && b_open(-1, out, 1 << 18) == 0) {
     const bool by_reference = to_stdout && begin_pipe_output(out);
     status = read_rtf(input);
-    if (by_reference && !end_pipe_output() && status == rtf_status_ok) status = rtf_status_target_failed;
+    if (by_reference) end_pipe_output();
     b_close();
   }
   if (out != -1 && !to_stdout) KIVclose(out);

@@ -13,7 +13,7 @@ namespace kiv {
 // false, and nothing changed, when fd is no pipe or it cannot be set up.
 bool begin_pipe_output(int fd);
 // Hands on what is left and lets the ring go (the pipe keeps the pages it
-// still holds); false when the pipe refused bytes.
-bool end_pipe_output();
+// still holds). A pipe that refuses bytes ends the conversion (exit_write_failed).
+void end_pipe_output();
 
 }  // namespace kiv

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <string>
 #include <thread>
 
@@ -47,6 +48,23 @@ std::string read_slowly(int fd) {
   return got;
 }
 
+// The FIFO's read end, opened first so that the reader's open does not wait,
+// and the reader started with its standard output on the FIFO.
+struct ReaderIntoFifo {
+  int read_end = -1;
+  pid_t reader = -1;
+};
+
+ReaderIntoFifo start_reader_into_fifo(const test_support::TempDir &dir) {
+  const std::string fifo = dir.file("stream.fifo");
+  std::remove(fifo.c_str());
+  if (mkfifo(fifo.c_str(), 0600) != 0) return {};
+  const int read_end = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  test_support::StartIn into_fifo;
+  into_fifo.stdout_file = fifo;
+  return {read_end, test_support::start_program({tools + "/w019funx", dir.file("in.rtf"), "-t=stdout"}, into_fifo)};
+}
+
 TEST(RtfReaderProgram, AStreamIntoASlowPipeIsTheStreamOfAFile) {
   test_support::TempDir dir;
   // A few bytes, less than a slot, and many slots with a part-filled last one.
@@ -57,20 +75,34 @@ TEST(RtfReaderProgram, AStreamIntoASlowPipeIsTheStreamOfAFile) {
     const std::string expected = test_support::read_file(dir.file("out.icf"));
     ASSERT_GT(expected.size(), paragraphs > 1 ? 200'000u : 10u);
 
-    const std::string fifo = dir.file("stream.fifo");
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    const int read_end = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);  // so that the reader's open does not wait
-    ASSERT_NE(read_end, -1);
-    test_support::StartIn into_fifo;
-    into_fifo.stdout_file = fifo;
-    const pid_t to_pipe = test_support::start_program({tools + "/w019funx", dir.file("in.rtf"), "-t=stdout"}, into_fifo);
-    ASSERT_NE(to_pipe, -1);
-    const std::string got = read_slowly(read_end);
-    EXPECT_EQ(test_support::wait_program(to_pipe), 0);
+    const ReaderIntoFifo run = start_reader_into_fifo(dir);
+    ASSERT_NE(run.read_end, -1);
+    ASSERT_NE(run.reader, -1);
+    const std::string got = read_slowly(run.read_end);
+    EXPECT_EQ(test_support::wait_program(run.reader), 0);
     EXPECT_EQ(got.size(), expected.size()) << paragraphs << " paragraphs";
     EXPECT_TRUE(got == expected) << paragraphs << " paragraphs: the streams differ";
-    std::remove(fifo.c_str());
   }
+}
+
+// A reader whose pipe is closed under it, with SIGPIPE ignored (as a host may
+// start it), stops at once with the status of a failed write, as a refused
+// write of its buffered target ends it, instead of reading the rest.
+TEST(RtfReaderProgram, APipeClosedUnderItEndsTheReader) {
+  test_support::TempDir dir;
+  test_support::write_file(dir.file("in.rtf"), numbered_document(40000));
+  struct sigaction ignore{}, previous{};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGPIPE, &ignore, &previous);  // a spawned program keeps an ignored signal ignored
+  const ReaderIntoFifo run = start_reader_into_fifo(dir);
+  sigaction(SIGPIPE, &previous, nullptr);
+  ASSERT_NE(run.read_end, -1);
+  ASSERT_NE(run.reader, -1);
+  fcntl(run.read_end, F_SETFL, 0);
+  char first[4096];
+  EXPECT_GT(read(run.read_end, first, sizeof first), 0);
+  close(run.read_end);
+  EXPECT_EQ(test_support::wait_program(run.reader), 4);  // exit_write_failed
 }
 
 }  // namespace
