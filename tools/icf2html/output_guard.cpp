@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <vector>
 
 #include "input_copy.h"
@@ -13,21 +14,16 @@
 namespace icf2html {
 namespace {
 
-std::set<std::string> names_in(const std::string &directory) {
-  std::set<std::string> names;
-  if (DIR *d = opendir(directory.c_str())) {
-    while (const dirent *entry = readdir(d)) names.insert(entry->d_name);
-    closedir(d);
-  }
-  return names;
-}
-
 std::string base_name(const std::string &path) {
   const auto slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 bool is_special(mode_t mode) { return S_ISCHR(mode) || S_ISBLK(mode) || S_ISFIFO(mode) || S_ISSOCK(mode); }
+
+bool not_before(const timespec &t, const timespec &start) {
+  return t.tv_sec > start.tv_sec || (t.tv_sec == start.tv_sec && t.tv_nsec >= start.tv_nsec);
+}
 
 }  // namespace
 
@@ -37,22 +33,38 @@ bool OutputGuard::protect(const std::string &output, bool known_files) {
   directory_ = directory_of(output);
   if (directory_.empty()) directory_ = "./";
   struct stat info{};
-  if (lstat(output.c_str(), &info) != 0) {
-    if (!known_files_) names_before_ = names_in(directory_);
-    return true;  // absent: a failure removes what the conversion made
-  }
-  if (is_special(info.st_mode)) {
+  const bool exists = lstat(output.c_str(), &info) == 0;
+  if (exists && is_special(info.st_mode)) {
     output_.clear();  // written as it stands; nothing to keep or undo
     return true;
   }
   old_mode_ = info.st_mode & 07777;
+  // A placeholder beside OUTPUT: the old file replaces it in one step, and
+  // its change time, in the folder's own clock, marks the conversion's start.
   std::vector<char> name(directory_.begin(), directory_.end());
   for (char c : std::string(".icf2html-kept-XXXXXX")) name.push_back(c);
   name.push_back('\0');
   const int fd = mkstemp(name.data());
-  if (fd == -1) return false;
+  if (fd == -1) {
+    if (exists) return false;
+    // A folder where nothing can be made: the conversion makes nothing there either.
+    clock_gettime(CLOCK_REALTIME_COARSE, &started_);
+    return true;
+  }
+  struct stat placeholder{};
+  const bool dated = fstat(fd, &placeholder) == 0;
   close(fd);
-  // The placeholder is replaced in one step by the old file.
+  if (!dated) {
+    const int error = errno;
+    unlink(name.data());
+    errno = error;
+    return false;
+  }
+  started_ = placeholder.st_ctim;
+  if (!exists) {
+    unlink(name.data());
+    return true;  // absent: a failure removes what the conversion made
+  }
   if (rename(output.c_str(), name.data()) != 0) {
     const int error = errno;
     unlink(name.data());
@@ -60,7 +72,6 @@ bool OutputGuard::protect(const std::string &output, bool known_files) {
     return false;
   }
   aside_ = name.data();
-  if (!known_files_) names_before_ = names_in(directory_);
   return true;
 }
 
@@ -82,14 +93,22 @@ void OutputGuard::restore() {
     return;
   }
   // Files the conversion made beside OUTPUT: its pictures, named after OUTPUT
-  // or numbered, and OUTPUT itself.
+  // or numbered, and OUTPUT itself, changed since the conversion began (the
+  // library names its pictures only where no file is). The folder is listed
+  // only now: a folder of many files costs a failed conversion alone.
   const std::string stem = base_name(output_).substr(0, base_name(output_).rfind('.'));
-  for (const std::string &name : names_in(directory_)) {
-    if (names_before_.count(name) != 0) continue;
-    const bool made_here = name == base_name(output_) || name.rfind(stem, 0) == 0 || name.rfind("GR", 0) == 0;
-    struct stat info{};
-    const std::string path = directory_ + name;
-    if (made_here && lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) unlink(path.c_str());
+  const std::string aside = base_name(aside_);
+  if (DIR *d = opendir(directory_.c_str())) {
+    while (const dirent *entry = readdir(d)) {
+      const std::string name = entry->d_name;
+      if (name == "." || name == ".." || name == aside) continue;
+      const bool made_here = name == base_name(output_) || name.rfind(stem, 0) == 0 || name.rfind("GR", 0) == 0;
+      struct stat info{};
+      const std::string path = directory_ + name;
+      if (made_here && lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && not_before(info.st_ctim, started_))
+        unlink(path.c_str());
+    }
+    closedir(d);
   }
   if (!aside_.empty()) rename(aside_.c_str(), output_.c_str());
 }

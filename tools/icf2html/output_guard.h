@@ -7,7 +7,7 @@
 
 #include <sys/types.h>
 
-#include <set>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -17,7 +17,8 @@ class OutputGuard {
  public:
   // Sets an existing OUTPUT aside; false (with errno) when that cannot be done.
   // With known_files, the caller names the files it places beside OUTPUT
-  // (placed) instead of the folder being listed before and after.
+  // (placed); otherwise a failure removes the files named as the conversion's
+  // that changed after protect.
   bool protect(const std::string &output, bool known_files = false);
   // A file the caller put beside OUTPUT, removed by restore (with known_files).
   void placed(const std::string &path) { placed_.push_back(path); }
@@ -32,7 +33,7 @@ class OutputGuard {
   std::string directory_;
   std::string aside_;  // the old OUTPUT while the conversion runs, or ""
   mode_t old_mode_ = 0;
-  std::set<std::string> names_before_;
+  timespec started_{};  // the folder's time when the conversion began
   bool known_files_ = false;
   std::vector<std::string> placed_;
 };
