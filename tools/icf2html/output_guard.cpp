@@ -38,6 +38,7 @@ bool OutputGuard::protect(const std::string &output, bool known_files) {
     output_.clear();  // written as it stands; nothing to keep or undo
     return true;
   }
+  if (!exists && known_files_) return true;  // absent: restore removes what the caller placed
   old_mode_ = info.st_mode & 07777;
   // A placeholder beside OUTPUT: the old file replaces it in one step, and
   // its change time, in the folder's own clock, marks the conversion's start.
