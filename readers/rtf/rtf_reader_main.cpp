@@ -1,7 +1,8 @@
 // The RTF reader as a converter program of the suite: w019funx RTF -t=STREAM
 // [-vVARIANT] [-n] converts the RTF file into an intermediate stream file.
 // Exit status 0 on success, 9 when the input is not RTF, 2 when it cannot be
-// read, 1 when the stream file cannot be written.
+// read, 1 when the stream file cannot be written, 4 when a write fails once
+// the stream has begun.
 #include <cstdio>
 #include <cstring>
 
