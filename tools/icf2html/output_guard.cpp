@@ -97,13 +97,14 @@ void OutputGuard::restore() {
   // or numbered, and OUTPUT itself, changed since the conversion began (the
   // library names its pictures only where no file is). The folder is listed
   // only now: a folder of many files costs a failed conversion alone.
-  const std::string stem = base_name(output_).substr(0, base_name(output_).rfind('.'));
+  const std::string page = base_name(output_);
+  const std::string stem = page.substr(0, page.rfind('.'));
   const std::string aside = base_name(aside_);
   if (DIR *d = opendir(directory_.c_str())) {
     while (const dirent *entry = readdir(d)) {
       const std::string name = entry->d_name;
       if (name == "." || name == ".." || name == aside) continue;
-      const bool made_here = name == base_name(output_) || name.rfind(stem, 0) == 0 || name.rfind("GR", 0) == 0;
+      const bool made_here = name == page || name.rfind(stem, 0) == 0 || name.rfind("GR", 0) == 0;
       struct stat info{};
       const std::string path = directory_ + name;
       if (made_here && lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && not_before(info.st_ctim, started_))
